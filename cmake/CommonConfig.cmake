@@ -1,0 +1,10 @@
+# Build settings shared by every target of the project.
+add_library(tessaryn_common INTERFACE)
+target_compile_features(tessaryn_common INTERFACE cxx_std_20)
+target_compile_options(tessaryn_common INTERFACE -Wall -Wextra -Wno-unused-parameter)
+target_compile_definitions(tessaryn_common INTERFACE
+  QT_NO_URL_CAST_FROM_STRING
+  QT_USE_QSTRINGBUILDER
+  TESSARYN_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
+  TESSARYN_VERSION_MINOR=${PROJECT_VERSION_MINOR}
+  TESSARYN_VERSION_PATCH=${PROJECT_VERSION_PATCH})

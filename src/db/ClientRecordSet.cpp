@@ -1,0 +1,497 @@
+#include "db/ClientRecordSet.h"
+
+#include "app/Errors.h"
+
+#include <algorithm>
+
+ClientRecordSet::ClientRecordSet() = default;
+
+void ClientRecordSet::LoadFromPacket(const DataPacket& packet)
+{
+    m_fields = packet.fields;
+    m_rows.clear();
+    m_rows.reserve(packet.rows.size());
+    for (const auto& values : packet.rows) {
+        TRow row;
+        row.values = values;
+        row.values.resize(m_fields.size());
+        for (int i = 0; i < m_fields.size(); ++i)
+            row.values[i] = NormalizeValue(row.values[i], m_fields[i].type);
+        row.original = row.values;
+        m_rows.push_back(std::move(row));
+    }
+    m_log.clear();
+    m_buffer.clear();
+    m_editRow = -1;
+    m_indexText.clear();
+    m_indexFields.clear();
+    m_filter = nullptr;
+    m_rangeField = -1;
+    m_rangeValue = QVariant();
+    m_state = TState::Browse;
+    RebuildView(-1);
+    First();
+}
+
+DataPacket ClientRecordSet::ToPacket() const
+{
+    DataPacket packet;
+    packet.fields = m_fields;
+    for (const int row : m_view)
+        packet.rows.append(m_rows[row].values);
+    return packet;
+}
+
+void ClientRecordSet::Close()
+{
+    m_fields.clear();
+    m_rows.clear();
+    m_view.clear();
+    m_log.clear();
+    m_buffer.clear();
+    m_pos = -1;
+    m_eof = m_bof = true;
+    m_state = TState::Inactive;
+    NotifyChange();
+}
+
+// --- cursor -----------------------------------------------------------------
+
+void ClientRecordSet::First()
+{
+    if (m_state == TState::Edit || m_state == TState::Insert)
+        Post();
+    m_pos = m_view.empty() ? -1 : 0;
+    m_bof = true;
+    m_eof = m_view.empty();
+    NotifyChange();
+}
+
+void ClientRecordSet::Last()
+{
+    if (m_state == TState::Edit || m_state == TState::Insert)
+        Post();
+    m_pos = int(m_view.size()) - 1;
+    m_eof = true;
+    m_bof = m_view.empty();
+    NotifyChange();
+}
+
+void ClientRecordSet::Next()
+{
+    if (m_state == TState::Edit || m_state == TState::Insert)
+        Post();
+    m_bof = false;
+    if (m_pos + 1 < int(m_view.size())) {
+        ++m_pos;
+        m_eof = false;
+        NotifyChange();
+    } else {
+        m_eof = true;
+    }
+}
+
+void ClientRecordSet::Prior()
+{
+    if (m_state == TState::Edit || m_state == TState::Insert)
+        Post();
+    m_eof = false;
+    if (m_pos > 0) {
+        --m_pos;
+        m_bof = false;
+        NotifyChange();
+    } else {
+        m_bof = true;
+    }
+}
+
+int ClientRecordSet::RecNo() const
+{
+    return m_pos < 0 ? 0 : m_pos + 1;
+}
+
+void ClientRecordSet::SetRecNo(int recNo)
+{
+    if (recNo < 1 || recNo > int(m_view.size()))
+        return;
+    if (m_state == TState::Edit || m_state == TState::Insert)
+        Post();
+    m_pos = recNo - 1;
+    m_eof = m_bof = false;
+    NotifyChange();
+}
+
+int ClientRecordSet::CurrentRow() const
+{
+    return (m_pos >= 0 && m_pos < int(m_view.size())) ? m_view[m_pos] : -1;
+}
+
+// --- values -----------------------------------------------------------------
+
+void ClientRecordSet::RequireField(int index, const QString& name) const
+{
+    if (index < 0)
+        throw EDatabaseError(QStringLiteral("Field '%1' not found").arg(name));
+}
+
+QVariant ClientRecordSet::Value(const QString& field) const
+{
+    const int index = FieldIndex(field);
+    RequireField(index, field);
+    return Value(index);
+}
+
+QVariant ClientRecordSet::Value(int fieldIndex) const
+{
+    if (fieldIndex < 0 || fieldIndex >= m_fields.size())
+        throw EDatabaseError(QStringLiteral("Field index %1 out of range").arg(fieldIndex));
+    if (m_state == TState::Edit || m_state == TState::Insert)
+        return m_buffer.value(fieldIndex);
+    const int row = CurrentRow();
+    return row < 0 ? QVariant() : m_rows[row].values.value(fieldIndex);
+}
+
+QString ClientRecordSet::AsString(const QString& field) const
+{
+    const QVariant v = Value(field);
+    return v.isNull() ? QString() : v.toString();
+}
+
+int ClientRecordSet::AsInteger(const QString& field) const
+{
+    const QVariant v = Value(field);
+    if (v.isNull())
+        return 0;
+    bool ok = false;
+    const int result = v.toInt(&ok);
+    if (!ok)
+        throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(v.toString()));
+    return result;
+}
+
+QVariant ClientRecordSet::RowValue(int row, int fieldIndex) const
+{
+    return m_rows.at(row).values.value(fieldIndex);
+}
+
+void ClientRecordSet::SetValue(const QString& field, const QVariant& value)
+{
+    const int index = FieldIndex(field);
+    RequireField(index, field);
+    if (m_state == TState::Inactive)
+        throw EDatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+    if (m_state == TState::Browse)
+        Edit();
+    m_buffer[index] = NormalizeValue(value, m_fields[index].type);
+}
+
+// --- editing ----------------------------------------------------------------
+
+void ClientRecordSet::Edit()
+{
+    if (m_state == TState::Inactive)
+        throw EDatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+    if (m_state == TState::Edit || m_state == TState::Insert)
+        return;
+    const int row = CurrentRow();
+    if (row < 0) {
+        // Editing an empty record set starts a new row.
+        Append();
+        return;
+    }
+    m_buffer = m_rows[row].values;
+    m_editRow = row;
+    m_state = TState::Edit;
+    NotifyChange();
+}
+
+void ClientRecordSet::Append()
+{
+    if (m_state == TState::Inactive)
+        throw EDatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+    if (m_state == TState::Edit || m_state == TState::Insert)
+        Post();
+    m_buffer = QList<QVariant>(m_fields.size());
+    m_editRow = -1;
+    m_state = TState::Insert;
+    NotifyChange();
+}
+
+void ClientRecordSet::Post()
+{
+    if (m_state == TState::Edit) {
+        TRow& row = m_rows[m_editRow];
+        bool changed = false;
+        for (int i = 0; i < m_fields.size(); ++i)
+            if (!ValuesEqual(row.values[i], m_buffer[i], m_fields[i].type)
+                || row.values[i].isNull() != m_buffer[i].isNull())
+                changed = true;
+        const int keep = m_editRow;
+        if (changed) {
+            row.values = m_buffer;
+            if (!row.logged) {
+                row.logged = true;
+                m_log.push_back(m_editRow);
+            }
+        }
+        m_state = TState::Browse;
+        m_buffer.clear();
+        m_editRow = -1;
+        if (changed)
+            RebuildView(keep);
+        NotifyChange();
+    } else if (m_state == TState::Insert) {
+        TRow row;
+        row.values = m_buffer;
+        row.inserted = true;
+        row.logged = true;
+        m_rows.push_back(std::move(row));
+        const int id = int(m_rows.size()) - 1;
+        m_log.push_back(id);
+        m_state = TState::Browse;
+        m_buffer.clear();
+        RebuildView(id);
+        NotifyChange();
+    }
+}
+
+void ClientRecordSet::Cancel()
+{
+    if (m_state == TState::Edit || m_state == TState::Insert) {
+        m_state = TState::Browse;
+        m_buffer.clear();
+        m_editRow = -1;
+        NotifyChange();
+    }
+}
+
+void ClientRecordSet::Delete()
+{
+    if (m_state == TState::Insert) {
+        Cancel();
+        return;
+    }
+    if (m_state == TState::Edit)
+        Cancel();
+    const int row = CurrentRow();
+    if (row < 0)
+        throw EDatabaseError(QStringLiteral("Cannot perform this operation on an empty dataset"));
+    TRow& r = m_rows[row];
+    r.deleted = true;
+    if (!r.logged) {
+        r.logged = true;
+        m_log.push_back(row);
+    }
+    const int pos = m_pos;
+    RebuildView(-1);
+    m_pos = m_view.empty() ? -1 : std::min(pos, int(m_view.size()) - 1);
+    m_eof = m_view.empty();
+    m_bof = m_pos <= 0;
+    NotifyChange();
+}
+
+// --- views ------------------------------------------------------------------
+
+bool ClientRecordSet::RowVisible(int row) const
+{
+    const TRow& r = m_rows[row];
+    if (r.deleted)
+        return false;
+    if (m_rangeField >= 0 && !ValuesEqual(r.values[m_rangeField], m_rangeValue, m_fields[m_rangeField].type))
+        return false;
+    if (m_filter && !m_filter(*this, row))
+        return false;
+    return true;
+}
+
+void ClientRecordSet::RebuildView(int keepRow)
+{
+    if (keepRow < 0)
+        keepRow = CurrentRow();
+    m_view.clear();
+    m_view.reserve(m_rows.size());
+    for (int i = 0; i < int(m_rows.size()); ++i)
+        if (RowVisible(i))
+            m_view.push_back(i);
+    if (!m_indexFields.isEmpty()) {
+        std::stable_sort(m_view.begin(), m_view.end(), [this](int a, int b) {
+            for (const int f : m_indexFields) {
+                const int c = CompareValues(m_rows[a].values[f], m_rows[b].values[f], m_fields[f].type);
+                if (c != 0)
+                    return c < 0;
+            }
+            return false;
+        });
+    }
+    m_pos = -1;
+    if (keepRow >= 0) {
+        const auto it = std::find(m_view.begin(), m_view.end(), keepRow);
+        if (it != m_view.end())
+            m_pos = int(it - m_view.begin());
+    }
+    if (m_pos < 0 && !m_view.empty())
+        m_pos = 0;
+    m_eof = m_view.empty();
+    m_bof = m_pos <= 0;
+}
+
+void ClientRecordSet::SetIndexFieldNames(const QString& fields)
+{
+    if (m_state == TState::Edit || m_state == TState::Insert)
+        Post();
+    QList<int> indexFields;
+    for (const QString& name : fields.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const int index = FieldIndex(name.trimmed());
+        RequireField(index, name);
+        indexFields.append(index);
+    }
+    m_indexText = fields;
+    m_indexFields = indexFields;
+    RebuildView(-1);
+    NotifyChange();
+}
+
+bool ClientRecordSet::Locate(const QString& fields, const QVariantList& values, bool ignoreCase)
+{
+    QList<int> indexes;
+    for (const QString& name : fields.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const int index = FieldIndex(name.trimmed());
+        RequireField(index, name);
+        indexes.append(index);
+    }
+    if (indexes.size() != values.size())
+        throw EDatabaseError(QStringLiteral("Locate: %1 fields but %2 values").arg(indexes.size()).arg(values.size()));
+    for (int pos = 0; pos < int(m_view.size()); ++pos) {
+        const TRow& r = m_rows[m_view[pos]];
+        bool match = true;
+        for (int k = 0; k < indexes.size() && match; ++k) {
+            const int f = indexes[k];
+            match = ValuesEqual(r.values[f], NormalizeValue(values[k], m_fields[f].type), m_fields[f].type, ignoreCase);
+        }
+        if (match) {
+            if (m_state == TState::Edit || m_state == TState::Insert)
+                Post();
+            m_pos = pos;
+            m_eof = m_bof = false;
+            NotifyChange();
+            return true;
+        }
+    }
+    return false;
+}
+
+void ClientRecordSet::SetFilter(TRowFilter filter)
+{
+    m_filter = std::move(filter);
+    RebuildView(-1);
+    NotifyChange();
+}
+
+void ClientRecordSet::SetRange(const QString& field, const QVariant& value)
+{
+    if (field.isEmpty()) {
+        m_rangeField = -1;
+        m_rangeValue = QVariant();
+    } else {
+        const int index = FieldIndex(field);
+        RequireField(index, field);
+        m_rangeField = index;
+        m_rangeValue = NormalizeValue(value, m_fields[index].type);
+    }
+    RebuildView(-1);
+    if (!m_view.empty())
+        m_pos = 0;
+    m_bof = true;
+    NotifyChange();
+}
+
+// --- change log -------------------------------------------------------------
+
+Delta ClientRecordSet::GetDelta() const
+{
+    Delta delta;
+    delta.fields = m_fields;
+    for (const int id : m_log) {
+        const TRow& r = m_rows[id];
+        TDeltaRow d;
+        if (r.inserted && r.deleted)
+            continue;
+        if (r.deleted) {
+            d.kind = TChangeKind::Delete;
+            d.oldValues = r.original;
+        } else if (r.inserted) {
+            d.kind = TChangeKind::Insert;
+            d.newValues = r.values;
+            d.assigned.resize(m_fields.size());
+            for (int i = 0; i < m_fields.size(); ++i)
+                d.assigned[i] = !r.values[i].isNull();
+        } else {
+            d.kind = TChangeKind::Modify;
+            d.oldValues = r.original;
+            d.newValues = QList<QVariant>(m_fields.size());
+            d.assigned.resize(m_fields.size());
+            bool any = false;
+            for (int i = 0; i < m_fields.size(); ++i) {
+                const bool same = r.original[i].isNull() == r.values[i].isNull()
+                                  && ValuesEqual(r.original[i], r.values[i], m_fields[i].type);
+                if (!same) {
+                    d.newValues[i] = r.values[i];
+                    d.assigned[i] = true;
+                    any = true;
+                }
+            }
+            if (!any)
+                continue;
+        }
+        delta.rows.append(std::move(d));
+    }
+    return delta;
+}
+
+void ClientRecordSet::MergeChangeLog()
+{
+    if (m_state == TState::Edit || m_state == TState::Insert)
+        Post();
+    const int current = CurrentRow();
+    std::vector<TRow> kept;
+    kept.reserve(m_rows.size());
+    int newCurrent = -1;
+    for (int i = 0; i < int(m_rows.size()); ++i) {
+        TRow& r = m_rows[i];
+        if (r.deleted)
+            continue;
+        r.original = r.values;
+        r.inserted = r.logged = false;
+        if (i == current)
+            newCurrent = int(kept.size());
+        kept.push_back(std::move(r));
+    }
+    m_rows = std::move(kept);
+    m_log.clear();
+    RebuildView(newCurrent);
+    NotifyChange();
+}
+
+void ClientRecordSet::CancelUpdates()
+{
+    if (m_state == TState::Edit || m_state == TState::Insert)
+        Cancel();
+    std::vector<TRow> kept;
+    for (auto& r : m_rows) {
+        if (r.inserted)
+            continue;
+        r.values = r.original;
+        r.deleted = r.logged = false;
+        kept.push_back(std::move(r));
+    }
+    m_rows = std::move(kept);
+    m_log.clear();
+    RebuildView(-1);
+    NotifyChange();
+}
+
+void ClientRecordSet::NotifyChange()
+{
+    if (m_onChange)
+        m_onChange();
+}

@@ -1,0 +1,120 @@
+#include "db/DataPacket.h"
+
+#include "app/Errors.h"
+
+#include <QByteArray>
+#include <QDateTime>
+
+int FindFieldIndex(const TFieldDefs& fields, const QString& name)
+{
+    for (int i = 0; i < fields.size(); ++i)
+        if (fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+QVariant DataPacket::Value(int row, const QString& name) const
+{
+    const int index = FieldIndex(name);
+    if (index < 0)
+        throw EDatabaseError(QStringLiteral("Field '%1' not found").arg(name));
+    return rows.at(row).at(index);
+}
+
+static QDateTime ParseDateTime(const QString& text)
+{
+    // Stored as ISO-8601 text by the embedded engine ("YYYY-MM-DD HH:MM:SS").
+    QDateTime dt = QDateTime::fromString(text, Qt::ISODateWithMs);
+    if (!dt.isValid())
+        dt = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    if (!dt.isValid())
+        dt = QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    if (!dt.isValid()) {
+        const QDate d = QDate::fromString(text, Qt::ISODate);
+        if (d.isValid())
+            dt = QDateTime(d, QTime(0, 0));
+    }
+    return dt;
+}
+
+QVariant NormalizeValue(const QVariant& value, TFieldType type)
+{
+    if (value.isNull() || !value.isValid())
+        return QVariant();
+    switch (type) {
+    case TFieldType::Integer: {
+        bool ok = false;
+        const qlonglong v = value.toLongLong(&ok);
+        if (ok)
+            return QVariant(int(v) == v ? QVariant(int(v)) : QVariant(v));
+        return value;
+    }
+    case TFieldType::Float: {
+        bool ok = false;
+        const double v = value.toDouble(&ok);
+        return ok ? QVariant(v) : value;
+    }
+    case TFieldType::Boolean:
+        return QVariant(value.toBool());
+    case TFieldType::DateTime: {
+        if (value.typeId() == QMetaType::QDateTime)
+            return value;
+        if (value.typeId() == QMetaType::QDate)
+            return QDateTime(value.toDate(), QTime(0, 0));
+        const QDateTime dt = ParseDateTime(value.toString());
+        return dt.isValid() ? QVariant(dt) : value;
+    }
+    case TFieldType::Blob:
+        return QVariant(value.toByteArray());
+    case TFieldType::Text:
+    case TFieldType::LongText:
+        return QVariant(value.toString());
+    }
+    return value;
+}
+
+int CompareValues(const QVariant& a, const QVariant& b, TFieldType type)
+{
+    const bool an = a.isNull(), bn = b.isNull();
+    if (an || bn)
+        return an == bn ? 0 : (an ? -1 : 1);
+    switch (type) {
+    case TFieldType::Integer: {
+        const qlonglong x = a.toLongLong(), y = b.toLongLong();
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    case TFieldType::Float: {
+        const double x = a.toDouble(), y = b.toDouble();
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    case TFieldType::Boolean:
+        return int(a.toBool()) - int(b.toBool());
+    case TFieldType::DateTime: {
+        const QDateTime x = a.toDateTime(), y = b.toDateTime();
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    case TFieldType::Blob: {
+        const QByteArray x = a.toByteArray(), y = b.toByteArray();
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    case TFieldType::Text:
+    case TFieldType::LongText: {
+        const QString x = a.toString(), y = b.toString();
+        const int c = x.compare(y, Qt::CaseInsensitive);
+        if (c != 0)
+            return c < 0 ? -1 : 1;
+        const int e = x.compare(y, Qt::CaseSensitive);
+        return e < 0 ? -1 : (e > 0 ? 1 : 0);
+    }
+    }
+    return 0;
+}
+
+bool ValuesEqual(const QVariant& a, const QVariant& b, TFieldType type, bool ignoreCase)
+{
+    if (a.isNull() || b.isNull())
+        return a.isNull() && b.isNull();
+    if ((type == TFieldType::Text || type == TFieldType::LongText))
+        return a.toString().compare(b.toString(), ignoreCase ? Qt::CaseInsensitive : Qt::CaseSensitive) == 0;
+    return CompareValues(a, b, type) == 0;
+}

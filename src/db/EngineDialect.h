@@ -1,0 +1,59 @@
+#pragma once
+
+#include "db/ConnectionInfo.h"
+#include "db/Schema.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+
+class QSqlDatabase;
+
+// The engine's own forms of the few statements and expressions that differ
+// between SQLite and PostgreSQL. Nothing outside this class and the
+// server-side module writes engine-specific SQL.
+class TEngineDialect {
+public:
+    virtual ~TEngineDialect() = default;
+    static std::unique_ptr<TEngineDialect> Create(TConnectionInfo::TEngine engine);
+
+    virtual TConnectionInfo::TEngine Engine() const = 0;
+    virtual QString Name() const = 0;
+
+    // Case-insensitive LIKE for every letter, with no escape character, so a
+    // backslash typed by the user is just a backslash: "<column> <op> ?".
+    virtual QString LikeCondition(const QString& column, const QString& operand) const = 0;
+    // The sort key "negated day number of DateModified".
+    virtual QString ReverseDateExpression(const QString& column) const = 0;
+    // A date-time as bound to a statement; both engines take
+    // "yyyy-MM-dd HH:mm:ss" text, which compares and sorts correctly.
+    QVariant DateTimeParam(const QDateTime& value) const;
+    QVariant ValueParam(const QVariant& value, TFieldType type) const;
+
+    // Opening statements of a write transaction.
+    virtual QString BeginTransactionSql() const = 0;
+
+    // DDL
+    virtual QString ColumnTypeSql(const TColumnDef& column) const = 0;
+    QString CreateTableSql(const TTableDef& table) const;
+    QStringList CreateIndexSql(const TTableDef& table) const;
+    virtual QStringList CreateProceduresSql() const = 0;
+    virtual QStringList DropAllSql() const = 0;
+    // Statement listing the user tables (one text column).
+    virtual QString ListTablesSql() const = 0;
+
+    // Identifier procedures: the statement that hands out `count` consecutive
+    // identifiers for a table, with its bound values; it returns one value, the
+    // first identifier of the block or, when returnsLast is set, the last one.
+    struct TIdentifierCall {
+        QString sql;
+        QVariantList params;
+        bool returnsLast = false;
+    };
+    virtual TIdentifierCall ReserveIdentifiers(const QString& tableName, int count) const = 0;
+
+    // Per-connection set-up right after opening.
+    virtual void PrepareConnection(QSqlDatabase& db) const = 0;
+};

@@ -1,0 +1,333 @@
+#include "db/dServerData.h"
+
+#include "app/Errors.h"
+#include "db/EngineDialect.h"
+#include "db/Schema.h"
+
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace {
+
+const QString kRecordNotFound = QStringLiteral("Record not found or changed by another user");
+const QString kMoreThanOne = QStringLiteral("Update affected more than 1 record.");
+
+QString ServerText(const QSqlError& error)
+{
+    const QString text = error.databaseText().trimmed();
+    return text.isEmpty() ? error.text().trimmed() : text;
+}
+
+TFieldType TypeFromMeta(const QMetaType& type)
+{
+    switch (type.id()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        return TFieldType::Integer;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return TFieldType::Float;
+    case QMetaType::QByteArray:
+        return TFieldType::Blob;
+    case QMetaType::QDateTime:
+    case QMetaType::QDate:
+        return TFieldType::DateTime;
+    case QMetaType::Bool:
+        return TFieldType::Boolean;
+    default:
+        return TFieldType::Text;
+    }
+}
+
+void Prepare(QSqlQuery& query, const TSqlStatement& statement)
+{
+    if (!query.prepare(statement.text))
+        throw EDatabaseError(ServerText(query.lastError()));
+    for (const QVariant& value : statement.params)
+        query.addBindValue(value);
+}
+
+} // namespace
+
+QString CheckedCodeList(const QString& codes)
+{
+    QStringList parts;
+    for (const QString& part : codes.split(QLatin1Char(','))) {
+        bool ok = false;
+        const int code = part.trimmed().toInt(&ok);
+        if (!ok)
+            throw EDatabaseError(QStringLiteral("'%1' is not a valid list of entry codes").arg(codes));
+        parts << QString::number(code);
+    }
+    return parts.join(QLatin1Char(','));
+}
+
+TdmServerData::TdmServerData(TdmConnection& connection) : m_connection(connection) {}
+
+DataPacket TdmServerData::RunQuery(const TSqlStatement& statement)
+{
+    QSqlQuery query(m_connection.Database());
+    query.setForwardOnly(true);
+    Prepare(query, statement);
+    if (!query.exec())
+        throw EDatabaseError(ServerText(query.lastError()));
+    DataPacket packet;
+    const QSqlRecord record = query.record();
+    for (int i = 0; i < record.count(); ++i) {
+        const QSqlField field = record.field(i);
+        packet.fields.append({field.name(), Schema::ColumnType(field.name(), TypeFromMeta(field.metaType()))});
+    }
+    while (query.next()) {
+        QList<QVariant> row;
+        row.reserve(packet.fields.size());
+        for (int i = 0; i < packet.fields.size(); ++i)
+            row.append(NormalizeValue(query.value(i), packet.fields[i].type));
+        packet.rows.append(std::move(row));
+    }
+    if (query.lastError().isValid())
+        throw EDatabaseError(ServerText(query.lastError()));
+    return packet;
+}
+
+int TdmServerData::Execute(const TSqlStatement& statement)
+{
+    QSqlQuery query(m_connection.Database());
+    Prepare(query, statement);
+    if (!query.exec())
+        throw EDatabaseError(ServerText(query.lastError()));
+    return query.numRowsAffected();
+}
+
+// --- entries, files, categories ---------------------------------------------
+
+DataPackets TdmServerData::GetEntry(int code)
+{
+    return {RunQuery({QStringLiteral("select * from entries \r\nwhere entries.code = ?"), {code}}),
+            RunQuery({QStringLiteral("select * from entryfiles\r\nwhere entry = ?"), {code}})};
+}
+
+int TdmServerData::CountEntries()
+{
+    const DataPacket p = RunQuery({QStringLiteral("select count(code) as Entrycount from entries"), {}});
+    return p.IsEmpty() ? 0 : p.Value(0, QStringLiteral("Entrycount")).toInt();
+}
+
+DataPackets TdmServerData::GetCategories()
+{
+    return {RunQuery({QStringLiteral("select categories.*, \r\n"
+                                     "(select count(entries.category) from entries where entries.category = categories.code) as Occurences\r\n"
+                                     "from categories "),
+                      {}})};
+}
+
+bool TdmServerData::CategoryHasEntries(int category)
+{
+    const DataPacket p =
+        RunQuery({QStringLiteral("select count(code) as Entrycount from entries where category = ?"), {category}});
+    return !p.IsEmpty() && p.Value(0, QStringLiteral("Entrycount")).toInt() > 0;
+}
+
+bool TdmServerData::DeleteEntries(const QString& codes)
+{
+    try {
+        Execute({QStringLiteral("delete from entries where code in (%1)").arg(CheckedCodeList(codes)), {}});
+        return true;
+    } catch (const ETessarynError&) {
+        return false;
+    }
+}
+
+void TdmServerData::MoveEntriesToCategory(const QString& codes, int category)
+{
+    Execute({QStringLiteral("update entries set category = ? where code in (%1)").arg(CheckedCodeList(codes)),
+             {category}});
+}
+
+// --- bookmark sets, books, settings, MRU lists, templates, charsets ---------
+
+DataPackets TdmServerData::GetBookmarkSets()
+{
+    return {RunQuery({QStringLiteral("select *\r\nfrom bookmarkSets"), {}})};
+}
+
+DataPackets TdmServerData::GetBookmarkSet(int code)
+{
+    return {RunQuery({QStringLiteral("select *\r\nfrom bookmarkSets where code = ?"), {code}}),
+            RunQuery({QStringLiteral("select *\r\nfrom bookmarks where bookmarkset = ?"), {code}})};
+}
+
+DataPackets TdmServerData::GetBooks()
+{
+    return {RunQuery({QStringLiteral("select *\r\nfrom books"), {}})};
+}
+
+DataPackets TdmServerData::GetSettings(const QString& user, const QString& computer)
+{
+    // The user part and the computer part are joined by "or": every row of the
+    // user or of all users, and every row of this computer or of all computers.
+    return {RunQuery({QStringLiteral("select * from settings \r\n"
+                                     "where (lower(settings._user) = 'all') or (lower(settings._user) = lower(?))\r\n"
+                                     "or (lower(settings.computer) = 'all') or (lower(settings.computer) = lower(?))\r\n"
+                                     "order by settings._user, settings.computer, settings._key"),
+                      {user, computer}})};
+}
+
+DataPackets TdmServerData::GetCharsets()
+{
+    return {RunQuery({QStringLiteral("select usercode, name from charsets order by name"), {}})};
+}
+
+DataPackets TdmServerData::GetTemplate(const QString& id)
+{
+    return {RunQuery({QStringLiteral("select text from templates where lower(id) = lower(?)"), {id}})};
+}
+
+void TdmServerData::AddMRUListItem(int userCode, int listCode, const QString& text)
+{
+    // Adds the text only when the list does not hold it yet, compared without
+    // regard to case, so a list never holds a text twice.
+    Execute({QStringLiteral("insert into MRUListItems\r\n"
+                            "   (aUser, MRUList, Text)\r\n"
+                            "select cast(? as integer), cast(? as integer), cast(? as text)\r\n"
+                            "where not exists (select Text from MRUListItems where (MRUList = ?) and (lower(Text) = lower(?)))"),
+             {userCode, listCode, text, listCode, text}});
+}
+
+// --- identifiers ------------------------------------------------------------
+
+int TdmServerData::ReserveNextRecIDs(const QString& tableName, int count)
+{
+    if (count < 1)
+        throw EDatabaseError(QStringLiteral("Cannot reserve %1 identifiers").arg(count));
+    const auto call = m_connection.Dialect().ReserveIdentifiers(tableName, count);
+    const bool ownTransaction = m_connection.TransactionDepth() == 0
+                                && m_connection.Engine() == TConnectionInfo::TEngine::SQLite;
+    if (ownTransaction)
+        m_connection.BeginTransaction();
+    try {
+        QSqlQuery query(m_connection.Database());
+        Prepare(query, {call.sql, call.params});
+        if (!query.exec())
+            throw EDatabaseError(ServerText(query.lastError()));
+        if (!query.next())
+            throw EDatabaseError(QStringLiteral("Unknown table name for identifiers: %1").arg(tableName));
+        bool ok = false;
+        const int value = query.value(0).toInt(&ok);
+        if (!ok)
+            throw EDatabaseError(QStringLiteral("The identifier procedure returned no number for %1").arg(tableName));
+        query.finish();
+        if (ownTransaction)
+            m_connection.Commit();
+        return call.returnsLast ? value - count + 1 : value;
+    } catch (...) {
+        if (ownTransaction)
+            m_connection.Rollback();
+        throw;
+    }
+}
+
+// --- writes -----------------------------------------------------------------
+
+void TdmServerData::ApplyInTransaction(const QList<QPair<QString, std::optional<Delta>>>& deltas)
+{
+    m_connection.BeginTransaction();
+    try {
+        for (const auto& [table, delta] : deltas)
+            if (delta)
+                ApplyDelta(table, *delta);
+        m_connection.Commit();
+    } catch (...) {
+        m_connection.Rollback();
+        throw;
+    }
+}
+
+void TdmServerData::ApplyDelta(const QString& tableName, const Delta& delta)
+{
+    const TTableDef* table = Schema::FindTable(tableName);
+    if (!table)
+        throw EDatabaseError(QStringLiteral("Unknown table %1").arg(tableName));
+    const TEngineDialect& dialect = m_connection.Dialect();
+
+    // Columns of the delta that the table has; computed columns are left out.
+    struct TColumn {
+        int deltaIndex;
+        const TColumnDef* def;
+    };
+    QList<TColumn> columns;
+    for (int i = 0; i < delta.fields.size(); ++i)
+        if (const TColumnDef* def = table->Column(delta.fields[i].name))
+            columns.append({i, def});
+
+    const auto whereClause = [&](const TDeltaRow& row, QVariantList& params) {
+        QStringList parts;
+        for (const auto& c : columns) {
+            if (!c.def->TakesPartInMatching())
+                continue;
+            const QVariant old = row.oldValues.value(c.deltaIndex);
+            if (old.isNull()) {
+                parts << c.def->name + QStringLiteral(" is null");
+            } else {
+                parts << c.def->name + QStringLiteral(" = ?");
+                params << dialect.ValueParam(old, c.def->type);
+            }
+        }
+        return parts.join(QStringLiteral(" and "));
+    };
+
+    for (const TDeltaRow& row : delta.rows) {
+        TSqlStatement statement;
+        switch (row.kind) {
+        case TChangeKind::Insert: {
+            QStringList names, marks;
+            for (const auto& c : columns) {
+                if (c.def->identity || !row.assigned.value(c.deltaIndex))
+                    continue;
+                names << c.def->name;
+                marks << QStringLiteral("?");
+                statement.params << dialect.ValueParam(row.newValues.value(c.deltaIndex), c.def->type);
+            }
+            statement.text = names.isEmpty()
+                                 ? QStringLiteral("insert into %1 default values").arg(table->name)
+                                 : QStringLiteral("insert into %1 (%2) values (%3)")
+                                       .arg(table->name, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+            Execute(statement);
+            continue;
+        }
+        case TChangeKind::Modify: {
+            QStringList sets;
+            for (const auto& c : columns) {
+                if (c.def->identity || !row.assigned.value(c.deltaIndex))
+                    continue;
+                sets << c.def->name + QStringLiteral(" = ?");
+                statement.params << dialect.ValueParam(row.newValues.value(c.deltaIndex), c.def->type);
+            }
+            if (sets.isEmpty())
+                continue;
+            const QString where = whereClause(row, statement.params);
+            statement.text = QStringLiteral("update %1 set %2").arg(table->name, sets.join(QStringLiteral(", ")));
+            if (!where.isEmpty())
+                statement.text += QStringLiteral(" where ") + where;
+            break;
+        }
+        case TChangeKind::Delete: {
+            const QString where = whereClause(row, statement.params);
+            statement.text = QStringLiteral("delete from %1").arg(table->name);
+            if (!where.isEmpty())
+                statement.text += QStringLiteral(" where ") + where;
+            break;
+        }
+        }
+        const int affected = Execute(statement);
+        if (affected == 0)
+            throw EDatabaseError(kRecordNotFound);
+        if (affected > 1)
+            throw EDatabaseError(kMoreThanOne);
+    }
+}

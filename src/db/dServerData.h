@@ -1,0 +1,48 @@
+#pragma once
+
+#include "db/DataPacket.h"
+#include "db/dmConnection.h"
+
+#include <QString>
+
+// The server-side module of one gateway call: it assembles the statements of
+// that call, runs them on the gateway's connection and turns results into
+// packets, or applies deltas row by row. It holds no state between calls.
+class TdmServerData {
+public:
+    explicit TdmServerData(TdmConnection& connection);
+
+    // Reads
+    DataPacket RunQuery(const TSqlStatement& statement);
+    DataPackets GetEntry(int code);
+    int CountEntries();
+    DataPackets GetCategories();
+    bool CategoryHasEntries(int category);
+    DataPackets GetBookmarkSets();
+    DataPackets GetBookmarkSet(int code);
+    DataPackets GetBooks();
+    DataPackets GetSettings(const QString& user, const QString& computer);
+    DataPackets GetCharsets();
+    DataPackets GetTemplate(const QString& id);
+
+    // Writes
+    // Applies deltas to their tables in one transaction; Null elements are skipped.
+    void ApplyInTransaction(const QList<QPair<QString, std::optional<Delta>>>& deltas);
+    // Applies one delta row by row in its order, outside any transaction of its own.
+    void ApplyDelta(const QString& tableName, const Delta& delta);
+    bool DeleteEntries(const QString& codes);
+    void MoveEntriesToCategory(const QString& codes, int category);
+    void AddMRUListItem(int userCode, int listCode, const QString& text);
+
+    // Identifiers
+    int ReserveNextRecIDs(const QString& tableName, int count);
+
+    // Runs a statement that changes data and returns the number of rows affected.
+    int Execute(const TSqlStatement& statement);
+
+private:
+    TdmConnection& m_connection;
+};
+
+// "4,9,12" checked to hold only decimal codes; throws EDatabaseError otherwise.
+QString CheckedCodeList(const QString& codes);

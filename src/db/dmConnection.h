@@ -1,0 +1,99 @@
+#pragma once
+
+#include "db/ClientRecordSet.h"
+#include "db/ConnectionInfo.h"
+#include "db/DataPacket.h"
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariantList>
+#include <memory>
+
+class ISQLAssistant;
+class TEngineDialect;
+
+// A statement with its bound values; user texts always travel as bound values.
+struct TSqlStatement {
+    QString text;
+    QVariantList params;
+};
+
+// Access kinds asked of CanAccess.
+enum TAccessKind { akView = 1, akModify = 2, akDelete = 4 };
+
+// The one gateway between the program and its database. Every data operation
+// is one short call: a fresh server-side module (TdmServerData) runs the
+// statements of that call and is destroyed before the call returns. Reads
+// return whole result sets as DataPackets; writes take the deltas of record
+// sets and apply them in one transaction per call.
+class TdmConnection {
+public:
+    explicit TdmConnection(const TConnectionInfo& info);
+    ~TdmConnection();   // closes the connection
+    TdmConnection(const TdmConnection&) = delete;
+    TdmConnection& operator=(const TdmConnection&) = delete;
+
+    const TConnectionInfo& Info() const { return m_info; }
+    TConnectionInfo::TEngine Engine() const { return m_info.engine; }
+
+    // Opens the connection. Never raises: reports false on any failure.
+    // requireSchema: the database must already hold the Tessaryn tables (the
+    // initializer connects without it to create them).
+    bool Connect(bool requireSchema = true) noexcept;
+    bool Connected() const;
+    void Disconnect();
+    // 0 after a successful connect, 1 before and after a failed one.
+    int ConnectStatus() const { return m_connectStatus; }
+    QString LastConnectError() const { return m_lastConnectError; }
+
+    // Entries, files, categories
+    DataPackets GetEntry(int code);
+    void ApplyEntryUpdates(const DeltaArray& deltas);
+    bool DeleteEntries(const QString& codes);
+    int CountEntries();
+    void MoveEntriesToCategory(const QString& codes, int category);
+    DataPackets GetCategories();
+    void ApplyCategoryUpdates(const DeltaArray& deltas);
+    bool CategoryHasEntries(int category);
+
+    // Identifiers
+    int GetNewEntryCode();
+    int GetNextRecID(const QString& tableName);
+    int ReserveNextRecIDs(const QString& tableName, int count);
+
+    // Bookmark sets, books, settings, MRU lists, templates, charsets
+    DataPackets GetBookmarkSets();
+    DataPackets GetBookmarkSet(int code);
+    void ApplyBookmarkSetUpdates(const DeltaArray& deltas);
+    void ApplyBookmarkSetListUpdates(const DeltaArray& deltas);
+    DataPackets GetBooks();
+    DataPackets GetSettings(const QString& user, const QString& computer);
+    void ApplySettingsUpdates(const Delta& delta);
+    DataPackets GetCharsets();
+    DataPackets GetTemplate(const QString& id);
+    void AddMRUListItem(int userCode, int listCode, const QString& text);
+
+    // Runs n SELECT statements and loads result i into record set i.
+    void OpenQueries(const QList<TSqlStatement>& statements, const QList<ClientRecordSet*>& recordSets);
+
+    // The hook for a per-object permission policy; this system grants every request.
+    bool CanAccess(int objectCode, int accessKind) const;
+
+    // Engine services for the server-side module and the schema builder.
+    QSqlDatabase& Database() { return m_db; }
+    const TEngineDialect& Dialect() const { return *m_dialect; }
+    // Nesting of explicit transactions on the connection (0 = autocommit).
+    int TransactionDepth() const { return m_transactionDepth; }
+    void BeginTransaction();
+    void Commit();
+    void Rollback();
+
+private:
+    TConnectionInfo m_info;
+    QString m_connectionName;
+    QSqlDatabase m_db;
+    std::unique_ptr<TEngineDialect> m_dialect;
+    int m_connectStatus = 1;
+    QString m_lastConnectError;
+    int m_transactionDepth = 0;
+};

@@ -1,0 +1,157 @@
+// TessarynDBInit: creates the Tessaryn database, records the connection and
+// sets the "Database initialized" flag.
+//
+//   TessarynDBInit                    the embedded SQLite database in the data folder
+//   TessarynDBInit --server CONNINFO  the same schema on a PostgreSQL database
+//   --force                           replace an existing Tessaryn database
+#include "app/Errors.h"
+#include "db/SchemaBuilder.h"
+#include "db/SystemRegistry.h"
+#include "db/dmConnection.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryFile>
+#include <cstdio>
+
+namespace {
+
+enum TExit { exOk = 0, exUsage = 1, exUnreachable = 2, exExists = 3, exFailed = 4 };
+
+void Say(const QString& text)
+{
+    std::fprintf(stdout, "%s\n", qPrintable(text));
+}
+
+void Fail(const QString& text)
+{
+    std::fprintf(stderr, "TessarynDBInit: %s\n", qPrintable(text));
+}
+
+void RemoveSqliteFiles(const QString& path)
+{
+    for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")})
+        QFile::remove(path + suffix);
+}
+
+int CreateEmbedded(bool force)
+{
+    const QString folder = SystemRegistry::DataFolder();
+    if (!QDir().mkpath(folder)) {
+        Fail(QStringLiteral("Cannot create the data folder %1.").arg(folder));
+        return exFailed;
+    }
+    const QString path = SystemRegistry::DefaultDatabasePath();
+    if (QFileInfo::exists(path)) {
+        bool tessaryn = false;
+        {
+            TdmConnection probe(TConnectionInfo::Embedded(path));
+            if (probe.Connect(false))
+                tessaryn = TSchemaBuilder(probe).HasTessarynDatabase();
+        }
+        if (!force) {
+            Fail(tessaryn ? QStringLiteral("A Tessaryn database already exists at %1. Run with --force to replace it.").arg(path)
+                          : QStringLiteral("%1 exists and is not a Tessaryn database; it was left alone. Run with --force to replace it.").arg(path));
+            return exExists;
+        }
+    }
+    // Build the database beside its final place and move it there only when
+    // complete, so a failure never leaves a half-made database behind.
+    const QString building = path + QStringLiteral(".building");
+    RemoveSqliteFiles(building);
+    QFile touch(building);
+    if (!touch.open(QIODevice::WriteOnly)) {
+        Fail(QStringLiteral("Cannot write in the data folder %1: %2").arg(folder, touch.errorString()));
+        return exFailed;
+    }
+    touch.close();
+    try {
+        TdmConnection connection(TConnectionInfo::Embedded(building));
+        if (!connection.Connect(false))
+            throw ETessarynError(QStringLiteral("Cannot open %1: %2").arg(building, connection.LastConnectError()));
+        TSchemaBuilder(connection).Create(false);
+    } catch (const ETessarynError& e) {
+        RemoveSqliteFiles(building);
+        Fail(e.Message());
+        return exFailed;
+    }
+    RemoveSqliteFiles(path);
+    if (!QFile::rename(building, path)) {
+        RemoveSqliteFiles(building);
+        Fail(QStringLiteral("Cannot move the new database into place at %1.").arg(path));
+        return exFailed;
+    }
+    SystemRegistry::RecordConnection(TConnectionInfo::Embedded(path));
+    Say(QStringLiteral("Tessaryn database created: %1").arg(path));
+    return exOk;
+}
+
+int CreateOnServer(const QString& connInfo, bool force)
+{
+    TdmConnection connection(TConnectionInfo::Server(connInfo));
+    if (!connection.Connect(false)) {
+        Fail(QStringLiteral("Cannot connect to the PostgreSQL server (%1): %2").arg(connInfo, connection.LastConnectError()));
+        return exUnreachable;
+    }
+    try {
+        TSchemaBuilder builder(connection);
+        if (builder.HasTessarynDatabase() && !force) {
+            Fail(QStringLiteral("A Tessaryn database already exists on the server (%1). Run with --force to replace it.").arg(connInfo));
+            return exExists;
+        }
+        builder.Create(force);
+    } catch (const ETessarynError& e) {
+        Fail(e.Message());
+        return exFailed;
+    }
+    SystemRegistry::RecordConnection(TConnectionInfo::Server(connInfo));
+    Say(QStringLiteral("Tessaryn database created on the PostgreSQL server (%1)").arg(connInfo));
+    return exOk;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("TessarynDBInit"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Creates the Tessaryn database."));
+    parser.addHelpOption();
+    const QCommandLineOption server(QStringLiteral("server"),
+                                    QStringLiteral("Create the database on a PostgreSQL server (libpq connection string)."),
+                                    QStringLiteral("CONNINFO"));
+    const QCommandLineOption force(QStringLiteral("force"), QStringLiteral("Replace an existing Tessaryn database."));
+    const QCommandLineOption isInitialized(QStringLiteral("is-initialized"),
+                                           QStringLiteral("Only tell, by the exit code (0 yes, 1 no), whether the database is initialized."));
+    parser.addOption(server);
+    parser.addOption(force);
+    parser.addOption(isInitialized);
+    if (!parser.parse(app.arguments())) {
+        Fail(parser.errorText());
+        return exUsage;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        Say(parser.helpText());
+        return exOk;
+    }
+    if (parser.isSet(isInitialized))
+        return SystemRegistry::DatabaseInitialized() ? exOk : exUsage;
+    const int result = parser.isSet(server) ? CreateOnServer(parser.value(server), parser.isSet(force))
+                                            : CreateEmbedded(parser.isSet(force));
+    if (result != exOk)
+        return result;
+    SystemRegistry::SetDatabaseInitialized(true);
+
+    // Started by the program on its first run: start it again now that its
+    // database exists, so one command takes a newcomer to the main window.
+    if (qEnvironmentVariableIntValue("TESSARYN_STARTED_BY_APP") == 1) {
+        qunsetenv("TESSARYN_STARTED_BY_APP");
+        QProcess::startDetached(QCoreApplication::applicationDirPath() + QStringLiteral("/tessaryn"), {});
+    }
+    return exOk;
+}

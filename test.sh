@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the database tests on
+# the embedded SQLite engine and on a throwaway PostgreSQL server.
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/common.sh
+source scripts/pg-test-server.sh
+
+ensure_packages
+build_tessaryn
+
+trap stop_pg EXIT
+start_pg
+export TESSARYN_REQUIRE_PG=1
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir build --output-on-failure -j"$(nproc 2>/dev/null || echo 2)" --timeout 600 "$@"
