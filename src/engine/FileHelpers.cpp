@@ -12,6 +12,7 @@
 #include <optional>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -193,31 +194,25 @@ bool TransferEntry(const fs::path& from, const QString& to, bool intoFolder, TTr
         return false;
     const bool isFolder = fs::is_directory(status);
 
-    std::error_code ec;
-    QString targetText;
-    if (intoFolder) {
-        fs::create_directories(ToFsPath(to), ec);
-        targetText = IncludeTrailingBackslash(to) + FromFsPath(from.filename());
-    } else {
-        targetText = ExcludeTrailingBackslash(to);
-        const fs::path parent = ToFsPath(targetText).parent_path();
-        if (!parent.empty())
-            fs::create_directories(parent, ec);
-    }
-
+    const QString targetText = intoFolder ? QString(IncludeTrailingBackslash(to) + FromFsPath(from.filename()))
+                                          : ExcludeTrailingBackslash(to);
+    // A folder cannot go into its own subtree: the copy would never end.
+    if (isFolder && IsSameOrBelow(ToFsPath(targetText), from))
+        return false;
     // Moving an entry onto itself changes nothing; a copy onto itself is a
     // copy under a new name.
     if (how == TTransfer::Move && SameEntry(from, ToFsPath(targetText)))
         return true;
+
+    std::error_code ec;
+    const fs::path parent = ToFsPath(targetText).parent_path();
+    if (!parent.empty())
+        fs::create_directories(parent, ec);
     const fs::path target = ToFsPath(UniqueTargetPath(targetText, isFolder));
-    // A folder cannot go into its own subtree: the copy would never end.
-    if (isFolder && IsSameOrBelow(target, from))
-        return false;
 
     if (how == TTransfer::Copy)
         return CopyEntry(from, target);
 
-    ec.clear();
     fs::rename(from, target, ec);
     if (!ec)
         return true;

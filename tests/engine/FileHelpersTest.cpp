@@ -396,6 +396,7 @@ TEST_F(FileHelpersTest, ShellCopyOfFoldersAndTakenNames)
 
     // A folder into its own subtree is refused and leaves it as it was.
     EXPECT_FALSE(ShellCopy(Path("src/docs"), Path("src/docs/sub")));
+    EXPECT_FALSE(ShellCopy(Path("src/docs"), Path("src/docs/sub/new/")));
     EXPECT_EQ(Tree(Path("src")), (QStringList{"docs/", "docs/a.txt=A", "docs/sub/", "docs/sub/b.txt=B"}));
     EXPECT_FALSE(ShellCopy(Path("missing"), Path("dest")));
 }
