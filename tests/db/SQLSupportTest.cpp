@@ -9,6 +9,12 @@
 #include <functional>
 #include <limits>
 
+// Readable failure messages: texts as UTF-8 in quotes.
+static void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
 namespace {
 
 struct DialectCase {

@@ -10,6 +10,12 @@
 #include <set>
 #include <stdexcept>
 
+// Readable failure messages: texts as UTF-8 in quotes.
+static void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
 namespace {
 
 const QString TwoFields = QStringLiteral("entries.title,entries.keywords");
