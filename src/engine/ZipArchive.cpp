@@ -1,0 +1,533 @@
+#include "engine/ZipArchive.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QTemporaryDir>
+
+#include <zip.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <sys/stat.h>
+
+namespace {
+
+constexpr zip_uint32_t kCompressionLevel = 9;
+constexpr int kMaxPasswordChars = 255;
+constexpr qsizetype kCopyChunk = 256 * 1024;
+
+struct TZipDiscard {
+    void operator()(zip_t* archive) const { zip_discard(archive); }
+};
+using TZipHandle = std::unique_ptr<zip_t, TZipDiscard>;
+
+struct TZipFileClose {
+    void operator()(zip_file_t* file) const { zip_fclose(file); }
+};
+using TZipFileHandle = std::unique_ptr<zip_file_t, TZipFileClose>;
+
+std::filesystem::path ToPath(const QString& path)
+{
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+QString ErrorText(int zipCode)
+{
+    zip_error_t error;
+    zip_error_init_with_code(&error, zipCode);
+    const QString text = QString::fromLocal8Bit(zip_error_strerror(&error));
+    zip_error_fini(&error);
+    return text;
+}
+
+QString ArchiveErrorText(zip_t* archive) { return QString::fromLocal8Bit(zip_strerror(archive)); }
+
+// The password bytes used for encryption and decryption alike: UTF-8 of at
+// most the first 255 characters, a surrogate pair counting as one character.
+QByteArray PasswordBytes(const QString& password)
+{
+    qsizetype end = 0;
+    for (int chars = 0; end < password.size() && chars < kMaxPasswordChars; ++chars) {
+        const bool pair = password.at(end).isHighSurrogate() && end + 1 < password.size()
+                          && password.at(end + 1).isLowSurrogate();
+        end += pair ? 2 : 1;
+    }
+    return password.left(end).toUtf8();
+}
+
+bool IsInside(const QString& canonicalPath, const QString& canonicalFolder)
+{
+    return canonicalPath.startsWith(canonicalFolder + QLatin1Char('/'));
+}
+
+void SetModificationTime(const QString& path, time_t mtime)
+{
+    using namespace std::chrono;
+    std::error_code ignored; // a time that cannot be set is no reason to lose the file
+    std::filesystem::last_write_time(
+        ToPath(path), file_clock::from_sys(system_clock::from_time_t(mtime)), ignored);
+}
+
+TZipHandle OpenForReading(const QString& archivePath)
+{
+    int code = ZIP_ER_OK;
+    zip_t* archive = zip_open(QFile::encodeName(archivePath).constData(), ZIP_RDONLY, &code);
+    if (!archive)
+        throw ETessarynError(QStringLiteral("The archive \"%1\" could not be opened: %2")
+                                 .arg(archivePath, ErrorText(code)));
+    return TZipHandle(archive);
+}
+
+// ---------------------------------------------------------------------------
+// Building
+
+class TArchiveBuilder {
+public:
+    TArchiveBuilder(zip_t* archive, const QString& baseFolder, const QByteArray& password)
+        : m_archive(archive), m_base(QDir(baseFolder).absolutePath()),
+          m_canonicalBase(QFileInfo(baseFolder).canonicalFilePath()), m_password(password)
+    {
+    }
+
+    void AddItem(const QString& item)
+    {
+        const QString path = QDir::cleanPath(QDir(m_base).absoluteFilePath(item));
+        const QString relative = QDir(m_base).relativeFilePath(path);
+        if (relative.isEmpty() || relative == QLatin1String(".") || relative == QLatin1String("..")
+            || relative.startsWith(QLatin1String("../")))
+            throw ETessarynError(QStringLiteral("The item \"%1\" is not inside the folder \"%2\".")
+                                     .arg(item, m_base));
+        const QFileInfo info(path);
+        if (!info.exists() && !info.isSymLink())
+            throw ETessarynError(QStringLiteral("The file \"%1\" does not exist.").arg(path));
+        AddPath(info, relative);
+    }
+
+private:
+    void AddPath(const QFileInfo& info, const QString& name)
+    {
+        // A link is stored as the file it points to, and only when that file
+        // lies inside the entry's folder: following links out of the folder
+        // would pack files the user never put into the entry. Links to
+        // folders are skipped as well, since they can form cycles and would
+        // store the same files twice; dangling links have nothing to store.
+        if (info.isSymLink()) {
+            const QFileInfo target(info.canonicalFilePath());
+            if (!m_canonicalBase.isEmpty() && target.isFile()
+                && IsInside(target.filePath(), m_canonicalBase))
+                AddFile(target.filePath(), name);
+        } else if (info.isDir()) {
+            AddFolder(info, name);
+        } else if (info.isFile()) {
+            AddFile(info.filePath(), name);
+        }
+        // Pipes, sockets and devices have no content to store.
+    }
+
+    void AddFolder(const QFileInfo& info, const QString& name)
+    {
+        if (!Claim(name + QLatin1Char('/')))
+            return;
+        const QDir folder(info.filePath());
+        if (!folder.isReadable())
+            throw ETessarynError(QStringLiteral("The folder \"%1\" cannot be read.").arg(info.filePath()));
+        // libzip marks folders as writable for everyone, which unzip would
+        // restore literally; store the folder's own permissions instead.
+        std::error_code ignored;
+        const auto permissions = std::filesystem::status(ToPath(info.filePath()), ignored).permissions()
+                                 & std::filesystem::perms::mask;
+        const zip_int64_t index = zip_dir_add(m_archive, name.toUtf8().constData(), ZIP_FL_ENC_UTF_8);
+        if (index < 0
+            || zip_file_set_mtime(m_archive, zip_uint64_t(index), info.lastModified().toSecsSinceEpoch(), 0) != 0
+            || zip_file_set_external_attributes(m_archive, zip_uint64_t(index), 0, ZIP_OPSYS_UNIX,
+                                                (S_IFDIR | zip_uint32_t(permissions)) << 16) != 0)
+            Fail(name);
+        const QFileInfoList children = folder.entryInfoList(
+            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+        for (const QFileInfo& child : children)
+            AddPath(child, name + QLatin1Char('/') + child.fileName());
+    }
+
+    void AddFile(const QString& path, const QString& name)
+    {
+        if (!Claim(name))
+            return;
+        // The source streams from the file when the archive is written, so
+        // no file is ever held in memory; its modification time travels along.
+        zip_error_t error;
+        zip_error_init(&error);
+        zip_source_t* source = zip_source_file_create(QFile::encodeName(path).constData(), 0, -1, &error);
+        if (!source) {
+            const QString text = QString::fromLocal8Bit(zip_error_strerror(&error));
+            zip_error_fini(&error);
+            throw ETessarynError(QStringLiteral("The file \"%1\" could not be added to the archive: %2")
+                                     .arg(path, text));
+        }
+        zip_error_fini(&error);
+        const zip_int64_t index = zip_file_add(m_archive, name.toUtf8().constData(), source, ZIP_FL_ENC_UTF_8);
+        if (index < 0) {
+            zip_source_free(source);
+            Fail(name);
+        }
+        if (zip_set_file_compression(m_archive, zip_uint64_t(index), ZIP_CM_DEFLATE, kCompressionLevel) != 0
+            || (!m_password.isEmpty()
+                && zip_file_set_encryption(m_archive, zip_uint64_t(index), ZIP_EM_TRAD_PKWARE,
+                                           m_password.constData()) != 0))
+            Fail(name);
+    }
+
+    // Items may overlap (a folder and a file inside it); each path is stored once.
+    bool Claim(const QString& name)
+    {
+        if (m_names.contains(name))
+            return false;
+        m_names.insert(name);
+        return true;
+    }
+
+    [[noreturn]] void Fail(const QString& name)
+    {
+        throw ETessarynError(QStringLiteral("\"%1\" could not be added to the archive: %2")
+                                 .arg(name, ArchiveErrorText(m_archive)));
+    }
+
+    zip_t* m_archive;
+    QString m_base;
+    QString m_canonicalBase;
+    QByteArray m_password;
+    QSet<QString> m_names;
+};
+
+// ---------------------------------------------------------------------------
+// Extracting
+
+struct TMember {
+    zip_uint64_t index = 0;
+    QString name;     // as stored
+    QString relative; // cleaned path below the target folder
+    bool folder = false;
+    bool encrypted = false;
+    bool hasTime = false;
+    time_t mtime = 0;
+};
+
+bool IsSelected(const QString& name, const QStringList& specs)
+{
+    if (specs.isEmpty())
+        return true;
+    for (const QString& spec : specs) {
+        if (spec.endsWith(QLatin1String("/*"))) {
+            if (name.startsWith(spec.chopped(1)))
+                return true;
+        } else if (name == spec) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The member's path below the target folder with empty and "." parts dropped,
+// or nothing when the name could climb out of it: an absolute path, a drive
+// letter, or a ".." part. Backslashes count as separators here because other
+// systems' tools treat them so, even though they stay ordinary characters in
+// the names written on this system.
+std::optional<QString> SafeRelativePath(const QString& name)
+{
+    if (name.startsWith(QLatin1Char('/')) || name.startsWith(QLatin1Char('\\'))
+        || (name.size() >= 2 && name.at(1) == QLatin1Char(':') && name.at(0).isLetter()))
+        return std::nullopt;
+    for (const QStringView part : QStringView(name).split(QLatin1Char('/'))) {
+        for (const QStringView piece : part.split(QLatin1Char('\\')))
+            if (piece == QLatin1String(".."))
+                return std::nullopt;
+    }
+    QStringList kept;
+    for (const QString& part : name.split(QLatin1Char('/'), Qt::SkipEmptyParts))
+        if (part != QLatin1String("."))
+            kept.append(part);
+    return kept.join(QLatin1Char('/'));
+}
+
+bool IsSymlinkMember(zip_t* archive, zip_uint64_t index)
+{
+    zip_uint8_t system = 0;
+    zip_uint32_t attributes = 0;
+    if (zip_file_get_external_attributes(archive, index, 0, &system, &attributes) != 0)
+        return false;
+    return system == ZIP_OPSYS_UNIX && S_ISLNK(attributes >> 16);
+}
+
+QList<TMember> SelectMembers(zip_t* archive, const QStringList& specs)
+{
+    QList<TMember> members;
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    for (zip_uint64_t index = 0; index < zip_uint64_t(count); ++index) {
+        zip_stat_t stat;
+        if (zip_stat_index(archive, index, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_NAME))
+            throw ETessarynError(QStringLiteral("The archive member %1 cannot be read: %2")
+                                     .arg(index).arg(ArchiveErrorText(archive)));
+        TMember member;
+        member.index = index;
+        member.name = QString::fromUtf8(stat.name);
+        if (!IsSelected(member.name, specs))
+            continue;
+        if (IsSymlinkMember(archive, index))
+            throw ETessarynError(QStringLiteral("The archive member \"%1\" is a symbolic link and was refused.")
+                                     .arg(member.name));
+        const std::optional<QString> relative = SafeRelativePath(member.name);
+        member.folder = member.name.endsWith(QLatin1Char('/'));
+        if (!relative || (relative->isEmpty() && !member.folder))
+            throw ETessarynError(QStringLiteral("The archive member \"%1\" would be written outside "
+                                                "the target folder and was refused.")
+                                     .arg(member.name));
+        if (relative->isEmpty())
+            continue; // "./" names the target folder itself
+        member.relative = *relative;
+        member.encrypted = (stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE;
+        member.hasTime = stat.valid & ZIP_STAT_MTIME;
+        member.mtime = stat.mtime;
+        members.append(member);
+    }
+    return members;
+}
+
+// Traditional encryption cannot tell a wrong password from damaged data once
+// the one-byte header check passed (about one wrong password in 256): the
+// garbage then fails inflating or the CRC at the end. For an encrypted member
+// those failures mean a wrong password.
+bool IsWrongPassword(int zipCode, bool encrypted)
+{
+    switch (zipCode) {
+    case ZIP_ER_WRONGPASSWD:
+    case ZIP_ER_NOPASSWD:
+        return true;
+    case ZIP_ER_CRC:
+    case ZIP_ER_ZLIB:
+    case ZIP_ER_COMPRESSED_DATA:
+    case ZIP_ER_INCONS:
+        return encrypted;
+    default:
+        return false;
+    }
+}
+
+[[noreturn]] void ThrowReadError(const TMember& member, int zipCode, const QString& text)
+{
+    if (IsWrongPassword(zipCode, member.encrypted))
+        throw EZipWrongPassword();
+    throw ETessarynError(QStringLiteral("The archive member \"%1\" could not be extracted: %2")
+                             .arg(member.name, text));
+}
+
+// One extraction into one folder. Every member is first read completely into
+// a staging folder inside the target (so a wrong password or a damaged member
+// is noticed before anything visible changes), then renamed into place. Until
+// Commit() is called the destructor removes whatever this extraction created.
+class TExtraction {
+public:
+    TExtraction(zip_t* archive, const QString& targetFolder, const QByteArray& password)
+        : m_archive(archive), m_target(QDir::cleanPath(QDir(targetFolder).absolutePath())),
+          m_password(password)
+    {
+    }
+
+    ~TExtraction()
+    {
+        if (m_committed)
+            return;
+        m_staging.reset();
+        for (const QString& file : std::as_const(m_createdFiles))
+            QFile::remove(file);
+        for (auto it = m_createdFolders.crbegin(); it != m_createdFolders.crend(); ++it)
+            QDir().rmdir(*it);
+    }
+
+    // Refuses before anything is written when a member would be placed
+    // through a link or over a file that stands where a folder must be.
+    void CheckTargets(const QList<TMember>& members)
+    {
+        for (const TMember& member : members)
+            WalkFolders(member.folder ? member.relative : member.relative.section(QLatin1Char('/'), 0, -2), false);
+    }
+
+    void Run(const QList<TMember>& members)
+    {
+        WalkFolders(QString(), true);
+        m_staging = std::make_unique<QTemporaryDir>(m_target + QStringLiteral("/.unzip-XXXXXX"));
+        if (!m_staging->isValid())
+            throw ETessarynError(QStringLiteral("A temporary folder could not be created in \"%1\": %2")
+                                     .arg(m_target, m_staging->errorString()));
+        QStringList staged;
+        for (const TMember& member : members)
+            staged.append(member.folder ? QString() : Stage(member, staged.size()));
+
+        for (qsizetype i = 0; i < members.size(); ++i) {
+            const TMember& member = members.at(i);
+            if (member.folder)
+                WalkFolders(member.relative, true);
+            else
+                Place(staged.at(i), member);
+        }
+        // Placing files touched the folders' times; restore them last.
+        for (const TMember& member : members)
+            if (member.folder && member.hasTime)
+                SetModificationTime(m_target + QLatin1Char('/') + member.relative, member.mtime);
+    }
+
+    void Commit()
+    {
+        m_committed = true;
+        m_staging.reset();
+    }
+
+private:
+    QString Stage(const TMember& member, qsizetype number)
+    {
+        const QString path = m_staging->filePath(QString::number(number));
+        zip_file_t* opened = member.encrypted
+                                 ? zip_fopen_index_encrypted(m_archive, member.index, 0,
+                                                             m_password.isEmpty() ? nullptr : m_password.constData())
+                                 : zip_fopen_index(m_archive, member.index, 0);
+        if (!opened)
+            ThrowReadError(member, zip_error_code_zip(zip_get_error(m_archive)), ArchiveErrorText(m_archive));
+        TZipFileHandle file(opened);
+
+        QFile out(path);
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            throw ETessarynError(QStringLiteral("The file \"%1\" could not be written: %2")
+                                     .arg(path, out.errorString()));
+        QByteArray buffer(kCopyChunk, Qt::Uninitialized);
+        // Reading up to the end lets libzip compare the CRC.
+        for (;;) {
+            const zip_int64_t read = zip_fread(file.get(), buffer.data(), zip_uint64_t(buffer.size()));
+            if (read < 0)
+                ThrowReadError(member, zip_error_code_zip(zip_file_get_error(file.get())),
+                               QString::fromLocal8Bit(zip_file_strerror(file.get())));
+            if (read == 0)
+                break;
+            if (out.write(buffer.constData(), read) != read)
+                throw ETessarynError(QStringLiteral("The file \"%1\" could not be written: %2")
+                                         .arg(path, out.errorString()));
+        }
+        out.close();
+        if (member.hasTime)
+            SetModificationTime(path, member.mtime);
+        return path;
+    }
+
+    void Place(const QString& staged, const TMember& member)
+    {
+        WalkFolders(member.relative.section(QLatin1Char('/'), 0, -2), true);
+        const QString destination = m_target + QLatin1Char('/') + member.relative;
+        const QFileInfo existing(destination);
+        const bool isNew = !existing.exists() && !existing.isSymLink();
+        std::error_code error;
+        std::filesystem::rename(ToPath(staged), ToPath(destination), error);
+        if (error)
+            throw ETessarynError(QStringLiteral("The file \"%1\" could not be written: %2")
+                                     .arg(destination, QString::fromLocal8Bit(error.message().c_str())));
+        if (isNew)
+            m_createdFiles.append(destination);
+    }
+
+    // Walks relative (a folder path below the target) from the target down,
+    // refusing links and non-folders on the way; with create, also creates
+    // the target itself and every missing folder, remembering them.
+    void WalkFolders(const QString& relative, bool create)
+    {
+        QString path = m_target;
+        if (create)
+            EnsureTargetFolder();
+        for (const QString& part : relative.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+            path += QLatin1Char('/') + part;
+            const QFileInfo info(path);
+            if (info.isSymLink())
+                throw ETessarynError(QStringLiteral("\"%1\" is a link; nothing is extracted through it.").arg(path));
+            if (info.isDir())
+                continue;
+            if (info.exists())
+                throw ETessarynError(QStringLiteral("\"%1\" is a file where a folder is needed.").arg(path));
+            if (!create)
+                return; // everything below is missing too
+            if (!QDir().mkdir(path))
+                throw ETessarynError(QStringLiteral("The folder \"%1\" could not be created.").arg(path));
+            m_createdFolders.append(path);
+        }
+    }
+
+    void EnsureTargetFolder()
+    {
+        if (QFileInfo(m_target).isDir())
+            return;
+        // Create the missing parents one by one so that a failed extraction
+        // can take away exactly the folders it made.
+        QStringList missing;
+        for (QString path = m_target; !QFileInfo(path).exists(); path = QFileInfo(path).path())
+            missing.prepend(path);
+        for (const QString& path : std::as_const(missing)) {
+            if (!QDir().mkdir(path))
+                throw ETessarynError(QStringLiteral("The folder \"%1\" could not be created.").arg(path));
+            m_createdFolders.append(path);
+        }
+    }
+
+    zip_t* m_archive;
+    QString m_target;
+    QByteArray m_password;
+    std::unique_ptr<QTemporaryDir> m_staging;
+    QStringList m_createdFolders;
+    QStringList m_createdFiles;
+    bool m_committed = false;
+};
+
+} // namespace
+
+void TZipArchive::CreateArchive(const QString& archivePath, const QString& baseFolder,
+                                const QStringList& items, const QString& password)
+{
+    if (!QFileInfo(baseFolder).isDir())
+        throw ETessarynError(QStringLiteral("The folder \"%1\" does not exist.").arg(baseFolder));
+    // A stale archive must not survive a failed build; libzip itself writes
+    // to a temporary file and renames it over archivePath only on success.
+    QFile::remove(archivePath);
+    int code = ZIP_ER_OK;
+    TZipHandle archive(zip_open(QFile::encodeName(archivePath).constData(), ZIP_CREATE | ZIP_TRUNCATE, &code));
+    if (!archive)
+        throw ETessarynError(QStringLiteral("The archive \"%1\" could not be created: %2")
+                                 .arg(archivePath, ErrorText(code)));
+
+    TArchiveBuilder builder(archive.get(), baseFolder, PasswordBytes(password));
+    for (const QString& item : items)
+        builder.AddItem(item);
+    // libzip writes no file for an archive without members.
+    if (zip_get_num_entries(archive.get(), 0) <= 0)
+        throw ETessarynError(QStringLiteral("There are no files to compress."));
+    if (zip_close(archive.get()) != 0)
+        throw ETessarynError(QStringLiteral("The archive \"%1\" could not be written: %2")
+                                 .arg(archivePath, ArchiveErrorText(archive.get())));
+    archive.release(); // zip_close freed it
+}
+
+void TZipArchive::ExtractArchive(const QString& archivePath, const QString& targetFolder,
+                                 const QStringList& specs, const QString& password)
+{
+    const TZipHandle archive = OpenForReading(archivePath);
+    const QList<TMember> members = SelectMembers(archive.get(), specs);
+    TExtraction extraction(archive.get(), targetFolder, PasswordBytes(password));
+    extraction.CheckTargets(members);
+    extraction.Run(members);
+    extraction.Commit();
+}
+
+QStringList TZipArchive::ListMembers(const QString& archivePath, const QString& /*password*/)
+{
+    const TZipHandle archive = OpenForReading(archivePath);
+    QStringList names;
+    const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
+    for (zip_uint64_t index = 0; index < zip_uint64_t(count); ++index)
+        names.append(QString::fromUtf8(zip_get_name(archive.get(), index, 0)));
+    return names;
+}
