@@ -14,12 +14,17 @@ TSchemaBuilder::TSchemaBuilder(TdmConnection& connection) : m_connection(connect
 
 void TSchemaBuilder::Exec(const QString& sql, const QVariantList& params)
 {
+    // Definitions run as plain statements: a server cannot prepare DDL.
     QSqlQuery q(m_connection.Database());
-    if (!q.prepare(sql))
-        throw EDatabaseError(q.lastError().text().trimmed() + QStringLiteral("\n") + sql);
-    for (const auto& p : params)
-        q.addBindValue(p);
-    if (!q.exec())
+    bool ok = false;
+    if (params.isEmpty()) {
+        ok = q.exec(sql);
+    } else if (q.prepare(sql)) {
+        for (const auto& p : params)
+            q.addBindValue(p);
+        ok = q.exec();
+    }
+    if (!ok)
         throw EDatabaseError(q.lastError().text().trimmed() + QStringLiteral("\n") + sql);
 }
 

@@ -45,12 +45,21 @@ TFieldType TypeFromMeta(const QMetaType& type)
     }
 }
 
-void Prepare(QSqlQuery& query, const TSqlStatement& statement)
+// Runs a statement; values always travel bound, never inside the text.
+void Run(QSqlQuery& query, const TSqlStatement& statement)
 {
-    if (!query.prepare(statement.text))
+    bool ok = false;
+    if (statement.params.isEmpty()) {
+        ok = query.exec(statement.text);
+    } else {
+        if (!query.prepare(statement.text))
+            throw EDatabaseError(ServerText(query.lastError()));
+        for (const QVariant& value : statement.params)
+            query.addBindValue(value);
+        ok = query.exec();
+    }
+    if (!ok)
         throw EDatabaseError(ServerText(query.lastError()));
-    for (const QVariant& value : statement.params)
-        query.addBindValue(value);
 }
 
 } // namespace
@@ -74,9 +83,7 @@ DataPacket TdmServerData::RunQuery(const TSqlStatement& statement)
 {
     QSqlQuery query(m_connection.Database());
     query.setForwardOnly(true);
-    Prepare(query, statement);
-    if (!query.exec())
-        throw EDatabaseError(ServerText(query.lastError()));
+    Run(query, statement);
     DataPacket packet;
     const QSqlRecord record = query.record();
     for (int i = 0; i < record.count(); ++i) {
@@ -98,9 +105,7 @@ DataPacket TdmServerData::RunQuery(const TSqlStatement& statement)
 int TdmServerData::Execute(const TSqlStatement& statement)
 {
     QSqlQuery query(m_connection.Database());
-    Prepare(query, statement);
-    if (!query.exec())
-        throw EDatabaseError(ServerText(query.lastError()));
+    Run(query, statement);
     return query.numRowsAffected();
 }
 
@@ -212,9 +217,7 @@ int TdmServerData::ReserveNextRecIDs(const QString& tableName, int count)
         m_connection.BeginTransaction();
     try {
         QSqlQuery query(m_connection.Database());
-        Prepare(query, {call.sql, call.params});
-        if (!query.exec())
-            throw EDatabaseError(ServerText(query.lastError()));
+        Run(query, {call.sql, call.params});
         if (!query.next())
             throw EDatabaseError(QStringLiteral("Unknown table name for identifiers: %1").arg(tableName));
         bool ok = false;

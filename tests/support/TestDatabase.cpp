@@ -84,11 +84,18 @@ std::unique_ptr<TestDatabase> TestDatabase::Create(TEngine engine)
         QSqlQuery exists(admin);
         exists.exec(QStringLiteral("select 1 from pg_database where datname = '%1'").arg(kTemplate));
         if (!exists.next()) {
-            AdminExec(admin, QStringLiteral("create database %1 encoding 'UTF8' template template0").arg(kTemplate));
-            TdmConnection connection(TConnectionInfo::Server(ServerConnInfo(kTemplate)));
-            if (!connection.Connect(false))
-                throw EDatabaseError(connection.LastConnectError());
-            TSchemaBuilder(connection).Create(false);
+            // Built under another name and renamed when complete, so a failed
+            // build never leaves an empty template behind.
+            const QString building = kTemplate + QStringLiteral("_building");
+            AdminExec(admin, QStringLiteral("drop database if exists %1 with (force)").arg(building));
+            AdminExec(admin, QStringLiteral("create database %1 encoding 'UTF8' template template0").arg(building));
+            {
+                TdmConnection connection(TConnectionInfo::Server(ServerConnInfo(building)));
+                if (!connection.Connect(false))
+                    throw EDatabaseError(connection.LastConnectError());
+                TSchemaBuilder(connection).Create(false);
+            }
+            AdminExec(admin, QStringLiteral("alter database %1 rename to %2").arg(building, kTemplate));
         }
         AdminExec(admin, QStringLiteral("create database %1 template %2").arg(db->m_pgDatabase, kTemplate));
     });
