@@ -488,11 +488,11 @@ private:
 void TZipArchive::CreateArchive(const QString& archivePath, const QString& baseFolder,
                                 const QStringList& items, const QString& password)
 {
-    if (!QFileInfo(baseFolder).isDir())
-        throw ETessarynError(QStringLiteral("The folder \"%1\" does not exist.").arg(baseFolder));
     // A stale archive must not survive a failed build; libzip itself writes
     // to a temporary file and renames it over archivePath only on success.
     QFile::remove(archivePath);
+    if (!QFileInfo(baseFolder).isDir())
+        throw ETessarynError(QStringLiteral("The folder \"%1\" does not exist.").arg(baseFolder));
     int code = ZIP_ER_OK;
     TZipHandle archive(zip_open(QFile::encodeName(archivePath).constData(), ZIP_CREATE | ZIP_TRUNCATE, &code));
     if (!archive)

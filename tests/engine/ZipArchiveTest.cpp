@@ -443,6 +443,10 @@ TEST_F(ZipArchiveTest, FailedBuildLeavesNoArchiveAndGoodBuildReplacesOne)
             << items.join(",").toStdString();
         EXPECT_FALSE(QFileInfo::exists(Path("entry.zip")));
     }
+    WriteFile(Path("entry.zip"), "previous archive");
+    EXPECT_NE(ErrorOf([&] { TZipArchive::CreateArchive(Path("entry.zip"), Path("no-base"), {"a.txt"}, {}); }),
+              "no error");
+    EXPECT_FALSE(QFileInfo::exists(Path("entry.zip")));
     EXPECT_NE(ErrorOf([&] { TZipArchive::CreateArchive(Path("no/such/folder/entry.zip"), Path("base"), {"a.txt"}, {}); }),
               "no error");
 
