@@ -1,0 +1,129 @@
+#pragma once
+
+#include "db/DataPacket.h"
+#include "settings/AppSettings.h"
+
+#include <QColor>
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <array>
+#include <functional>
+#include <memory>
+
+class ClientRecordSet;
+class IDesktop;
+class ISettingsManager;
+class TCategories;
+class TDatabaseSettingsManager;
+class TdmConnection;
+class TMostUsedCategories;
+class TMRUList;
+class TMRUListProvider;
+class TOstrivaleSearchOptions;
+class TUser;
+class TFolderFiles;
+
+// Every window and component that paints with the scheme's colours.
+class IColorSchemeObserver {
+public:
+    virtual ~IColorSchemeObserver() = default;
+    virtual void ApplyColorScheme() = 0;
+};
+
+// Palette slots of the colour scheme (1-based, as the windows refer to them).
+enum TColorSlot {
+    csWindow = 1, csWindowText, csGrid, csHighlightStart, csHighlightEnd, csSelectedTitle, csGridText,
+    csGridLabel, csGridNote, csMenuPen, csMenuBrush, csMostUsedMenuPen, csMostUsedMenuBrush, csSplitterArrow,
+    csSplitterButton, csSplitterButtonHighlight
+};
+
+// The hub of the running program: owns the long-lived objects in a fixed
+// order, holds every application setting in memory, the application folders
+// and the colour palette, and offers the shared services.
+class TdmMain {
+public:
+    // Creates the owned objects in their order and loads every setting. Errors
+    // during creation are caught and leave IsInitialized() false.
+    TdmMain(TdmConnection& connection, IDesktop& desktop);
+    // When initialized: cleans the temporary folders, writes every setting and
+    // sends the settings changes to the database, then frees the objects.
+    ~TdmMain();
+    TdmMain(const TdmMain&) = delete;
+    TdmMain& operator=(const TdmMain&) = delete;
+
+    bool IsInitialized() const { return m_initialized; }
+    QString InitializationError() const { return m_initializationError; }
+
+    // Owned objects and services
+    TdmConnection& Connection() { return m_connection; }
+    IDesktop& Desktop() { return m_desktop; }
+    TUser& User() { return *m_user; }
+    ISettingsManager& Settings();
+    TOstrivaleSearchOptions& SearchOptions() { return *m_searchOptions; }
+    TCategories& Categories() { return *m_categories; }
+    TMostUsedCategories& MostUsedCategories() { return *m_mostUsed; }
+    TMRUListProvider& MRUListProvider() { return *m_mruProvider; }
+    TMRUList& SourceMRU() { return *m_mruSource; }
+    TMRUList& KeywordsMRU() { return *m_mruKeywords; }
+    TMRUList& SearchMRU() { return *m_mruSearches; }
+
+    // Application settings held in memory
+    TAppSettings App;
+
+    void LoadSettings();
+    void SaveSettings();
+    void RestoreDefaultSettings();
+
+    // Colour scheme
+    void SetColourScheme(int scheme);
+    QColor Colour(int slot) const { return m_palette.at(size_t(slot - 1)); }
+    void AddColorSchemeObserver(IColorSchemeObserver* observer);
+    void RemoveColorSchemeObserver(IColorSchemeObserver* observer);
+    // Colour lightened by n per channel, each capped at 255.
+    static QColor Lighten(const QColor& colour, int n);
+    // The screen depth the palette is built for (below 24 bits the highlight is flat).
+    void SetScreenDepth(int bitsPerPixel) { m_screenDepth = bitsPerPixel; }
+
+    void SetShowTrayIcon(bool show);
+    void SetMonitorFolder(bool monitor);
+    // Installed by the windows that show the tray icon and watch the monitored folder.
+    std::function<void(bool)> OnShowTrayIconChanged;
+    std::function<void(bool)> OnMonitorFolderChanged;
+    QString GetHTMLBackgroundColour() const;
+    void SetHTMLBackgroundColour(const QString& bgr);
+
+    // Shared services
+    QString EntriesSortField() const;
+    QDate CurrentDate() const;
+    void ClearExtractFolder();
+    void CleanMailFolder();
+    static QString ProgramFolder();
+    DeltaArray PackDeltas(const QList<ClientRecordSet*>& recordSets) const;
+
+    TFolderFiles* CurrentFolderFiles() const { return m_currentFolderFiles; }
+    void SetCurrentFolderFiles(TFolderFiles* files) { m_currentFolderFiles = files; }
+
+private:
+    void Create();
+
+    TdmConnection& m_connection;
+    IDesktop& m_desktop;
+    bool m_initialized = true;
+    QString m_initializationError;
+
+    std::unique_ptr<TOstrivaleSearchOptions> m_searchOptions;
+    std::unique_ptr<TUser> m_user;
+    std::unique_ptr<TDatabaseSettingsManager> m_settings;
+    std::unique_ptr<TMostUsedCategories> m_mostUsed;
+    std::unique_ptr<TCategories> m_categories;
+    std::unique_ptr<TMRUListProvider> m_mruProvider;
+    std::unique_ptr<TMRUList> m_mruSource;
+    std::unique_ptr<TMRUList> m_mruKeywords;
+    std::unique_ptr<TMRUList> m_mruSearches;
+
+    std::array<QColor, 16> m_palette;
+    int m_screenDepth = 24;
+    QList<IColorSchemeObserver*> m_colorObservers;
+    TFolderFiles* m_currentFolderFiles = nullptr;
+};
