@@ -3,6 +3,7 @@
 #include "app/Errors.h"
 #include "db/EngineDialect.h"
 #include "db/dServerData.h"
+#include "search/SearchQuery.h"
 
 #include <QAtomicInt>
 #include <QFileInfo>
@@ -203,6 +204,11 @@ DataPackets TdmConnection::GetTemplate(const QString& id) { return TdmServerData
 void TdmConnection::AddMRUListItem(int userCode, int listCode, const QString& text)
 {
     TdmServerData(*this).AddMRUListItem(userCode, listCode, text);
+}
+
+TSearchResult TdmConnection::SearchEntries(const QVariantList& request)
+{
+    return ::SearchEntries(*this, request);
 }
 
 void TdmConnection::OpenQueries(const QList<TSqlStatement>& statements, const QList<ClientRecordSet*>& recordSets)

@@ -11,6 +11,7 @@
 
 class ISQLAssistant;
 class TEngineDialect;
+struct TSearchResult;
 
 // A statement with its bound values; user texts always travel as bound values.
 struct TSqlStatement {
@@ -72,6 +73,10 @@ public:
     DataPackets GetCharsets();
     DataPackets GetTemplate(const QString& id);
     void AddMRUListItem(int userCode, int listCode, const QString& text);
+
+    // Search: the entries matching a search request and their files
+    // (TOstrivaleSearchOptions::ToRequest, search/SearchQuery.h).
+    TSearchResult SearchEntries(const QVariantList& request);
 
     // Runs n SELECT statements and loads result i into record set i.
     void OpenQueries(const QList<TSqlStatement>& statements, const QList<ClientRecordSet*>& recordSets);

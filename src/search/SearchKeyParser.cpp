@@ -116,8 +116,9 @@ QString TSearchKeyParser::TextKeyCondition(const QString& key, const QStringList
     QStringList perColumn;
     for (const QString& column : columns) {
         const QString operand = PatternOperand ? PatternOperand(pattern) : QuoteSQLString(pattern);
-        perColumn.append(QStringLiteral(" (") + column + QLatin1Char(' ') + LikeOperator
-                         + QLatin1Char(' ') + operand + QStringLiteral(") "));
+        const QString comparison = LikeCondition ? LikeCondition(column, operand)
+                                                 : column + QLatin1Char(' ') + LikeOperator + QLatin1Char(' ') + operand;
+        perColumn.append(QStringLiteral(" (") + comparison + QStringLiteral(") "));
     }
     return perColumn.join(QStringLiteral(" or "));
 }

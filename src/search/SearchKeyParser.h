@@ -42,6 +42,10 @@ public:
     // The comparison used for text keys; an engine whose "like" folds too few
     // letters puts its own operator here.
     QString LikeOperator = QStringLiteral("like");
+    // Writes the whole comparison of a column with an operand, for an engine
+    // whose form is more than "<column> <operator> <operand>" (an escape
+    // clause, a function call). Unset, LikeOperator joins the two.
+    std::function<QString(const QString& column, const QString& operand)> LikeCondition;
 
     // The searched columns, qualified names joined by ",".
     const QString& Fields() const { return m_fields; }

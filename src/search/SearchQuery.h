@@ -1,0 +1,53 @@
+#pragma once
+
+#include "db/DataPacket.h"
+#include "db/dmConnection.h"
+
+#include <QString>
+#include <QVariantList>
+
+class TEngineDialect;
+
+// What a search returns: parseFailure is 0 when the keys were understood;
+// otherwise it holds the parser's result and both packets are left empty.
+struct TSearchResult {
+    int parseFailure = 0;
+    DataPacket entries;
+    DataPacket files;
+};
+
+// The two statements of one search: the matching entries, and the files of
+// those entries.
+struct TSearchStatements {
+    int parseFailure = 0;
+    TSqlStatement entries;
+    TSqlStatement files;
+};
+
+// Server-side assembly of a search request (TOstrivaleSearchOptions::ToRequest)
+// into statements in the engine's own form. Every search key travels as a
+// bound value, so no key can change a statement; a "%" or "_" in a key keeps
+// its wildcard meaning. Category codes are checked to be integers and written
+// as numbers.
+class TSearchQuery {
+public:
+    explicit TSearchQuery(const TEngineDialect& dialect);
+
+    // The standard select list of the entries statement, beginning with
+    // "select". Listings that need one more column (a bookmark set's order)
+    // take it as their custom select and append ", <column>". The columns
+    // carry the same names on every engine.
+    static QString StandardSelect(const TEngineDialect& dialect);
+
+    // Throws EDatabaseError when the request is malformed (too few values,
+    // a category code that is no integer).
+    TSearchStatements Build(const QVariantList& request) const;
+
+private:
+    const TEngineDialect& m_dialect;
+};
+
+// Builds and runs the statements of a search in one server-side module.
+// Nothing runs when the keys cannot be parsed. Errors of the database
+// propagate as EDatabaseError.
+TSearchResult SearchEntries(TdmConnection& connection, const QVariantList& request);
