@@ -42,7 +42,7 @@ QString WithSlash(const QString& folder)
 // padded with zeros on the left and cut to its last six characters.
 QString SixDigits(const QString& colour)
 {
-    return colour.size() == 6 ? colour : (QStringLiteral("000000") + colour).right(6);
+    return colour.size() == 6 ? colour : QString(QStringLiteral("000000") + colour).right(6);
 }
 
 } // namespace
@@ -75,7 +75,13 @@ void TdmMain::Create()
     m_categories->Load(0);
     m_mostUsed = std::make_unique<TMostUsedCategories>(*m_categories, *m_settings, App);
     m_mostUsed->Refresh();
-    m_searchOptions->DescendantCodes = [this](int code) { return m_categories->DescendantCodes(code); };
+    // the tree answers with the code itself first; the search wants only what lies below it
+    m_searchOptions->DescendantCodes = [this](int code) {
+        QList<int> codes = m_categories->DescendantCodes(code);
+        if (!codes.isEmpty() && codes.first() == code)
+            codes.removeFirst();
+        return codes;
+    };
     m_mruProvider = std::make_unique<TMRUListProvider>(m_connection, *m_user);
     m_mruSource = std::make_unique<TMRUList>(QStringLiteral("source"), *m_mruProvider);
     m_mruKeywords = std::make_unique<TMRUList>(QStringLiteral("keywords"), *m_mruProvider);
@@ -278,10 +284,10 @@ void TdmMain::SetMonitorFolder(bool monitor)
         OnMonitorFolderChanged(monitor);
 }
 
+// Characters 5-6, 3-4 and 1-2: red-green-blue to blue-green-red and back.
 static QString SwapRedBlue(const QString& colour)
 {
-    const QString six = SixDigits(colour);
-    return six.mid(4, 2) + six.mid(2, 2) + six.mid(0, 2);
+    return colour.mid(4, 2) + colour.mid(2, 2) + colour.mid(0, 2);
 }
 
 QString TdmMain::GetHTMLBackgroundColour() const
