@@ -40,8 +40,13 @@ QVariant TEngineDialect::ValueParam(const QVariant& value, TFieldType type) cons
         return value.toBool() ? 1 : 0;
     case TFieldType::Float:
         return value.toDouble();
-    default:
-        return value.toString();
+    default: {
+        // The SQL drivers bind a null QString as NULL; a text value that is
+        // present but empty must stay an empty text, or the row would no
+        // longer match its own values.
+        const QString text = value.toString();
+        return text.isNull() ? QString(QLatin1String("")) : text;
+    }
     }
 }
 

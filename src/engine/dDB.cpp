@@ -1,0 +1,149 @@
+#include "engine/dDB.h"
+
+#include "app/Errors.h"
+#include "app/IDesktop.h"
+#include "db/ClientRecordSet.h"
+#include "db/dmConnection.h"
+#include "engine/EntryData.h"
+#include "engine/FileLists.h"
+#include "engine/ZipArchive.h"
+#include "engine/dZip.h"
+#include "settings/dmMain.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace {
+
+void Warn(IDesktop& desktop, const QString& text)
+{
+    desktop.ShowMessage(text, IDesktop::TMsgKind::Warning);
+}
+
+bool FolderHasItems(const QString& folder)
+{
+    return !QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).isEmpty();
+}
+
+} // namespace
+
+QString TdmDB::NotExtractedText()
+{
+    return QStringLiteral("Entry could not be extracted. \r\nIf the entry is password protected, try again and make "
+                          "sure you provide the correct password.");
+}
+
+bool TdmDB::HasPendingChanges(std::initializer_list<ClientRecordSet*> recordSets)
+{
+    for (ClientRecordSet* rs : recordSets)
+        if (rs->HasChanges() || rs->HasUnpostedChange())
+            return true;
+    return false;
+}
+
+void TdmDB::LoadEntryRecord(TEntryData& entry)
+{
+    entry.LoadFromPacket(entry.Main().Connection().GetEntry(entry.Code()));
+}
+
+void TdmDB::ApplyEntry(TEntryData& entry)
+{
+    const DeltaArray deltas = entry.BuildEntryDelta();
+    entry.Main().Connection().ApplyEntryUpdates(deltas);
+}
+
+bool TdmDB::StoreEntry(TEntryData& entry)
+{
+    IDesktop& desktop = entry.Main().Desktop();
+    TCursorRestore wait(desktop);
+    TFolderFiles& files = entry.FolderFiles();
+    if (files.SelectedCount() == 0) {
+        Warn(desktop, QStringLiteral("You must store at least one file in the entry."));
+        return false;
+    }
+    if (!files.HasChanged() && !entry.PasswordChanged()) {
+        // only the row's fields changed: the archive in the row stays as it is
+        ApplyEntry(entry);
+        return true;
+    }
+
+    const QString archive = entry.GetStoreArchivePath();
+    try {
+        TdmZip zip;
+        zip.PrepareCompress(archive);
+        zip.AddEntryFiles(entry);
+    } catch (const ETessarynError& e) {
+        QFile::remove(archive);
+        Warn(desktop, QStringLiteral("The following error occurred while compressing files: <%1>").arg(e.Message()));
+        return false;
+    }
+    try {
+        entry.LoadArchiveIntoRecord(archive);
+    } catch (const ETessarynError& e) {
+        QFile::remove(archive);
+        Warn(desktop,
+             QStringLiteral("The following error occurred while storing compressed file in database: <%1>").arg(e.Message()));
+        return false;
+    }
+    if (QFile::exists(archive) && !QFile::remove(archive))
+        Warn(desktop, QStringLiteral("The temporary compressed file: <%1> could not be deleted.").arg(archive));
+
+    ApplyEntry(entry);
+
+    if (entry.DeleteStoredFilesAfterSave()) {
+        try {
+            files.DeleteSelectedFiles();
+        } catch (const ETessarynError& e) {
+            Warn(desktop,
+                 QStringLiteral("The following error occurred while deleting files from monitored folder: <%1>")
+                     .arg(e.Message()));
+        }
+    }
+    return true;
+}
+
+void TdmDB::ExtractEntry(TEntryData& entry, const QString& name, TEntryFiles* entryFiles, int kind)
+{
+    IDesktop& desktop = entry.Main().Desktop();
+    TCursorRestore wait(desktop);
+    LoadEntryRecord(entry);
+    const QString archive = entry.GetExtractArchivePath();
+
+    QString password;
+    if (entry.PasswordProtected()) {
+        const std::optional<QString> typed = desktop.RequestEntryPassword(entry.Code(), entry.Title());
+        if (!typed) {
+            QFile::remove(archive);
+            throw EAbort();
+        }
+        password = *typed;
+    }
+    entry.SetPassword(password);
+
+    try {
+        TdmZip zip;
+        zip.PrepareExtract(archive);
+        if (entryFiles)
+            zip.ExtractEntryItems(entry, *entryFiles);
+        else
+            zip.ExtractEntryItem(entry, name, kind);
+    } catch (const EZipWrongPassword&) {
+        // Nothing was unpacked: the same end as a folder left empty.
+        QFile::remove(archive);
+        throw ETessarynError(NotExtractedText());
+    } catch (const ETessarynError& e) {
+        Warn(desktop, QStringLiteral("The following error occurred while extracting files: <%1>").arg(e.Message()));
+        // The operation that asked for the files cannot go on without them.
+        throw EAbort();
+    }
+
+    if (QFile::exists(archive) && !QFile::remove(archive))
+        Warn(desktop, QStringLiteral("The temporary extracted file: <%1> could not be deleted.").arg(archive));
+
+    entry.RefreshFileLists();
+    // An entry may hold only empty files or an empty folder: what counts is
+    // whether anything came out, not how many bytes.
+    if (!FolderHasItems(entry.GetFolder()))
+        throw ETessarynError(NotExtractedText());
+    entry.ClearModified();
+}

@@ -1,0 +1,286 @@
+#include "RecordingDesktop.h"
+#include "TestDatabase.h"
+#include "TestEnv.h"
+#include "app/Errors.h"
+#include "db/ClientRecordSet.h"
+#include "engine/EntryData.h"
+#include "engine/FileHelpers.h"
+#include "engine/FileLists.h"
+#include "engine/dDB.h"
+#include "settings/dmMain.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+namespace {
+
+void Write(const QString& path, const QByteArray& data)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(data);
+}
+
+QByteArray Read(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// Relative path -> content (folders as "<dir>") of everything below a folder.
+QMap<QString, QByteArray> Snapshot(const QString& folder)
+{
+    QMap<QString, QByteArray> result;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString rel = QDir(folder).relativeFilePath(path);
+        result.insert(rel, it.fileInfo().isDir() ? QByteArray("<dir>") : Read(path));
+    }
+    return result;
+}
+
+class Packaging : public EngineTest {
+protected:
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        qputenv("TESSARYN_HOME", TestEnv::ScratchFolder().toUtf8());
+        main = std::make_unique<TdmMain>(*conn, desktop);
+        ASSERT_TRUE(main->IsInitialized()) << main->InitializationError().toStdString();
+    }
+    void TearDown() override
+    {
+        main.reset();
+        EngineTest::TearDown();
+    }
+
+    // A new, empty entry with its folder, as the entry manager makes one.
+    std::unique_ptr<TEntryData> NewEntry(const QString& title)
+    {
+        auto entry = std::make_unique<TEntryData>(*main, false);
+        entry->LoadFromPacket(conn->GetEntry(0));
+        entry->SetCode(conn->GetNewEntryCode());
+        entry->SetTitle(title);
+        entry->EntryRecordSet().SetValue("DateCreated", QDateTime(main->CurrentDate(), QTime(0, 0)));
+        entry->EntryRecordSet().SetValue("GUID", NewGuidText());
+        QDir().mkpath(entry->GetFolder());
+        return entry;
+    }
+
+    bool Store(TEntryData& entry)
+    {
+        return entry.Save([this](TEntryData& e) { return dbModule.StoreEntry(e); });
+    }
+
+    // The stored entry read back into a fresh object and unpacked.
+    std::unique_ptr<TEntryData> Extracted(int code, const QString& name = {}, int kind = 1)
+    {
+        auto entry = std::make_unique<TEntryData>(*main, false);
+        entry->SetCode(code);
+        dbModule.ExtractEntry(*entry, name, nullptr, kind);
+        return entry;
+    }
+
+    QByteArray ItemsOf(int code)
+    {
+        return conn->GetEntry(code)[0].Value(0, "Items").toByteArray();
+    }
+
+    QString ArchiveOutOfDatabase(int code)
+    {
+        const QString path = TestEnv::ScratchFolder() + "out.zip";
+        Write(path, ItemsOf(code));
+        return path;
+    }
+
+    RecordingDesktop desktop;
+    std::unique_ptr<TdmMain> main;
+    TdmDB dbModule;
+};
+
+} // namespace
+
+TEST_P(Packaging, AwkwardContentRoundTripsAndReadsWithInfoZip)
+{
+    auto entry = NewEntry("Round trip");
+    const QString f = entry->GetFolder();
+    Write(f + "docs/a/b.txt", "nested");
+    Write(f + "page.html", "<html>page</html>");
+    Write(f + "page_files/style.css", "body{}");
+    Write(f + "empty.txt", "");
+    Write(f + "it's a \"quoted\" name.txt", "quotes");
+    Write(f + "Καλημέρα Привет.txt", "unicode");
+    Write(f + QString(196, 'n') + ".txt", "long name");
+    QDir().mkpath(f + "empty folder");
+    entry->FolderFiles().ListFolder(f);
+    entry->FolderFiles().SelectAll();
+    const auto before = Snapshot(f);
+    ASSERT_TRUE(Store(*entry));
+    const int code = entry->Code();
+    EXPECT_TRUE(Snapshot(f).isEmpty());   // stored files leave the folder
+    EXPECT_FALSE(QFile::exists(entry->GetStoreArchivePath()));
+    EXPECT_EQ(conn->GetEntry(code)[1].RowCount(), 8);
+
+    auto back = Extracted(code);
+    EXPECT_EQ(Snapshot(back->GetFolder()), before);
+    EXPECT_FALSE(QFile::exists(back->GetExtractArchivePath()));
+    EXPECT_FALSE(back->IsModified());
+
+    QString listing;
+    EXPECT_EQ(TestEnv::Run("unzip", {"-l", ArchiveOutOfDatabase(code)}, &listing), 0);
+    EXPECT_TRUE(listing.contains("docs/a/b.txt")) << listing.toStdString();
+    const QString target = TestEnv::ScratchFolder();
+    EXPECT_EQ(TestEnv::Run("unzip", {"-q", ArchiveOutOfDatabase(code), "-d", target}), 0);
+    EXPECT_EQ(Snapshot(target), before);
+}
+
+TEST_P(Packaging, FileRowsUseOneReservedBlockAndOnlyMarkedItems)
+{
+    auto entry = NewEntry("Rows");
+    for (const char* name : {"one.txt", "two.txt", "three.txt"})
+        Write(entry->GetFolder() + name, name);
+    entry->FolderFiles().ListFolder(entry->GetFolder());
+    entry->FolderFiles().SelectAll();
+    entry->FolderFiles().SetSelectedByName("two.txt", false);
+    const int before = conn->ReserveNextRecIDs("entryfiles", 1);
+    ASSERT_TRUE(Store(*entry));
+    const DataPacket rows = conn->GetEntry(entry->Code())[1];
+    ASSERT_EQ(rows.RowCount(), 2);
+    QList<int> codes;
+    QStringList names;
+    for (int i = 0; i < 2; ++i) {
+        codes << rows.Value(i, "code").toInt();
+        names << rows.Value(i, "Name").toString();
+    }
+    std::sort(codes.begin(), codes.end());
+    EXPECT_EQ(codes[0], before + 1);      // the first code of the block
+    EXPECT_EQ(codes[1], codes[0] + 1);    // consecutive for the marked items
+    EXPECT_EQ(conn->ReserveNextRecIDs("entryfiles", 1), before + 4);   // three were reserved
+    EXPECT_FALSE(names.contains("two.txt"));
+    EXPECT_TRUE(QFile::exists(entry->GetFolder() + "two.txt"));   // unmarked files stay
+}
+
+TEST_P(Packaging, TitleOnlyChangeKeepsTheArchiveAndAPasswordRebuildsIt)
+{
+    auto entry = NewEntry("Plain");
+    Write(entry->GetFolder() + "secret.txt", QByteArray(5000, 's'));
+    entry->FolderFiles().ListFolder(entry->GetFolder());
+    entry->FolderFiles().SelectAll();
+    entry->SetDeleteStoredFilesAfterSave(false);   // as when open in the editor
+    ASSERT_TRUE(Store(*entry));
+    const int code = entry->Code();
+    const QByteArray first = ItemsOf(code);
+
+    entry->SetTitle("Renamed");
+    ASSERT_TRUE(Store(*entry));
+    EXPECT_EQ(ItemsOf(code), first);
+    EXPECT_EQ(conn->GetEntry(code)[0].Value(0, "Title").toString(), "Renamed");
+
+    entry->SetPasswordProtected(true);
+    entry->SetPassword("pä55 word");
+    ASSERT_TRUE(Store(*entry));
+    EXPECT_NE(ItemsOf(code), first);
+    EXPECT_EQ(conn->GetEntry(code)[0].Value(0, "PasswordProtected").toInt(), 1);
+    const QString target = TestEnv::ScratchFolder();
+    EXPECT_NE(TestEnv::Run("unzip", {"-q", "-P", "wrong", ArchiveOutOfDatabase(code), "-d", target}), 0);
+    EXPECT_EQ(TestEnv::Run("unzip", {"-q", "-o", "-P", "pä55 word", ArchiveOutOfDatabase(code), "-d", target}), 0);
+    EXPECT_EQ(Read(target + "secret.txt"), QByteArray(5000, 's'));
+}
+
+TEST_P(Packaging, ProtectedEntriesAskForThePassword)
+{
+    // an archive made by Info-ZIP goes into a row of a protected entry
+    const QString src = TestEnv::ScratchFolder();
+    Write(src + "notes/n1.txt", "first note");
+    Write(src + "top.txt", "top");
+    const QString zipFile = TestEnv::ScratchFolder() + "made-by-zip.zip";
+    ASSERT_EQ(TestEnv::Run("zip", {"-q", "-e", "-9", "-r", "-P", "open sesame", zipFile, "notes", "top.txt"}, nullptr, src), 0);
+    auto entry = NewEntry("Protected");
+    entry->SetPasswordProtected(true);
+    entry->EntryRecordSet().SetValue("Items", Read(zipFile));
+    entry->EntryRecordSet().Post();
+    Write(entry->GetFolder() + "top.txt", "placeholder");   // one marked item for the file row
+    entry->FolderFiles().ListFolder(entry->GetFolder());
+    entry->FolderFiles().SelectAll();
+    conn->ApplyEntryUpdates(entry->BuildEntryDelta());
+    const int code = entry->Code();
+    QDir(entry->GetFolder()).removeRecursively();
+
+    desktop.QueuePassword(std::nullopt);   // cancelled: nothing happens, nothing is shown
+    EXPECT_THROW(Extracted(code), EAbort);
+    EXPECT_TRUE(desktop.messages.isEmpty());
+    EXPECT_TRUE(Snapshot(entry->GetFolder()).isEmpty());
+
+    desktop.QueuePassword(QString("wrong password"));
+    try {
+        Extracted(code);
+        FAIL() << "a wrong password must not pass";
+    } catch (const ETessarynError& e) {
+        EXPECT_EQ(e.Message(), TdmDB::NotExtractedText());
+    }
+    EXPECT_TRUE(Snapshot(entry->GetFolder()).isEmpty());
+    EXPECT_FALSE(QFile::exists(entry->GetExtractArchivePath()));
+
+    desktop.QueuePassword(QString("open sesame"));
+    auto back = Extracted(code);
+    EXPECT_EQ(desktop.passwordRequests, QList<int>({code, code, code}));
+    EXPECT_EQ(Read(back->GetFolder() + "notes/n1.txt"), "first note");
+    EXPECT_EQ(back->Password(), "open sesame");
+}
+
+TEST_P(Packaging, OneItemComesOutWithItsCompanionFolder)
+{
+    auto entry = NewEntry("Web page");
+    Write(entry->GetFolder() + "page.html", "<html/>");
+    Write(entry->GetFolder() + "page_files/img.png", "png");
+    Write(entry->GetFolder() + "other.txt", "other");
+    entry->FolderFiles().ListFolder(entry->GetFolder());
+    entry->FolderFiles().SelectAll();
+    ASSERT_TRUE(Store(*entry));
+    auto back = Extracted(entry->Code(), "page.html", 1);
+    const auto got = Snapshot(back->GetFolder());
+    EXPECT_EQ(got.keys(), QStringList({"page.html", "page_files", "page_files/img.png"}));
+}
+
+TEST_P(Packaging, FailedStoreLeavesDatabaseAndFilesAsTheyWere)
+{
+    auto entry = NewEntry("Will fail");
+    Write(entry->GetFolder() + "keep.txt", "keep me");
+    entry->FolderFiles().ListFolder(entry->GetFolder());
+    entry->FolderFiles().SelectAll();
+    QDir(main->App.CompressionFolder).removeRecursively();
+    EXPECT_FALSE(Store(*entry));
+    const QStringList texts = desktop.MessageTexts();
+    ASSERT_EQ(texts.size(), 2);
+    EXPECT_EQ(texts[0], QString("The following error occurred while compressing files: <Directory <%1> does not "
+                                "exist. You must create it first or change the program options to compress files "
+                                "in a different folder.>")
+                            .arg(ExcludeTrailingBackslash(main->App.CompressionFolder)));
+    EXPECT_EQ(texts[1], "Entry was NOT saved.");
+    EXPECT_EQ(conn->GetEntry(entry->Code())[0].RowCount(), 0);
+    EXPECT_EQ(Read(entry->GetFolder() + "keep.txt"), "keep me");
+    EXPECT_TRUE(entry->IsModified());
+}
+
+TEST_P(Packaging, FiveHundredFilesRoundTrip)
+{
+    auto entry = NewEntry("Many");
+    for (int i = 0; i < 500; ++i)
+        Write(entry->GetFolder() + QString("file%1.txt").arg(i, 3, 10, QChar('0')), QByteArray::number(i));
+    entry->FolderFiles().ListFolder(entry->GetFolder());
+    entry->FolderFiles().SelectAll();
+    ASSERT_TRUE(Store(*entry));
+    auto back = Extracted(entry->Code());
+    EXPECT_EQ(back->FolderFiles().Count(), 500);
+    EXPECT_EQ(back->EntryFiles().Count(), 500);
+    EXPECT_EQ(Read(back->GetFolder() + "file499.txt"), "499");
+}
+
+TESSARYN_INSTANTIATE_ENGINES(Packaging);
