@@ -8,7 +8,8 @@
 #include <QString>
 #include <QVariant>
 #include <algorithm>
-#include <functional>
+#include <array>
+#include <string>
 #include <sqlite3.h>
 #include <string_view>
 #include <vector>
@@ -70,6 +71,70 @@ inline void FoldText(const unsigned char* s, int len, std::vector<char32_t>& out
     }
 }
 
+// Appends the UTF-8 form of a folded code point. The stand-ins DecodeUtf8
+// gives for invalid bytes go back as those bytes, the same way in patterns
+// and in texts.
+inline void AppendUtf8(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += char(cp);
+    } else if (cp >= 0xDC80 && cp <= 0xDCFF) {
+        out += char(cp & 0xFF);
+    } else if (cp < 0x800) {
+        out += char(0xC0 | (cp >> 6));
+        out += char(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += char(0xE0 | (cp >> 12));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    } else {
+        out += char(0xF0 | (cp >> 18));
+        out += char(0x80 | ((cp >> 12) & 0x3F));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    }
+}
+
+// The text with every letter folded, as UTF-8 bytes: the folded form of a
+// "%literal%" pattern is then found in it byte by byte, without decoding the
+// text into code points first.
+inline void FoldUtf8(const unsigned char* s, int len, std::string& out)
+{
+    out.clear();
+    out.reserve(size_t(len) + 8);
+    const unsigned char* end = s + len;
+    while (s < end) {
+        if (*s < 0x80) {
+            const unsigned char c = *s++;
+            out += char((c >= 'A' && c <= 'Z') ? c + 32 : c);
+        } else {
+            AppendUtf8(out, Fold(DecodeUtf8(s, end)));
+        }
+    }
+}
+
+// The few letters outside ASCII whose fold is an ASCII letter (KELVIN SIGN
+// folds to "k", LATIN SMALL LETTER LONG S to "s"), as UTF-8, by the ASCII
+// letter they fold to. Found once from the folding table itself.
+const std::array<std::vector<std::string>, 128>& NonAsciiFoldingToAscii()
+{
+    static const std::array<std::vector<std::string>, 128> table = [] {
+        std::array<std::vector<std::string>, 128> result;
+        for (char32_t cp = 0x80; cp <= 0x10FFFF; ++cp) {
+            if (cp >= 0xD800 && cp <= 0xDFFF)
+                continue;
+            const char32_t folded = QChar::toCaseFolded(cp);
+            if (folded < 0x80) {
+                std::string utf8;
+                AppendUtf8(utf8, cp);
+                result[folded].push_back(utf8);
+            }
+        }
+        return result;
+    }();
+    return table;
+}
+
 // A compiled pattern: its folded code points with wildcards marked, and the
 // literal between the wildcards when the pattern is the common "%literal%".
 struct TCompiledPattern {
@@ -78,7 +143,71 @@ struct TCompiledPattern {
     bool containsForm = false;           // "%literal%"
     std::vector<char32_t> literal;
     bool exactForm = false;              // no wildcard at all
+
+    // For the contains form: the folded literal as UTF-8 and its skip table
+    // (Boyer-Moore-Horspool over bytes, ASCII letters in either case).
+    std::string needle;
+    std::array<unsigned char, 256> skip{};
+    bool asciiNeedle = false;
+    // Letters outside ASCII that fold onto a letter of an ASCII needle: only a
+    // text holding one of them needs folding before the search.
+    std::vector<std::string> foldingOntoNeedle;
 };
+
+inline unsigned char AsciiLower(unsigned char c)
+{
+    return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+}
+
+void PrepareNeedle(TCompiledPattern& cp)
+{
+    for (const char32_t c : cp.literal)
+        AppendUtf8(cp.needle, c);
+    const size_t m = cp.needle.size();
+    cp.asciiNeedle = std::all_of(cp.literal.begin(), cp.literal.end(), [](char32_t c) { return c < 0x80; });
+    const size_t shift = std::min<size_t>(m, 255);
+    cp.skip.fill((unsigned char)shift);
+    for (size_t i = 0; m > 0 && i + 1 < m; ++i) {
+        const unsigned char c = (unsigned char)cp.needle[i];
+        const unsigned char distance = (unsigned char)std::min<size_t>(m - 1 - i, 255);
+        cp.skip[c] = distance;
+        if (c >= 'a' && c <= 'z')
+            cp.skip[c - 32] = distance;
+    }
+    if (cp.asciiNeedle) {
+        const auto& table = NonAsciiFoldingToAscii();
+        for (const char32_t c : cp.literal)
+            for (const std::string& letter : table[c])
+                if (std::find(cp.foldingOntoNeedle.begin(), cp.foldingOntoNeedle.end(), letter) == cp.foldingOntoNeedle.end())
+                    cp.foldingOntoNeedle.push_back(letter);
+    }
+}
+
+// Finds the needle in a text whose letters outside ASCII are already folded
+// (or that holds none the needle could match); ASCII letters match in either
+// case.
+bool FindNeedle(const TCompiledPattern& cp, const unsigned char* text, size_t n)
+{
+    const auto* needle = reinterpret_cast<const unsigned char*>(cp.needle.data());
+    const size_t m = cp.needle.size();
+    if (m == 0)
+        return true;
+    if (n < m)
+        return false;
+    const unsigned char lastNeedle = needle[m - 1];
+    for (size_t pos = 0; pos + m <= n;) {
+        const unsigned char last = text[pos + m - 1];
+        if (AsciiLower(last) == lastNeedle) {
+            size_t j = 0;
+            while (j + 1 < m && AsciiLower(text[pos + j]) == needle[j])
+                ++j;
+            if (j + 1 >= m)
+                return true;
+        }
+        pos += cp.skip[last];
+    }
+    return false;
+}
 
 TCompiledPattern Compile(const unsigned char* p, int len, char32_t escape)
 {
@@ -107,6 +236,8 @@ TCompiledPattern Compile(const unsigned char* p, int len, char32_t escape)
         cp.literal.assign(t.begin() + 1, t.end() - 1);
     }
     cp.exactForm = std::none_of(t.begin(), t.end(), isWild);
+    if (cp.containsForm)
+        PrepareNeedle(cp);
     return cp;
 }
 
@@ -136,15 +267,25 @@ bool MatchTokens(const std::vector<char32_t>& pat, const std::vector<char32_t>& 
 
 bool Matches(const TCompiledPattern& cp, const unsigned char* text, int len)
 {
+    if (cp.containsForm) {
+        // The usual search pattern. An ASCII needle is looked for in the
+        // stored bytes as they are: bytes of other letters never equal its
+        // bytes, so only a text holding a letter that folds onto an ASCII
+        // one (the Kelvin sign, the long s) needs the folded comparison.
+        if (cp.asciiNeedle) {
+            if (FindNeedle(cp, text, size_t(len)))
+                return true;
+            const std::string_view view(reinterpret_cast<const char*>(text), size_t(len));
+            if (std::none_of(cp.foldingOntoNeedle.begin(), cp.foldingOntoNeedle.end(),
+                             [&](const std::string& letter) { return view.find(letter) != std::string_view::npos; }))
+                return false;
+        }
+        thread_local std::string foldedBytes;
+        FoldUtf8(text, len, foldedBytes);
+        return FindNeedle(cp, reinterpret_cast<const unsigned char*>(foldedBytes.data()), foldedBytes.size());
+    }
     thread_local std::vector<char32_t> folded;
     FoldText(text, len, folded);
-    if (cp.containsForm) {
-        if (cp.literal.empty())
-            return true;
-        return std::search(folded.begin(), folded.end(),
-                           std::boyer_moore_horspool_searcher(cp.literal.begin(), cp.literal.end()))
-               != folded.end();
-    }
     if (cp.exactForm)
         return folded == cp.tokens;
     return MatchTokens(cp.tokens, folded);

@@ -3,6 +3,7 @@
 #include "app/Errors.h"
 #include "db/ClientRecordSet.h"
 #include "db/EngineDialect.h"
+#include "db/SqliteFunctions.h"
 #include "db/dmConnection.h"
 #include "search/SearchKeyParser.h"
 #include "search/SearchOptions.h"
@@ -14,6 +15,7 @@
 #include <QMap>
 #include <QSet>
 #include <gtest/gtest.h>
+#include <random>
 
 static void PrintTo(const QString& text, std::ostream* out)
 {
@@ -488,6 +490,64 @@ TEST(SearchStatements, MalformedRequestsAreRefused)
     EXPECT_THROW(TSearchQuery(*dialect).Build(request), EDatabaseError);
     request.removeLast();
     EXPECT_THROW(TSearchQuery(*dialect).Build(request), EDatabaseError);
+}
+
+// --- the embedded engine's LIKE ---------------------------------------------
+
+bool Like(const QString& pattern, const QString& text)
+{
+    const QByteArray p = pattern.toUtf8(), t = text.toUtf8();
+    return SqlLikeMatch(p.constData(), int(p.size()), t.constData(), int(t.size()));
+}
+
+TEST(SqliteLike, SearchPatternsFoldEveryLetter)
+{
+    const QString kelvin = QString(QChar(0x212A)), longS = QString(QChar(0x017F));
+    const QString longNeedle = QString(300, 'a') + "b";
+    const QList<std::tuple<QString, QString, bool>> cases = {
+        {"%abc%", "xxABCxx", true},          {"%abc%", "xxabxx", false},
+        {"%k%", kelvin, true},               {"%kelvin%", "2 " + kelvin + "ELVIN", true},
+        {"%s%", longS, true},                {"%ss%", "Stra" + longS + "se", true},
+        {"%straße%", "GROẞE STRAẞE", true},  {"%σοφια%", "Η ΣΟΦΙΑ", true},
+        {"%ΣΟΦΙΑ%", "η σοφια", true},        {"%é%", "CAFÉ", true},
+        {"%e%", "CAFÉ", false},              {"%%", "", true},
+        {"%x%", "", false},                  {"%abc", "xABC", true},
+        {"a_c", "ABC", true},                {"%" + longNeedle + "%", QString(400, 'A') + "B", true},
+        {"%" + longNeedle + "%", QString(400, 'a'), false},
+        {"%end%", "the END", true},          {"%the%", "THE end", true},
+    };
+    for (const auto& [pattern, text, expected] : cases)
+        EXPECT_EQ(Like(pattern, text), expected) << pattern.left(20).toStdString() << " / " << text.left(20).toStdString();
+    // Invalid bytes stand for themselves and never hide a match next to them.
+    EXPECT_TRUE(SqlLikeMatch("%abc%", 5, "\xC3(ABC", 5));
+    EXPECT_FALSE(SqlLikeMatch("%abd%", 5, "\xC3(ABC", 5));
+}
+
+TEST(SqliteLike, ContainsAgreesWithFoldingEveryCodePoint)
+{
+    // Letters that fold in every way there is: ASCII, outside ASCII, onto
+    // ASCII (the Kelvin sign, the long s), and onto other letters.
+    const QList<char32_t> alphabet = {'a', 'A', 'b', 'k', 'K', 0x212A, 's', 'S', 0x017F, 0x03C3, 0x03A3,
+                                      0x03C2, 0xE9, 0xC9, 0xDF, 0x1E9E, ' ', 'x'};
+    std::mt19937 rng(7);
+    const auto randomText = [&](int from, int to) {
+        std::u32string text(std::uniform_int_distribution<int>(from, to)(rng), U' ');
+        for (char32_t& c : text)
+            c = alphabet[std::uniform_int_distribution<int>(0, int(alphabet.size()) - 1)(rng)];
+        return text;
+    };
+    const auto folded = [](std::u32string text) {
+        for (char32_t& c : text)
+            c = QChar::toCaseFolded(c);
+        return text;
+    };
+    for (int i = 0; i < 5000; ++i) {
+        const std::u32string text = randomText(0, 12), needle = randomText(1, 4);
+        const bool expected = folded(text).find(folded(needle)) != std::u32string::npos;
+        const QString pattern = "%" + QString::fromUcs4(needle.data(), qsizetype(needle.size())) + "%";
+        ASSERT_EQ(Like(pattern, QString::fromUcs4(text.data(), qsizetype(text.size()))), expected)
+            << pattern.toStdString() << " in " << QString::fromUcs4(text.data(), qsizetype(text.size())).toStdString();
+    }
 }
 
 // --- the options object -----------------------------------------------------
