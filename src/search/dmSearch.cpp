@@ -17,7 +17,16 @@ TdmSearch::TdmSearch(TdmConnection& connection, IDesktop& desktop) : m_connectio
 
 bool TdmSearch::RunSearch(const TOstrivaleSearchOptions& options)
 {
-    TSearchResult result = m_connection.SearchEntries(options.ToRequest());
+    const QVariantList request = options.ToRequest();
+    // A search without keys in a large base brings hundreds of megabytes:
+    // the previous result goes before the next one is fetched, so the two
+    // are never held at once. Keys that will be refused keep it in place.
+    if (TSearchQuery(m_connection.Dialect()).Build(request).parseFailure == 0) {
+        cdsEntryFiles.Close();
+        cdsSearch.Close();
+        m_linked = false;
+    }
+    TSearchResult result = m_connection.SearchEntries(request);
     if (result.parseFailure != 0) {
         m_desktop.ShowMessage(ParseErrorText, IDesktop::TMsgKind::Warning);
         return false;
@@ -27,7 +36,6 @@ bool TdmSearch::RunSearch(const TOstrivaleSearchOptions& options)
     // ordered, so that only the few files of one entry are ever sorted, also
     // when a search without keys brings every file of the database. Each
     // packet is released as soon as its record set holds the rows.
-    cdsSearch.SetIndexFieldNames(QString());
     cdsEntryFiles.LoadFromPacket(result.files);
     result.files = DataPacket();
     m_linked = false;

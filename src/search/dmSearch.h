@@ -38,7 +38,8 @@ public:
 
     // Runs the search and loads both record sets. Keys that cannot be parsed
     // are reported to the user as a warning and leave the previous result in
-    // place. Errors of the database propagate. True when an entry was found.
+    // place. Errors of the database propagate; both record sets are then
+    // closed. True when an entry was found.
     bool RunSearch(const TOstrivaleSearchOptions& options);
 
 private:

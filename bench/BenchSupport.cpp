@@ -1,0 +1,116 @@
+#include "BenchSupport.h"
+
+#include "app/Errors.h"
+#include "db/SQLSupport.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <algorithm>
+
+namespace BenchSupport {
+
+namespace {
+
+QString RunShell(const QString& databaseFile, const QString& script, double* elapsedMs = nullptr)
+{
+    QProcess shell;
+    QElapsedTimer timer;
+    timer.start();
+    shell.start(QStringLiteral("sqlite3"), {QStringLiteral("-batch"), databaseFile});
+    if (!shell.waitForStarted(10000))
+        throw ETessarynError(QStringLiteral("sqlite3 could not be started: ") + shell.errorString());
+    shell.write(script.toUtf8());
+    shell.closeWriteChannel();
+    if (!shell.waitForFinished(600000))
+        throw ETessarynError(QStringLiteral("sqlite3 did not finish"));
+    if (elapsedMs)
+        *elapsedMs = double(timer.nsecsElapsed()) / 1e6;
+    const QString errors = QString::fromUtf8(shell.readAllStandardError()).trimmed();
+    if (shell.exitStatus() != QProcess::NormalExit || shell.exitCode() != 0 || !errors.isEmpty())
+        throw ETessarynError(QStringLiteral("sqlite3 failed: ") + errors);
+    return QString::fromUtf8(shell.readAllStandardOutput());
+}
+
+} // namespace
+
+double PeakMemoryMB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    static const QRegularExpression hwm(QStringLiteral("^VmHWM:\\s+(\\d+)\\s+kB"), QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch match = hwm.match(QString::fromLatin1(status.readAll()));
+    return match.hasMatch() ? match.captured(1).toDouble() / 1024.0 : -1;
+}
+
+bool ResetPeakMemory()
+{
+    // "5" resets the peak resident size to the current one (Linux 4.0 and later).
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    return refs.open(QIODevice::WriteOnly) && refs.write("5") == 1;
+}
+
+double Median(QList<double> samples)
+{
+    if (samples.isEmpty())
+        return 0;
+    std::sort(samples.begin(), samples.end());
+    const qsizetype mid = samples.size() / 2;
+    return samples.size() % 2 ? samples[mid] : (samples[mid - 1] + samples[mid]) / 2;
+}
+
+double TimeWithSqliteShell(const QString& databaseFile, const QStringList& statements)
+{
+    QString script = QStringLiteral(".timer on\n.output /dev/null\n");
+    for (const QString& statement : statements)
+        script += statement + QStringLiteral(";\n");
+    const QString output = RunShell(databaseFile, script);
+    static const QRegularExpression runTime(QStringLiteral("Run Time: real ([0-9.]+)"));
+    double total = 0;
+    int count = 0;
+    for (auto it = runTime.globalMatch(output); it.hasNext(); ++count)
+        total += it.next().captured(1).toDouble() * 1000.0;
+    if (count != statements.size())
+        throw ETessarynError(QStringLiteral("sqlite3 timed %1 of %2 statements").arg(count).arg(statements.size()));
+    return total;
+}
+
+double SqliteShellStartMs(const QString& databaseFile)
+{
+    QList<double> samples;
+    for (int i = 0; i < 5; ++i) {
+        double elapsed = 0;
+        RunShell(databaseFile, QStringLiteral("select 1;\n"), &elapsed);
+        samples.append(elapsed);
+    }
+    return Median(samples);
+}
+
+QString SqliteShellValue(const QString& databaseFile, const QString& statement)
+{
+    return RunShell(databaseFile, statement + QStringLiteral(";\n")).section(QLatin1Char('\n'), 0, 0).trimmed();
+}
+
+QString InlineParameters(const QString& text, const QVariantList& params)
+{
+    QString result;
+    qsizetype next = 0;
+    for (const QChar c : text) {
+        if (c != QLatin1Char('?')) {
+            result += c;
+            continue;
+        }
+        if (next >= params.size())
+            throw ETessarynError(QStringLiteral("More placeholders than values in: ") + text);
+        const QVariant& value = params.at(next++);
+        result += value.typeId() == QMetaType::QString ? QuoteSQLString(value.toString()) : value.toString();
+    }
+    if (next != params.size())
+        throw ETessarynError(QStringLiteral("More values than placeholders in: ") + text);
+    return result;
+}
+
+} // namespace BenchSupport

@@ -1,0 +1,413 @@
+// Scenario "search": a synthetic knowledge base of realistic size, searched
+// through the program's own path (gateway, server-side assembly, record sets)
+// and, on the same file in the same run, by the sqlite3 shell running the
+// same statements with SQLite's plain LIKE.
+
+#include "BenchRegistry.h"
+#include "BenchSupport.h"
+
+#include "app/Errors.h"
+#include "app/IDesktop.h"
+#include "db/ConnectionInfo.h"
+#include "db/EngineDialect.h"
+#include "db/SchemaBuilder.h"
+#include "db/dmConnection.h"
+#include "search/SearchOptions.h"
+#include "search/SearchQuery.h"
+#include "search/dmSearch.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QHash>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <cmath>
+#include <random>
+
+namespace {
+
+// The words of the generated texts, most frequent first. Greek and German
+// words are mixed in so that the Unicode-aware matching does real work.
+const char* const kEnglish[] = {
+    "note", "project", "report", "meeting", "design", "review", "budget", "plan", "draft", "summary",
+    "letter", "invoice", "contract", "recipe", "travel", "photo", "manual", "guide", "article", "paper",
+    "data", "analysis", "model", "network", "server", "client", "backup", "archive", "library", "source",
+    "garden", "kitchen", "house", "window", "door", "river", "mountain", "forest", "city", "village",
+    "history", "science", "music", "painting", "theatre", "novel", "poem", "chapter", "index", "table",
+    "figure", "chart", "result", "method", "sample", "survey", "question", "answer", "problem", "solution",
+    "idea", "concept", "theory", "practice", "lesson", "course", "exam", "student", "teacher", "school",
+    "company", "market", "customer", "product", "service", "price", "order", "delivery", "supplier", "stock",
+    "health", "doctor", "patient", "medicine", "diet", "sport", "football", "tennis", "running", "cycling",
+    "engine", "vehicle", "train", "station", "airport", "flight", "ticket", "hotel", "museum", "gallery",
+    "camera", "lens", "light", "colour", "shadow", "texture", "pattern", "fabric", "wool", "cotton",
+    "bread", "cheese", "wine", "coffee", "tea", "sugar", "salt", "pepper", "butter", "apple",
+    "winter", "summer", "autumn", "spring", "morning", "evening", "weekend", "holiday", "birthday", "wedding",
+    "family", "friend", "neighbour", "child", "parent", "brother", "sister", "uncle", "cousin", "guest",
+    "software", "hardware", "keyboard", "screen", "printer", "scanner", "cable", "router", "password", "account",
+    "query", "database", "record", "field", "column", "schema", "release", "version", "feature", "defect",
+    "contractor", "architect", "engineer", "lawyer", "banker", "farmer", "baker", "painter", "writer", "singer",
+    "ocean", "island", "harbour", "bridge", "tower", "castle", "church", "market", "square", "street",
+    "battery", "charger", "adapter", "voltage", "circuit", "sensor", "signal", "antenna", "radio", "speaker",
+    "insurance", "pension", "mortgage", "salary", "receipt", "payment", "refund", "discount", "warranty", "tax",
+    "climate", "weather", "storm", "rain", "snow", "wind", "cloud", "sunrise", "sunset", "horizon",
+    "planet", "galaxy", "telescope", "orbit", "rocket", "satellite", "comet", "asteroid", "eclipse", "nebula",
+    "violin", "piano", "guitar", "trumpet", "orchestra", "concert", "opera", "ballet", "choir", "rhythm",
+    "protocol", "algorithm", "compiler", "kernel", "thread", "socket", "buffer", "cache", "cluster", "token",
+};
+const char* const kGreek[] = {
+    "καλημέρα", "σοφία", "θάλασσα", "βιβλίο", "ιστορία", "μουσική", "φιλοσοφία", "γλώσσα", "ελευθερία", "ταξίδι",
+    "Αθήνα", "ΘΕΑΤΡΟ", "ήλιος", "νερό", "δρόμος", "σπίτι", "φίλος", "αγάπη", "χρόνος", "λόγος",
+};
+const char* const kGerman[] = {
+    "Straße", "Größe", "Bücher", "Übersicht", "Äpfel", "Grüße", "Fußball", "Mädchen", "Brücke", "Käse",
+    "Schlüssel", "Wörterbuch", "Gebäude", "Rechnung", "Märchen", "Frühling", "Gemüse", "Zähler", "Öffnung", "Hütte",
+};
+const char* const kExtensions[] = {"pdf", "txt", "docx", "html", "jpg", "xlsx", "md", "png", "odt", "zip"};
+
+// Seeded words, numbers and chances; the same seed builds the same base.
+class TGenerator {
+public:
+    explicit TGenerator(quint32 seed) : m_rng(seed)
+    {
+        // Every sixth word is Greek or German, so some of them are common.
+        qsizetype english = 0, greek = 0, german = 0;
+        const qsizetype englishCount = std::size(kEnglish);
+        while (english < englishCount) {
+            if (m_words.size() % 6 == 5 && (greek < qsizetype(std::size(kGreek)) || german < qsizetype(std::size(kGerman))))
+                m_words.append(QString::fromUtf8((greek <= german && greek < qsizetype(std::size(kGreek))) ? kGreek[greek++] : kGerman[german++]));
+            else
+                m_words.append(QString::fromLatin1(kEnglish[english++]));
+        }
+        // Zipf's law: the word of rank r is drawn with weight 1/r.
+        std::vector<double> weights;
+        for (qsizetype r = 1; r <= m_words.size(); ++r)
+            weights.push_back(1.0 / double(r));
+        m_zipf = std::discrete_distribution<int>(weights.begin(), weights.end());
+    }
+
+    const QStringList& Vocabulary() const { return m_words; }
+    QString Word() { return m_words.at(m_zipf(m_rng)); }
+    QString Capitalised()
+    {
+        QString word = Word();
+        word[0] = word.at(0).toUpper();
+        return word;
+    }
+    QString Words(int from, int to, const QString& separator)
+    {
+        QStringList words;
+        const int count = Int(from, to);
+        for (int i = 0; i < count; ++i)
+            words.append(i == 0 || Chance(0.15) ? Capitalised() : Word());
+        return words.join(separator);
+    }
+    int Int(int from, int to) { return std::uniform_int_distribution<int>(from, to)(m_rng); }
+    bool Chance(double p) { return std::bernoulli_distribution(p)(m_rng); }
+    QString Guid()
+    {
+        QString hex;
+        for (int i = 0; i < 32; ++i)
+            hex += QString::number(Int(0, 15), 16).toUpper();
+        return hex.mid(0, 8) + u'-' + hex.mid(8, 4) + u'-' + hex.mid(12, 4) + u'-' + hex.mid(16, 4) + u'-' + hex.mid(20);
+    }
+    QByteArray Bytes(int from, int to)
+    {
+        QByteArray bytes(Int(from, to), Qt::Uninitialized);
+        for (char& b : bytes)
+            b = char(Int(0, 255));
+        return bytes;
+    }
+
+private:
+    std::mt19937 m_rng;
+    QStringList m_words;
+    std::discrete_distribution<int> m_zipf;
+};
+
+struct TBenchConfig {
+    int entries = 100000;
+    int filesPerEntry = 3;
+    int categories = 200;
+    int runs = 5;
+    QString cases = QStringLiteral("abc");
+    quint32 seed = 20060301;
+};
+
+// A desktop for a run without windows: any message ends the benchmark.
+class TSilentDesktop : public IDesktop {
+public:
+    TAnswer MessageBox(const QString& text, TMsgKind, TButtons) override { throw ETessarynError(text); }
+    void Notice(const QString&, const QString&) override {}
+    bool ShellOpen(const QString&) override { return false; }
+    bool ShellExplore(const QString&) override { return false; }
+    void ShowFileProperties(const QString&) override {}
+    std::optional<QString> RequestEntryPassword(int, const QString&) override { return std::nullopt; }
+    std::optional<QString> InputQuery(const QString&, const QString&, const QString&) override { return std::nullopt; }
+    QString PickFolder(const QString&, const QString&) override { return {}; }
+    QString PickOpenFile(const QString&, const QString&, const QString&) override { return {}; }
+    QString PickSaveFile(const QString&, const QString&, const QString&) override { return {}; }
+    void BeginWait() override {}
+    void EndWait() override {}
+};
+
+void Exec(QSqlQuery& query)
+{
+    if (!query.exec())
+        throw EDatabaseError(query.lastError().text());
+}
+
+QSqlQuery Prepared(TdmConnection& connection, const QString& sql)
+{
+    QSqlQuery query(connection.Database());
+    if (!query.prepare(sql))
+        throw EDatabaseError(query.lastError().text());
+    return query;
+}
+
+// Writes the whole base in one transaction straight through SQL: the
+// gateway's row-by-row deltas would take minutes for this many rows.
+// Returns the category tree as children by parent.
+QHash<int, QList<int>> BuildKnowledgeBase(TdmConnection& connection, const TBenchConfig& config, TGenerator& gen)
+{
+    TSchemaBuilder(connection).Create(false);
+    QHash<int, QList<int>> children;
+    connection.BeginTransaction();
+
+    QSqlQuery category = Prepared(connection, QStringLiteral(
+        "insert into categories (code, parent, name, description, GUID) values (?, ?, ?, ?, ?)"));
+    for (int code = 1; code <= config.categories; ++code) {
+        // A dozen roots; every later category hangs below an earlier one,
+        // which gives a tree of a few levels.
+        const int parent = code <= 12 ? 0 : gen.Int(1, code - 1);
+        children[parent].append(code);
+        category.bindValue(0, code);
+        category.bindValue(1, parent);
+        category.bindValue(2, gen.Words(1, 2, QStringLiteral(" ")));
+        category.bindValue(3, gen.Words(3, 8, QStringLiteral(" ")));
+        category.bindValue(4, gen.Guid());
+        Exec(category);
+    }
+
+    const TEngineDialect& dialect = connection.Dialect();
+    QSqlQuery entry = Prepared(connection, QStringLiteral(
+        "insert into entries (code, DateCreated, DateModified, category, Title, Keywords, PasswordProtected, "
+        "source, Comments, GUID, Items) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    QSqlQuery file = Prepared(connection, QStringLiteral(
+        "insert into entryfiles (code, entry, Name, Type, FileSize) values (?, ?, ?, ?, ?)"));
+    const QDate firstDay(2000, 1, 1);
+    const int days = int(firstDay.daysTo(QDate(2024, 12, 31)));
+    int fileCode = 0;
+    for (int code = 1; code <= config.entries; ++code) {
+        const QDate created = firstDay.addDays(gen.Int(0, days));
+        const QDate modified = created.addDays(gen.Int(0, 400));
+        QString source;
+        if (gen.Chance(0.3))
+            source = QStringLiteral("https://www.%1.org/%2/%3.html").arg(gen.Word(), gen.Word(), gen.Word());
+        else if (gen.Chance(0.3))
+            source = QStringLiteral("Book: ") + gen.Words(2, 4, QStringLiteral(" "));
+        entry.bindValue(0, code);
+        entry.bindValue(1, dialect.DateTimeParam(QDateTime(created, QTime(0, 0))));
+        entry.bindValue(2, dialect.DateTimeParam(QDateTime(modified, QTime(0, 0))));
+        entry.bindValue(3, gen.Chance(0.02) ? QVariant(QMetaType(QMetaType::Int)) : QVariant(gen.Int(1, config.categories)));
+        entry.bindValue(4, gen.Words(3, 8, QStringLiteral(" ")));
+        entry.bindValue(5, gen.Words(2, 6, QStringLiteral(", ")));
+        entry.bindValue(6, gen.Chance(0.05) ? 1 : 0);
+        entry.bindValue(7, source);
+        entry.bindValue(8, gen.Chance(0.3) ? QStringLiteral(" ") : gen.Words(8, 40, QStringLiteral(" ")) + u'.');
+        entry.bindValue(9, gen.Guid());
+        entry.bindValue(10, gen.Bytes(100, 600));
+        Exec(entry);
+        for (int f = 0; f < config.filesPerEntry; ++f) {
+            const bool folder = gen.Chance(0.05);
+            file.bindValue(0, ++fileCode);
+            file.bindValue(1, code);
+            file.bindValue(2, folder ? gen.Words(1, 2, QStringLiteral(" "))
+                                     : gen.Words(1, 3, QStringLiteral("_")) + u'.' + QString::fromLatin1(kExtensions[gen.Int(0, 9)]));
+            file.bindValue(3, folder ? 2 : 1);
+            file.bindValue(4, folder ? 0 : gen.Int(100, 5000000));
+            Exec(file);
+        }
+    }
+    connection.Commit();
+    QSqlQuery checkpoint(connection.Database());
+    // Both sides read the same main file: nothing waits in the write-ahead log.
+    if (!checkpoint.exec(QStringLiteral("pragma wal_checkpoint(truncate)")))
+        throw EDatabaseError(checkpoint.lastError().text());
+    return children;
+}
+
+QList<int> Descendants(const QHash<int, QList<int>>& children, int code)
+{
+    QList<int> result;
+    for (const int child : children.value(code)) {
+        result.append(child);
+        result.append(Descendants(children, child));
+    }
+    return result;
+}
+
+struct TCaseResult {
+    double ours = 0;
+    double peer = 0;
+    double peakMB = 0;
+};
+
+TCaseResult RunCase(QTextStream& out, const QString& label, TdmSearch& search, const TOstrivaleSearchOptions& options,
+                    const QString& databaseFile, const TBenchConfig& config)
+{
+    using namespace BenchSupport;
+    TCaseResult result;
+
+    // The peer runs the very statements of this search, with the keys
+    // written in as literals and SQLite's plain LIKE (the shell knows
+    // nothing of the Unicode-aware one).
+    const auto sqlite = TEngineDialect::Create(TConnectionInfo::TEngine::SQLite);
+    const TSearchStatements statements = TSearchQuery(*sqlite).Build(options.ToRequest());
+    const QStringList peerStatements = {InlineParameters(statements.entries.text, statements.entries.params),
+                                        InlineParameters(statements.files.text, statements.files.params)};
+
+    ResetPeakMemory();
+    search.RunSearch(options);   // warm-up, as for the peer below
+    QList<double> ours;
+    for (int i = 0; i < config.runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        search.RunSearch(options);
+        ours.append(double(timer.nsecsElapsed()) / 1e6);
+    }
+    result.peakMB = PeakMemoryMB();
+    result.ours = Median(ours);
+    const int entriesFound = search.cdsSearch.RecordCount();
+    search.cdsEntryFiles.CancelRange();
+    const int filesFound = search.cdsEntryFiles.RecordCount();
+
+    TimeWithSqliteShell(databaseFile, peerStatements);
+    QList<double> peer;
+    for (int i = 0; i < config.runs; ++i)
+        peer.append(TimeWithSqliteShell(databaseFile, peerStatements));
+    result.peer = Median(peer);
+    const QString peerEntries =
+        SqliteShellValue(databaseFile, QStringLiteral("select count(*) from (") + peerStatements[0] + u')');
+    const QString peerFiles =
+        SqliteShellValue(databaseFile, QStringLiteral("select count(*) from (") + peerStatements[1] + u')');
+
+    out << label << "\n"
+        << QStringLiteral("    ours %1 ms  peer %2 ms  ratio %3  entries %4 (peer %5)  files %6 (peer %7)  peak %8 MB\n")
+               .arg(result.ours, 0, 'f', 1)
+               .arg(result.peer, 0, 'f', 1)
+               .arg(result.ours / std::max(result.peer, 0.001), 0, 'f', 2)
+               .arg(entriesFound)
+               .arg(peerEntries)
+               .arg(filesFound)
+               .arg(peerFiles)
+               .arg(result.peakMB, 0, 'f', 0);
+    out.flush();
+    return result;
+}
+
+int RunSearchScenario(const QStringList& arguments)
+{
+    QTextStream out(stdout);
+    TBenchConfig config;
+    for (qsizetype i = 0; i + 1 < arguments.size(); i += 2) {
+        if (arguments[i] == QLatin1String("--entries"))
+            config.entries = arguments[i + 1].toInt();
+        else if (arguments[i] == QLatin1String("--runs"))
+            config.runs = arguments[i + 1].toInt();
+        else if (arguments[i] == QLatin1String("--cases"))
+            config.cases = arguments[i + 1];
+        else
+            throw ETessarynError(QStringLiteral("unknown option ") + arguments[i]);
+    }
+    if (config.entries < 1 || config.runs < 1)
+        throw ETessarynError(QStringLiteral("--entries and --runs take positive numbers"));
+
+    QTemporaryDir folder;
+    if (!folder.isValid())
+        throw ETessarynError(QStringLiteral("no temporary folder"));
+    const QString databaseFile = folder.filePath(QStringLiteral("tessaryn.db"));
+    TGenerator gen(config.seed);
+
+    TdmConnection connection(TConnectionInfo::Embedded(databaseFile));
+    if (!connection.Connect(false))
+        throw EDatabaseError(connection.LastConnectError());
+    QElapsedTimer buildTimer;
+    buildTimer.start();
+    const QHash<int, QList<int>> children = BuildKnowledgeBase(connection, config, gen);
+    out << QStringLiteral("search: %1 entries, %2 files, %3 categories built in %4 s (%5 MB file), peak %6 MB\n")
+               .arg(config.entries)
+               .arg(config.entries * config.filesPerEntry)
+               .arg(config.categories)
+               .arg(double(buildTimer.elapsed()) / 1000.0, 0, 'f', 1)
+               .arg(double(QFileInfo(databaseFile).size()) / 1048576.0, 0, 'f', 0)
+               .arg(BenchSupport::PeakMemoryMB(), 0, 'f', 0);
+    out << QStringLiteral("search: peer is sqlite3 %1; its start-up (%2 ms) is not counted; median of %3 runs\n")
+               .arg(BenchSupport::SqliteShellValue(databaseFile, QStringLiteral("select sqlite_version()")))
+               .arg(BenchSupport::SqliteShellStartMs(databaseFile), 0, 'f', 1)
+               .arg(config.runs);
+    out.flush();
+
+    TSilentDesktop desktop;
+    TdmSearch search(connection, desktop);
+    search.SortField = [] { return QStringLiteral("ReverseCreationOrder"); };
+
+    // Two keys of middling frequency, as typed: lower case, plain letters.
+    const QString keys = gen.Vocabulary().at(20) + u' ' + gen.Vocabulary().at(33);
+    TOstrivaleSearchOptions everywhere;
+    everywhere.Keys = keys;
+    everywhere.Operator = TOstrivaleSearchOptions::OperatorAll;
+    everywhere.ContentFlags = (1 << TOstrivaleSearchOptions::ContentFlagCount) - 1;
+    everywhere.AllCategories = true;
+    TCaseResult a;
+    if (config.cases.contains(u'a'))
+        a = RunCase(out, QStringLiteral("(a) keys \"%1\" in all six kinds, all of the keys").arg(keys), search,
+                    everywhere, databaseFile, config);
+
+    if (config.cases.contains(u'b')) {
+        // The root category whose subtree is largest, with its subcategories,
+        // and eleven years out of twenty-five.
+        int root = 1;
+        for (const int candidate : children.value(0))
+            if (Descendants(children, candidate).size() > Descendants(children, root).size())
+                root = candidate;
+        TOstrivaleSearchOptions filtered;
+        filtered.Assign(everywhere);
+        filtered.AllCategories = false;
+        filtered.CategoryCodes = {root};
+        filtered.IncludeSubcategories = true;
+        filtered.DescendantCodes = [&children](int code) { return Descendants(children, code); };
+        filtered.DateRange = true;
+        filtered.FromDate = QDate(2005, 1, 1);
+        filtered.ToDate = QDate(2015, 12, 31);
+        RunCase(out,
+                QStringLiteral("(b) as (a) in category %1 with its %2 subcategories, created 2005-2015")
+                    .arg(root)
+                    .arg(Descendants(children, root).size()),
+                search, filtered, databaseFile, config);
+    }
+
+    if (config.cases.contains(u'c')) {
+        TOstrivaleSearchOptions everything;
+        everything.AllCategories = true;
+        const TCaseResult c = RunCase(out, QStringLiteral("(c) no keys: every entry and every file"), search,
+                                      everything, databaseFile, config);
+        out << QStringLiteral("search: memory for (c) %1 MB (goal under 300 MB)\n").arg(c.peakMB, 0, 'f', 0);
+    }
+    if (config.cases.contains(u'a'))
+        out << QStringLiteral("search: ratio=%1 ours=%2 ms peer=%3 ms\n")
+                   .arg(a.ours / std::max(a.peer, 0.001), 0, 'f', 2)
+                   .arg(a.ours, 0, 'f', 1)
+                   .arg(a.peer, 0, 'f', 1);
+    return 0;
+}
+
+const TBenchRegistration registration({QStringLiteral("search"),
+                                       QStringLiteral("keyword search over a synthetic base of 100,000 entries "
+                                                      "against the sqlite3 shell [--entries N] [--runs N] [--cases abc]"),
+                                       RunSearchScenario});
+
+} // namespace
