@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <exception>
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
@@ -35,6 +36,29 @@ public:
 
 private:
     F m_f;
+};
+
+// Brackets a change of a list between BeginUpdate and EndUpdate. When an
+// error unwinds through it, the lock is lowered without telling anyone: a
+// notification now could only raise a second error.
+template <typename End, typename Abandon>
+class TUpdateScope {
+public:
+    TUpdateScope(End end, Abandon abandon) : m_end(std::move(end)), m_abandon(std::move(abandon)) {}
+    ~TUpdateScope() noexcept(false)
+    {
+        if (std::uncaught_exceptions() > m_exceptions)
+            m_abandon();
+        else
+            m_end();
+    }
+    TUpdateScope(const TUpdateScope&) = delete;
+    TUpdateScope& operator=(const TUpdateScope&) = delete;
+
+private:
+    End m_end;
+    Abandon m_abandon;
+    int m_exceptions = std::uncaught_exceptions();
 };
 
 fs::path ToFsPath(const QString& path)
@@ -462,7 +486,7 @@ void TFolderFiles::ListFolder(const QString& path)
 {
     {
         BeginUpdate();
-        TScopeExit end([this] { EndUpdate(); });
+        TUpdateScope scope([this] { EndUpdate(); }, [this] { AbandonUpdate(); });
         m_folderPath = IncludeTrailingBackslash(path);
         DeleteItems();
         for (TEntryItem item : ReadFolderItems(m_folderPath)) {
@@ -481,6 +505,8 @@ void TFolderFiles::ListFolder(const QString& path)
 
 void TFolderFiles::Refresh()
 {
+    if (m_folderPath.isEmpty())
+        return;   // never listed: there is nothing to compare with
     QSet<QString> marked;
     for (const int index : std::as_const(m_selection))
         marked.insert(Items(index)->Name());
@@ -532,7 +558,7 @@ void TFolderFiles::SyncWithEntryFiles()
         return;
     TEntryFiles& stored = m_ownerEntry->EntryFiles();
     BeginUpdate();
-    TScopeExit end([this] { EndUpdate(); });
+    TUpdateScope scope([this] { EndUpdate(); }, [this] { AbandonUpdate(); });
     for (int i = 0; i < Count(); ++i) {
         if (stored.IndexOfExact(Items(i)->Name()) == -1)
             SetSelected(i, false);

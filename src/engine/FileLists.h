@@ -117,6 +117,12 @@ protected:
     // Deletes the items and empties the selection, without notifying.
     void DeleteItems();
     void SetCurrentIndex(int index) { m_currentIndex = index; }
+    // Lowers the update lock without the ListChanged of EndUpdate.
+    void AbandonUpdate()
+    {
+        if (m_updateLock > 0)
+            --m_updateLock;
+    }
     bool InRange(int index) const { return index >= 0 && index < Count(); }
 
     QList<int> m_selection;
