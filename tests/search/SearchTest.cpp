@@ -447,6 +447,19 @@ TEST_P(Search, BookmarkSetListingUsesTheCustomPartsInSetOrder)
     EXPECT_FALSE(search->RunSearch(options));
 }
 
+TEST_P(Search, ServerErrorsReachTheCallerAndLeaveNoStaleResult)
+{
+    Store({"kept", {"k.txt"}});
+    ASSERT_TRUE(search->RunSearch(Options("kept")));
+    TOptions broken = Options("");
+    broken.CustomWhere = "where no_such_column = 1";
+    EXPECT_THROW(search->RunSearch(broken), EDatabaseError);
+    EXPECT_FALSE(search->cdsSearch.Active());
+    EXPECT_FALSE(search->cdsEntryFiles.Active());
+    EXPECT_TRUE(desktop.messages.isEmpty());
+    EXPECT_TRUE(search->RunSearch(Options("kept")));
+}
+
 TESSARYN_INSTANTIATE_ENGINES(Search);
 
 // --- statements without a database ------------------------------------------
