@@ -1,0 +1,119 @@
+#pragma once
+
+#include "engine/OpenEntries.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class TdmDB;
+class TdmMain;
+class TEntryData;
+class TEntryFiles;
+class TFolderFiles;
+
+// The engine's single entry point for operations on whole entries: creating,
+// opening, viewing, extracting, deleting and re-filing them, and moving files
+// between folder lists. Owns the registry of entries open for editing.
+//
+// Every operation asks the access check first and shows its refusal text; the
+// messages and notices go through the desktop interface. Errors of the
+// gateway and of the packaging pass through to the caller unless the
+// operation answers with a result; a cancelled password ends an operation
+// with the silent abort (EAbort), which callers never report.
+//
+// While it exists the manager is the file mover of entries
+// (TEntryData::MoveSelectedFilesTo) and opens the files of stored-files lists
+// (TEntryFiles::OpenItem).
+class TEntryManager {
+public:
+    TEntryManager(TdmMain& main, TdmDB& db);
+    ~TEntryManager();
+    TEntryManager(const TEntryManager&) = delete;
+    TEntryManager& operator=(const TEntryManager&) = delete;
+
+    TOpenEntries& OpenEntries() { return m_openEntries; }
+
+    // Re-runs the entry browser's search keeping its selection; installed by
+    // the main window.
+    std::function<void()> RefreshBrowser;
+
+    // A new entry, not yet stored: a code, the title "<Enter title here>",
+    // today's creation date, a new GUID and its folder on disk. nullptr after
+    // the refusal message when the user may not create entries.
+    std::unique_ptr<TEntryData> CreateNewEntry(bool watchFolder);
+    // The entry read and unpacked into its folder.
+    std::unique_ptr<TEntryData> LoadAndExtractEntry(int code);
+    // The entry read, its archive written to the extract folder, nothing unpacked.
+    std::unique_ptr<TEntryData> LoadEntryRecordOnly(int code);
+
+    // Hands the entry to the registry, which owns it from then on and opens
+    // the editor. An entry the user may not view is not handed over: it is
+    // freed, unless the registry already holds it. False then.
+    bool ShowEntryEditor(TEntryData* entry, bool isNew);
+    void EditEntry(int code);
+    // Opens the entry's main file (a single file, or a saved web page with its
+    // files folder) directly, otherwise the editor.
+    void ViewEntry(int code);
+    // Double click: view, edit or open the folder, by the default action
+    // settings for single and multiple file entries.
+    void OpenEntryByDefaultAction(int code);
+    // Always a fresh extraction, also for an open entry; the folder stays.
+    void ExploreEntry(int code);
+    // Extracts one stored item (kind 1 file, 2 folder) and opens it.
+    void OpenEntryFile(int code, const QString& name, int kind);
+
+    // Extracts every entry into its folder; false at the first error (a
+    // cancelled password ends it with EAbort instead).
+    bool ExtractEntries(const QList<int>& codes);
+    // The browser's command around ExtractEntries: its error message or its
+    // notice. A cancelled password shows nothing.
+    bool ExtractMarkedEntries(const QList<int>& codes);
+    // Extracts the items marked in entryFiles into the entry's folder; for an
+    // open entry offers to show its editor instead.
+    void ExtractSelectedEntryFiles(int code, TEntryFiles& entryFiles);
+
+    // Deletes the entries' rows (their files go with them).
+    bool DeleteEntryList(const QList<int>& codes);
+    // The browser's "delete marked entries": refuses while any of them is open,
+    // asks for confirmation (naming each entry, titles by index of codes, for
+    // up to 20 of them), deletes, and reports. True when they were deleted.
+    bool DeleteEntries(const QList<int>& codes, const QStringList& titles);
+
+    // Files the entries under the category. False after the refusal message.
+    bool MoveEntriesUnderCategory(const QList<int>& codes, int categoryCode);
+
+    // A new entry working directly on the monitored folder, every file of it
+    // marked, opened in the editor. Refused while another entry made from
+    // the monitored folder is open. False when refused or on any error.
+    bool CreateEntryFromMonitoredFolder(const QString& folder);
+    // The first open entry whose folder is the monitored folder.
+    TEntryData* FindEntryUsingMonitoredFolder() const;
+
+    // Move or copy the marked items of source into target's folder. An item
+    // whose name target already lists (ignoring case) is first renamed in the
+    // source folder to "<new entry code>_<name>". Returns the names the items
+    // have in the target folder. The lists are not updated.
+    QStringList MoveSelectedFiles(TFolderFiles& source, TFolderFiles& target);
+    QStringList CopySelectedFiles(TFolderFiles& source, TFolderFiles& target);
+
+private:
+    // The open entry of that code, or a fresh extraction released at the end.
+    class TUsedEntry;
+    TUsedEntry UseEntry(int code);
+    std::unique_ptr<TEntryData> NewEntryObject(bool watchFolder);
+    // A watching entry of that code, loaded by load with its watcher paused.
+    std::unique_ptr<TEntryData> LoadEntry(int code, const std::function<void(TEntryData&)>& load);
+    bool CheckView(int code);
+    // The entry's main file opened (0), its editor (1) or its folder window
+    // (2), by the action for entries with and without a main file.
+    void OpenEntryWith(int code, int singleFileAction, int multipleFilesAction);
+    QStringList TransferSelectedFiles(TFolderFiles& source, TFolderFiles& target, bool move);
+    void Notify(const QString& text);
+
+    TdmMain& m_main;
+    TdmDB& m_db;
+    TOpenEntries m_openEntries;
+};

@@ -1,0 +1,111 @@
+#include "engine/OpenEntries.h"
+
+#include "engine/EntryData.h"
+#include "settings/dmMain.h"
+
+#include <algorithm>
+
+TOpenEntry::TOpenEntry(std::unique_ptr<TEntryData> entry) : Entry(std::move(entry)) {}
+
+TOpenEntry::~TOpenEntry() = default;
+
+TOpenEntries::TOpenEntries(TdmMain& main) : m_main(main) {}
+
+TOpenEntries::~TOpenEntries()
+{
+    // The program is ending: the editors are gone and the clean-up policy of
+    // the main data module takes care of the folders.
+    m_items.clear();
+    m_modalEntry.reset();
+}
+
+void TOpenEntries::OpenForEditing(TEntryData* entry, bool isNew)
+{
+    if (!entry)
+        return;
+    std::unique_ptr<TEntryData> owned(Holds(entry) ? nullptr : entry);
+    entry->SetDeleteStoredFilesAfterSave(false);
+
+    if (m_main.App.EditMultipleEntries) {
+        if (owned) {
+            const int index = IndexOfCode(entry->Code());
+            if (index == -1) {
+                m_items.push_back(std::make_unique<TOpenEntry>(std::move(owned)));
+            } else {
+                // Already open: show that one. The object given is a second
+                // copy over the same folder, which must not be cleaned.
+                owned.reset();
+                entry = m_items[size_t(index)]->Entry.get();
+            }
+        }
+    } else if (owned) {
+        // One modal editor at a time: the one still shown is closed first.
+        if (m_modalEntry)
+            CloseEntry(m_modalEntry.get());
+        m_modalEntry = std::move(owned);
+    }
+
+    if (ShowEditor)
+        ShowEditor(entry, isNew);
+}
+
+void TOpenEntries::CloseEntry(TEntryData* entry)
+{
+    if (!entry)
+        return;
+    if (entry == m_modalEntry.get()) {
+        Release(std::move(m_modalEntry));
+        return;
+    }
+    const auto it = std::find_if(m_items.begin(), m_items.end(),
+                                 [entry](const std::unique_ptr<TOpenEntry>& item) { return item->Entry.get() == entry; });
+    if (it == m_items.end()) {
+        delete entry;
+        return;
+    }
+    std::unique_ptr<TOpenEntry> openEntry = std::move(*it);
+    m_items.erase(it);
+    Release(std::move(openEntry->Entry));
+}
+
+void TOpenEntries::Release(std::unique_ptr<TEntryData> entry)
+{
+    if (EntryClosing)
+        EntryClosing(entry.get());
+    entry->CleanFolder();
+}
+
+TEntryData* TOpenEntries::FindOpenEntry(int code) const
+{
+    const int index = IndexOfCode(code);
+    return index == -1 ? nullptr : m_items[size_t(index)]->Entry.get();
+}
+
+int TOpenEntries::IndexOfCode(int code) const
+{
+    for (size_t i = 0; i < m_items.size(); ++i)
+        if (m_items[i]->Entry->Code() == code)
+            return int(i);
+    return -1;
+}
+
+bool TOpenEntries::AnyOpen(const QList<int>& codes) const
+{
+    return std::any_of(m_items.begin(), m_items.end(), [&codes](const std::unique_ptr<TOpenEntry>& item) {
+        return codes.contains(item->Entry->Code());
+    });
+}
+
+bool TOpenEntries::AnyModified() const
+{
+    return std::any_of(m_items.begin(), m_items.end(),
+                       [](const std::unique_ptr<TOpenEntry>& item) { return item->Entry->IsModified(); });
+}
+
+bool TOpenEntries::Holds(const TEntryData* entry) const
+{
+    if (entry && entry == m_modalEntry.get())
+        return true;
+    return std::any_of(m_items.begin(), m_items.end(),
+                       [entry](const std::unique_ptr<TOpenEntry>& item) { return item->Entry.get() == entry; });
+}

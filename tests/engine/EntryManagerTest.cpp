@@ -1,0 +1,553 @@
+#include "RecordingDesktop.h"
+#include "TestDatabase.h"
+#include "TestEnv.h"
+#include "app/Errors.h"
+#include "engine/Category.h"
+#include "engine/EntryData.h"
+#include "engine/EntryManager.h"
+#include "engine/FileHelpers.h"
+#include "engine/FileLists.h"
+#include "engine/OpenEntries.h"
+#include "engine/dDB.h"
+#include "settings/dmMain.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+using TFiles = std::map<QString, QByteArray>;   // relative path -> content
+
+constexpr int kNotes = 7;
+constexpr int kArchive = 8;
+const QString kNoticeTitle = QStringLiteral("[Tessaryn]|");
+
+void Write(const QString& path, const QByteArray& data)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+    f.write(data);
+}
+
+// Every file below a folder with its content (empty when the folder is missing).
+TFiles FilesBelow(const QString& folder)
+{
+    TFiles result;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile f(path);
+        result[QDir(folder).relativeFilePath(path)] = f.open(QIODevice::ReadOnly) ? f.readAll() : "<unreadable>";
+    }
+    return result;
+}
+
+class EntryManagerTest : public EngineTest {
+protected:
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        qputenv("TESSARYN_HOME", TestEnv::ScratchFolder().toUtf8());
+        QSqlQuery q(conn->Database());
+        for (const auto& [code, name] : {std::pair{kNotes, "Notes"}, std::pair{kArchive, "Archive"}})
+            ASSERT_TRUE(q.exec(QString("insert into categories (code, parent, name) values (%1, 0, '%2')").arg(code).arg(name)))
+                << q.lastError().text().toStdString();
+        main = std::make_unique<TdmMain>(*conn, desktop);
+        ASSERT_TRUE(main->IsInitialized()) << main->InitializationError().toStdString();
+        manager = std::make_unique<TEntryManager>(*main, dbModule);
+        manager->OpenEntries().ShowEditor = [this](TEntryData* entry, bool isNew) {
+            editorShown.append({entry->Code(), isNew});
+        };
+    }
+    void TearDown() override
+    {
+        manager.reset();
+        main.reset();
+        EngineTest::TearDown();
+    }
+
+    bool Save(TEntryData& entry)
+    {
+        return entry.Save([this](TEntryData& e) { return dbModule.StoreEntry(e); });
+    }
+
+    // A new entry made by the manager, its files written, listed, all marked
+    // and stored; returns its code.
+    int StoreEntry(const QString& title, const TFiles& files, const QString& password = {})
+    {
+        std::unique_ptr<TEntryData> entry = manager->CreateNewEntry(false);
+        if (!entry)
+            return 0;
+        for (const auto& [name, content] : files)
+            Write(entry->GetFolder() + name, content);
+        entry->FolderFiles().ListFolder(entry->GetFolder());
+        entry->FolderFiles().SelectAll();
+        entry->SetTitle(title);
+        entry->SetCategory(main->Categories().FindByCode(kNotes));
+        if (!password.isEmpty()) {
+            entry->SetPasswordProtected(true);
+            entry->SetPassword(password);
+        }
+        EXPECT_TRUE(Save(*entry)) << desktop.MessageTexts().join(" / ").toStdString();
+        return entry->Code();
+    }
+
+    QString FolderOf(int code) const { return main->App.ExtractFolder + QString::number(code) + "/"; }
+
+    QVariant Column(int code, const QString& column)
+    {
+        QSqlQuery q(conn->Database());
+        q.prepare(QString("select %1 from entries where code = ?").arg(column));
+        q.addBindValue(code);
+        EXPECT_TRUE(q.exec()) << q.lastError().text().toStdString();
+        return q.next() ? q.value(0) : QVariant();
+    }
+
+    RecordingDesktop desktop;
+    TdmDB dbModule;
+    std::unique_ptr<TdmMain> main;
+    std::unique_ptr<TEntryManager> manager;
+    QList<std::pair<int, bool>> editorShown;   // code, isNew
+};
+
+TEST_P(EntryManagerTest, NewEntryStoresItsFilesAndExtractsThemBack)
+{
+    std::unique_ptr<TEntryData> entry = manager->CreateNewEntry(false);
+    ASSERT_TRUE(entry);
+    EXPECT_GT(entry->Code(), 0);
+    EXPECT_EQ(entry->Title(), "<Enter title here>");
+    EXPECT_EQ(entry->Category(), nullptr);
+    EXPECT_TRUE(entry->IsModified());
+    EXPECT_TRUE(QDir(entry->GetFolder()).exists());
+    EXPECT_EQ(entry->GetFolder(), FolderOf(entry->Code()));
+
+    const TFiles files{{"notes.txt", "plain notes"}, {"docs/a/b.txt", "nested"}, {"empty.dat", ""}};
+    for (const auto& [name, content] : files)
+        Write(entry->GetFolder() + name, content);
+    entry->FolderFiles().ListFolder(entry->GetFolder());
+    entry->FolderFiles().SelectAll();
+    entry->SetTitle("Round trip");
+    entry->SetCategory(main->Categories().FindByCode(kNotes));
+    ASSERT_TRUE(Save(*entry)) << desktop.MessageTexts().join(" / ").toStdString();
+    const int code = entry->Code();
+    entry.reset();
+    // not open in an editor: the stored files left the folder
+    EXPECT_TRUE(FilesBelow(FolderOf(code)).empty());
+
+    EXPECT_EQ(Column(code, "Title").toString(), "Round trip");
+    EXPECT_EQ(Column(code, "GUID").toString().size(), 36);
+    EXPECT_EQ(Column(code, "DateCreated").toDateTime(), QDateTime(main->CurrentDate(), QTime(0, 0)));
+
+    std::unique_ptr<TEntryData> loaded = manager->LoadAndExtractEntry(code);
+    EXPECT_EQ(FilesBelow(loaded->GetFolder()), files);
+    EXPECT_EQ(loaded->Title(), "Round trip");
+    EXPECT_EQ(loaded->EntryFiles().Count(), 3);
+    EXPECT_FALSE(loaded->IsModified());
+    EXPECT_FALSE(QFile::exists(loaded->GetExtractArchivePath()));
+    loaded.reset();
+
+    // the record alone: the archive is left in the extract folder, nothing unpacked
+    QDir(FolderOf(code)).removeRecursively();
+    std::unique_ptr<TEntryData> record = manager->LoadEntryRecordOnly(code);
+    EXPECT_EQ(record->Title(), "Round trip");
+    EXPECT_TRUE(FilesBelow(FolderOf(code)).empty());
+    QString listing;
+    ASSERT_EQ(TestEnv::Run("unzip", {"-Z1", record->GetExtractArchivePath()}, &listing), 0) << listing.toStdString();
+    QStringList members = listing.split('\n', Qt::SkipEmptyParts);
+    members.sort();
+    EXPECT_EQ(members, QStringList({"docs/", "docs/a/", "docs/a/b.txt", "empty.dat", "notes.txt"}));
+    EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.MessageTexts().join(" / ").toStdString();
+}
+
+TEST_P(EntryManagerTest, DeleteConfirmationNamesUpToTwentyEntries)
+{
+    QList<int> codes;
+    QStringList titles;
+    for (int i = 1; i <= 21; ++i) {
+        titles << QString("Entry %1 (50%)").arg(i);
+        codes << StoreEntry(titles.last(), {{"f.txt", "x"}});
+    }
+    ASSERT_EQ(conn->CountEntries(), 21);
+    desktop.Clear();
+
+    desktop.QueueAnswer(IDesktop::TAnswer::No);
+    EXPECT_FALSE(manager->DeleteEntries(codes.mid(0, 20), titles.mid(0, 20)));
+    QString listed;
+    for (int i = 0; i < 20; ++i)
+        listed += QString("[ %1. Entry %2 (50%) ]\r\n").arg(codes[i]).arg(i + 1);
+    ASSERT_EQ(desktop.messages.size(), 1);
+    EXPECT_EQ(desktop.messages[0].text, "Are you sure you want to delete entries:\r\n\r\n" + listed +
+                                            "\r\n\r\n and their included files from the database?");
+    EXPECT_EQ(desktop.messages[0].kind, IDesktop::TMsgKind::Confirmation);
+    EXPECT_EQ(desktop.messages[0].buttons, IDesktop::TButtons::YesNo);
+    EXPECT_EQ(conn->CountEntries(), 21);
+    EXPECT_TRUE(desktop.notices.isEmpty());
+
+    desktop.Clear();
+    EXPECT_TRUE(manager->DeleteEntries(codes, titles));
+    EXPECT_EQ(desktop.MessageTexts(), QStringList{"Are you sure you want to delete the selected entries?"});
+    EXPECT_EQ(desktop.notices,
+              QStringList{kNoticeTitle + "The selected entries have been successfully deleted from the database."});
+    EXPECT_EQ(conn->CountEntries(), 0);
+}
+
+TEST_P(EntryManagerTest, DeletingRefusesOpenEntriesFirstAndReportsFailure)
+{
+    main->App.EditMultipleEntries = true;
+    const int open = StoreEntry("Open one", {{"a.txt", "a"}});
+    const int other = StoreEntry("Other", {{"b.txt", "b"}});
+    manager->EditEntry(open);
+    ASSERT_EQ(manager->OpenEntries().Count(), 1);
+    EXPECT_EQ(editorShown, (QList<std::pair<int, bool>>{{open, false}}));
+    desktop.Clear();
+
+    EXPECT_FALSE(manager->DeleteEntries({other, open}, {"Other", "Open one"}));
+    ASSERT_EQ(desktop.messages.size(), 1);   // no confirmation was asked
+    EXPECT_EQ(desktop.messages[0].text,
+              "Some of the selected entries are open for editing. You must first close them before deleting.");
+    EXPECT_EQ(desktop.messages[0].kind, IDesktop::TMsgKind::Information);
+    EXPECT_EQ(conn->CountEntries(), 2);
+
+    // the database refuses: the error message, no notice
+    QSqlQuery q(conn->Database());
+    if (GetParam() == TEngine::SQLite) {
+        ASSERT_TRUE(q.exec("create trigger keep before delete on entries begin select raise(abort, 'kept'); end"));
+    } else {
+        ASSERT_TRUE(q.exec("create function keep() returns trigger language plpgsql as "
+                           "$$ begin raise exception 'kept'; end $$"));
+        ASSERT_TRUE(q.exec("create trigger keep before delete on entries for each row execute function keep()"));
+    }
+    desktop.Clear();
+    EXPECT_FALSE(manager->DeleteEntries({other}, {"Other"}));
+    ASSERT_EQ(desktop.messages.size(), 2);
+    EXPECT_EQ(desktop.messages[1].text, "Entries were NOT deleted.");
+    EXPECT_EQ(desktop.messages[1].kind, IDesktop::TMsgKind::Error);
+    EXPECT_TRUE(desktop.notices.isEmpty());
+    EXPECT_EQ(conn->CountEntries(), 2);
+}
+
+TEST_P(EntryManagerTest, MovingUnderACategoryRefreshesTheBrowserAndNotifies)
+{
+    const QList<int> codes{StoreEntry("One", {{"1.txt", "1"}}), StoreEntry("Two", {{"2.txt", "2"}})};
+    const int untouched = StoreEntry("Three", {{"3.txt", "3"}});
+    int refreshes = 0;
+    manager->RefreshBrowser = [&refreshes] { ++refreshes; };
+    desktop.Clear();
+
+    EXPECT_TRUE(manager->MoveEntriesUnderCategory(codes, kArchive));
+    EXPECT_EQ(Column(codes[0], "category").toInt(), kArchive);
+    EXPECT_EQ(Column(codes[1], "category").toInt(), kArchive);
+    EXPECT_EQ(Column(untouched, "category").toInt(), kNotes);
+    EXPECT_EQ(refreshes, 1);
+    EXPECT_EQ(desktop.notices,
+              QStringList{kNoticeTitle + "The selected entries have been moved under the specified category."});
+
+    // without the notify setting the move is silent
+    main->App.NotifyEntriesChanged = false;
+    desktop.Clear();
+    EXPECT_TRUE(manager->MoveEntriesUnderCategory({untouched}, kArchive));
+    EXPECT_EQ(Column(untouched, "category").toInt(), kArchive);
+    EXPECT_TRUE(desktop.notices.isEmpty());
+    EXPECT_TRUE(desktop.messages.isEmpty());
+}
+
+TEST_P(EntryManagerTest, ViewingOpensTheMainFileOrTheEditor)
+{
+    const int page = StoreEntry("Saved page", {{"page.html", "<html/>"}, {"page_files/img.png", "png"}});
+    const int two = StoreEntry("Two files", {{"a.txt", "a"}, {"b.txt", "b"}});
+    desktop.Clear();
+
+    manager->ViewEntry(page);
+    EXPECT_EQ(desktop.opened, QStringList{FolderOf(page) + "page.html"});
+    EXPECT_TRUE(editorShown.isEmpty());
+    EXPECT_EQ(manager->OpenEntries().ModalEntry(), nullptr);
+    // the extracted page stays for the program that opens it
+    EXPECT_EQ(FilesBelow(FolderOf(page)).size(), 2u);
+
+    desktop.Clear();
+    manager->ViewEntry(two);
+    EXPECT_TRUE(desktop.opened.isEmpty());
+    EXPECT_EQ(editorShown, (QList<std::pair<int, bool>>{{two, false}}));
+    // one modal editor at a time: its entry is held but not listed
+    ASSERT_NE(manager->OpenEntries().ModalEntry(), nullptr);
+    EXPECT_EQ(manager->OpenEntries().ModalEntry()->Code(), two);
+    EXPECT_EQ(manager->OpenEntries().FindOpenEntry(two), nullptr);
+    EXPECT_FALSE(manager->OpenEntries().ModalEntry()->DeleteStoredFilesAfterSave());
+}
+
+TEST_P(EntryManagerTest, DefaultActionFollowsTheSettings)
+{
+    const int single = StoreEntry("Single", {{"only.pdf", "pdf"}});
+    const int three = StoreEntry("Three", {{"a.txt", "a"}, {"b.txt", "b"}, {"c.txt", "c"}});
+    struct TCase {
+        int code;
+        int singleAction;
+        int multipleAction;
+        QStringList opened;
+        QStringList explored;
+        bool editor;
+    };
+    const TCase cases[] = {
+        {three, 0, 2, {}, {FolderOf(three)}, false},
+        {three, 0, 1, {}, {}, true},
+        {single, 0, 2, {FolderOf(single) + "only.pdf"}, {}, false},
+        {single, 2, 1, {}, {FolderOf(single)}, false},
+        {single, 1, 2, {}, {}, true},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << "code " << c.code << " actions " << c.singleAction << "/" << c.multipleAction);
+        main->App.DefaultActionSingleFile = c.singleAction;
+        main->App.DefaultActionMultipleFiles = c.multipleAction;
+        desktop.Clear();
+        editorShown.clear();
+        manager->OpenEntryByDefaultAction(c.code);
+        EXPECT_EQ(desktop.opened, c.opened);
+        EXPECT_EQ(desktop.explored, c.explored);
+        EXPECT_EQ(editorShown.size(), c.editor ? 1 : 0);
+        EXPECT_TRUE(desktop.messages.isEmpty());
+    }
+
+    // exploring always extracts afresh and leaves the folder behind
+    QDir(FolderOf(three)).removeRecursively();
+    desktop.Clear();
+    manager->ExploreEntry(three);
+    EXPECT_EQ(desktop.explored, QStringList{FolderOf(three)});
+    EXPECT_EQ(FilesBelow(FolderOf(three)).size(), 3u);
+}
+
+TEST_P(EntryManagerTest, OnlyOneEntryMayWorkOnTheMonitoredFolder)
+{
+    main->App.EditMultipleEntries = true;
+    const QString monitored = main->App.MonitoredFolder;
+    Write(monitored + "scan.pdf", "scan");
+    Write(monitored + "sub/note.txt", "note");
+    QList<int> pagesShown;
+    manager->OpenEntries().ShowEntryPage = [&pagesShown](int code) { pagesShown << code; };
+
+    ASSERT_TRUE(manager->CreateEntryFromMonitoredFolder(monitored));
+    ASSERT_EQ(manager->OpenEntries().Count(), 1);
+    TEntryData* open = manager->OpenEntries().Items(0).Entry.get();
+    EXPECT_EQ(open->GetFolder(), monitored);
+    EXPECT_EQ(open->FolderFiles().Count(), 2);   // scan.pdf and sub
+    EXPECT_EQ(open->FolderFiles().SelectedCount(), 2);
+    EXPECT_EQ(manager->FindEntryUsingMonitoredFolder(), open);
+    EXPECT_EQ(editorShown, (QList<std::pair<int, bool>>{{open->Code(), true}}));
+    EXPECT_TRUE(desktop.messages.isEmpty());
+
+    EXPECT_FALSE(manager->CreateEntryFromMonitoredFolder(monitored));
+    ASSERT_EQ(desktop.messages.size(), 1);
+    EXPECT_EQ(desktop.messages[0].text, "There is an open entry using the monitored folder. To proceed to this "
+                                        "operation, you must first close this entry.");
+    EXPECT_EQ(desktop.messages[0].kind, IDesktop::TMsgKind::Warning);
+    EXPECT_EQ(pagesShown, QList<int>{open->Code()});
+    EXPECT_EQ(manager->OpenEntries().Count(), 1);
+
+    // closing it frees the way; the user's files in the monitored folder stay,
+    // whatever the clean-up policy
+    main->App.CleanupTemporaryFiles = 0;
+    manager->OpenEntries().CloseEntry(open);
+    EXPECT_EQ(manager->FindEntryUsingMonitoredFolder(), nullptr);
+    EXPECT_EQ(FilesBelow(monitored).size(), 2u);
+    EXPECT_TRUE(manager->CreateEntryFromMonitoredFolder(monitored));
+}
+
+TEST_P(EntryManagerTest, MoveAndCopyRenameANameTheTargetAlreadyLists)
+{
+    const QString root = TestEnv::ScratchFolder();
+    for (const bool move : {true, false}) {
+        SCOPED_TRACE(move ? "move" : "copy");
+        const QString from = root + (move ? "move-from/" : "copy-from/");
+        const QString to = root + (move ? "move-to/" : "copy-to/");
+        Write(from + "report.pdf", "source report");
+        Write(from + "fresh.txt", "fresh");
+        Write(from + "left.txt", "not marked");
+        Write(to + "Report.PDF", "target report");
+        TFolderFiles source(*main, nullptr);
+        TFolderFiles target(*main, nullptr);
+        source.ListFolder(from);
+        target.ListFolder(to);
+        source.SelectNone();
+        source.SetSelectedByName("report.pdf", true);
+        source.SetSelectedByName("fresh.txt", true);
+
+        const QStringList names = move ? manager->MoveSelectedFiles(source, target)
+                                       : manager->CopySelectedFiles(source, target);
+        ASSERT_EQ(names.size(), 2);
+        const QString renamed = names.filter("_report.pdf").value(0);
+        bool numeric = false;
+        EXPECT_GT(renamed.section('_', 0, 0).toInt(&numeric), 0) << renamed.toStdString();
+        EXPECT_TRUE(numeric);
+        EXPECT_EQ(renamed.section('_', 1), "report.pdf");
+        EXPECT_TRUE(names.contains("fresh.txt"));
+
+        TFiles expectedTarget{{"Report.PDF", "target report"}, {renamed, "source report"}, {"fresh.txt", "fresh"}};
+        EXPECT_EQ(FilesBelow(to), expectedTarget);
+        TFiles expectedSource{{"left.txt", "not marked"}};
+        if (!move) {   // a copy leaves the source, renamed all the same
+            expectedSource[renamed] = "source report";
+            expectedSource["fresh.txt"] = "fresh";
+        }
+        EXPECT_EQ(FilesBelow(from), expectedSource);
+        // the lists themselves are left as they were
+        EXPECT_EQ(source.Count(), 3);
+        EXPECT_EQ(target.Count(), 1);
+    }
+}
+
+TEST_P(EntryManagerTest, EntriesMoveTheirFilesThroughTheManager)
+{
+    // An entry relocating its files (the editor saving an entry made from the
+    // monitored folder) uses the manager's move, renames included.
+    const QString monitored = main->App.MonitoredFolder;
+    Write(monitored + "a.txt", "from monitored");
+    std::unique_ptr<TEntryData> entry = manager->CreateNewEntry(true);
+    entry->SetFolderOverride(monitored);
+    entry->FolderFiles().ListFolder(monitored);
+    entry->FolderFiles().SelectAll();
+    const QString own = FolderOf(entry->Code());
+    Write(own + "A.TXT", "already there");
+
+    entry->MoveSelectedFilesTo(own);
+    const TFiles moved = FilesBelow(own);
+    ASSERT_EQ(moved.size(), 2u);
+    EXPECT_EQ(moved.at("A.TXT"), "already there");
+    const QString renamed = moved.begin()->first;   // digits sort before letters
+    EXPECT_TRUE(renamed.endsWith("_a.txt")) << renamed.toStdString();
+    EXPECT_EQ(moved.at(renamed), "from monitored");
+    EXPECT_TRUE(FilesBelow(monitored).empty());
+    EXPECT_EQ(entry->FolderFiles().Count(), 0);
+}
+
+TEST_P(EntryManagerTest, ExtractingEntriesReportsTheOutcome)
+{
+    const int first = StoreEntry("First", {{"one.txt", "1"}});
+    const int second = StoreEntry("Second", {{"two/deep.txt", "2"}});
+    const int locked = StoreEntry("Locked", {{"secret.txt", "s"}}, "pass");
+    desktop.Clear();
+
+    EXPECT_TRUE(manager->ExtractMarkedEntries({first, second}));
+    EXPECT_EQ(FilesBelow(FolderOf(first)), (TFiles{{"one.txt", "1"}}));
+    EXPECT_EQ(FilesBelow(FolderOf(second)), (TFiles{{"two/deep.txt", "2"}}));
+    EXPECT_EQ(desktop.notices,
+              QStringList{kNoticeTitle + "The selected entries have been successfully extracted to disk."});
+    EXPECT_TRUE(desktop.messages.isEmpty());
+
+    // a wrong password stops the run at that entry
+    QDir(FolderOf(second)).removeRecursively();
+    desktop.Clear();
+    desktop.QueuePassword(QString("wrong"));
+    EXPECT_FALSE(manager->ExtractMarkedEntries({locked, second}));
+    EXPECT_EQ(desktop.MessageTexts(), QStringList{"Entries could not be extracted."});
+    EXPECT_EQ(desktop.messages[0].kind, IDesktop::TMsgKind::Error);
+    EXPECT_TRUE(desktop.notices.isEmpty());
+    EXPECT_TRUE(FilesBelow(FolderOf(second)).empty());
+
+    desktop.Clear();
+    desktop.QueuePassword(QString("pass"));
+    EXPECT_TRUE(manager->ExtractMarkedEntries({locked}));
+    EXPECT_EQ(FilesBelow(FolderOf(locked)), (TFiles{{"secret.txt", "s"}}));
+}
+
+TEST_P(EntryManagerTest, CancelledPasswordChangesNothingAndShowsNothing)
+{
+    const int locked = StoreEntry("Locked", {{"secret.txt", "s"}}, "pass");
+    const QStringList before = QDir(main->App.ExtractFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    desktop.Clear();
+
+    desktop.QueuePassword(std::nullopt);
+    EXPECT_FALSE(manager->ExtractMarkedEntries({locked}));
+    desktop.QueuePassword(std::nullopt);
+    EXPECT_THROW(manager->ViewEntry(locked), EAbort);   // which callers never report
+    EXPECT_EQ(desktop.passwordRequests, (QList<int>{locked, locked}));
+    EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.MessageTexts().join(" / ").toStdString();
+    EXPECT_TRUE(desktop.notices.isEmpty());
+    EXPECT_TRUE(desktop.opened.isEmpty());
+    EXPECT_TRUE(editorShown.isEmpty());
+    EXPECT_EQ(QDir(main->App.ExtractFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+}
+
+TEST_P(EntryManagerTest, SingleStoredItemsComeOutOnDemand)
+{
+    const int code = StoreEntry("Page", {{"page.html", "<html/>"}, {"page_files/a.css", "css"}, {"other.txt", "o"}});
+    std::unique_ptr<TEntryData> loaded = manager->LoadAndExtractEntry(code);
+    TEntryFiles& stored = loaded->EntryFiles();
+    QDir(FolderOf(code)).removeRecursively();
+    desktop.Clear();
+
+    // a stored-files list opens its item through the manager: only that item
+    // comes out, with the companion folder of a web page
+    stored.OpenItem(stored.IndexOf("page.html"));
+    EXPECT_EQ(desktop.opened, QStringList{FolderOf(code) + "page.html"});
+    EXPECT_EQ(FilesBelow(FolderOf(code)), (TFiles{{"page.html", "<html/>"}, {"page_files/a.css", "css"}}));
+
+    QDir(FolderOf(code)).removeRecursively();
+    stored.SelectNone();
+    stored.SetSelectedByName("other.txt", true);
+    manager->ExtractSelectedEntryFiles(code, stored);
+    EXPECT_EQ(FilesBelow(FolderOf(code)), (TFiles{{"other.txt", "o"}}));
+
+    // for an open entry the user is offered its editor instead
+    main->App.EditMultipleEntries = true;
+    manager->EditEntry(code);
+    editorShown.clear();
+    desktop.Clear();
+    desktop.QueueAnswer(IDesktop::TAnswer::Yes);
+    manager->ExtractSelectedEntryFiles(code, stored);
+    ASSERT_EQ(desktop.messages.size(), 1);
+    EXPECT_EQ(desktop.messages[0].text, QString("Entry \r\n[ %1. Page ] \r\nis already open for editing. Do you wish "
+                                                "to view it now?").arg(code));
+    EXPECT_EQ(desktop.messages[0].buttons, IDesktop::TButtons::YesNo);
+    EXPECT_EQ(editorShown, (QList<std::pair<int, bool>>{{code, false}}));
+    EXPECT_EQ(manager->OpenEntries().Count(), 1);
+}
+
+TEST_P(EntryManagerTest, RegistryKeepsOneObjectPerCodeAndCleansOnClose)
+{
+    main->App.EditMultipleEntries = true;
+    main->App.CleanupTemporaryFiles = 0;
+    const int code = StoreEntry("Kept", {{"k.txt", "k"}});
+    TOpenEntries& registry = manager->OpenEntries();
+
+    manager->EditEntry(code);
+    ASSERT_EQ(registry.Count(), 1);
+    TEntryData* open = registry.FindOpenEntry(code);
+    ASSERT_NE(open, nullptr);
+    EXPECT_FALSE(open->DeleteStoredFilesAfterSave());
+    EXPECT_FALSE(registry.AnyModified());
+    EXPECT_TRUE(registry.AnyOpen({1, code}));
+    EXPECT_FALSE(registry.AnyOpen({code + 1}));
+
+    // a second object of the same code is not taken in: the open one is shown
+    manager->ShowEntryEditor(manager->LoadAndExtractEntry(code).release(), false);
+    EXPECT_EQ(registry.Count(), 1);
+    EXPECT_EQ(registry.FindOpenEntry(code), open);
+    EXPECT_EQ(FilesBelow(FolderOf(code)).size(), 1u);
+
+    open->SetComments("changed");
+    EXPECT_TRUE(registry.AnyModified());
+
+    // an object it does not hold is only freed: its folder stays
+    registry.CloseEntry(manager->LoadAndExtractEntry(code).release());
+    EXPECT_EQ(registry.Count(), 1);
+    EXPECT_EQ(FilesBelow(FolderOf(code)).size(), 1u);
+
+    QList<int> closing;
+    registry.EntryClosing = [&closing](TEntryData* entry) { closing << entry->Code(); };
+    registry.CloseEntry(open);
+    EXPECT_EQ(registry.Count(), 0);
+    EXPECT_EQ(closing, QList<int>{code});
+    EXPECT_TRUE(FilesBelow(FolderOf(code)).empty());
+}
+
+} // namespace
+
+TESSARYN_INSTANTIATE_ENGINES(EntryManagerTest);
