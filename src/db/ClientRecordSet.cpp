@@ -8,18 +8,53 @@ ClientRecordSet::ClientRecordSet() = default;
 
 void ClientRecordSet::LoadFromPacket(const DataPacket& packet)
 {
-    m_fields = packet.fields;
+    LoadFromPacket(DataPacket(packet));
+}
+
+namespace {
+
+// Whether a value already has the form NormalizeValue gives its field type,
+// so that packets read from the server are not converted twice.
+bool IsNormalized(const QVariant& v, TFieldType type)
+{
+    if (v.isNull())
+        return !v.isValid();
+    switch (type) {
+    case TFieldType::Integer:
+        return v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong;
+    case TFieldType::Float:
+        return v.typeId() == QMetaType::Double;
+    case TFieldType::Boolean:
+        return v.typeId() == QMetaType::Bool;
+    case TFieldType::DateTime:
+        return v.typeId() == QMetaType::QDateTime;
+    case TFieldType::Blob:
+        return v.typeId() == QMetaType::QByteArray;
+    case TFieldType::Text:
+    case TFieldType::LongText:
+        return v.typeId() == QMetaType::QString;
+    }
+    return false;
+}
+
+} // namespace
+
+void ClientRecordSet::LoadFromPacket(DataPacket&& packet)
+{
+    m_fields = std::move(packet.fields);
     m_rows.clear();
     m_rows.reserve(packet.rows.size());
-    for (const auto& values : packet.rows) {
+    for (auto& values : packet.rows) {
         TRow row;
-        row.values = values;
+        row.values = std::move(values);
         row.values.resize(m_fields.size());
         for (int i = 0; i < m_fields.size(); ++i)
-            row.values[i] = NormalizeValue(row.values[i], m_fields[i].type);
-        row.original = row.values;
+            if (!IsNormalized(row.values[i], m_fields[i].type))
+                row.values[i] = NormalizeValue(row.values[i], m_fields[i].type);
+        row.original = row.values;   // implicitly shared: no copy until a row changes
         m_rows.push_back(std::move(row));
     }
+    packet.rows.clear();
     m_log.clear();
     m_buffer.clear();
     m_editRow = -1;

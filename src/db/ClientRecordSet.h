@@ -22,6 +22,8 @@ public:
 
     // Replaces contents, change log, index, filter and range with the packet.
     void LoadFromPacket(const DataPacket& packet);
+    // The same, taking the rows over instead of copying them (large results).
+    void LoadFromPacket(DataPacket&& packet);
     // Current data (change log applied) as a packet, in view order.
     DataPacket ToPacket() const;
     void Close();

@@ -36,7 +36,7 @@ bool TdmSearch::RunSearch(const TOstrivaleSearchOptions& options)
     // ordered, so that only the few files of one entry are ever sorted, also
     // when a search without keys brings every file of the database. Each
     // packet is released as soon as its record set holds the rows.
-    cdsEntryFiles.LoadFromPacket(result.files);
+    cdsEntryFiles.LoadFromPacket(std::move(result.files));
     result.files = DataPacket();
     m_linked = false;
     LinkEntryFiles();
@@ -44,7 +44,7 @@ bool TdmSearch::RunSearch(const TOstrivaleSearchOptions& options)
 
     // Then the entries; every move of their cursor narrows the files to the
     // current entry.
-    cdsSearch.LoadFromPacket(result.entries);
+    cdsSearch.LoadFromPacket(std::move(result.entries));
     result.entries = DataPacket();
     const QString index = BrowsingBookmarkSet ? BookmarkSetIndex : (SortField ? SortField() : QString());
     cdsSearch.SetIndexFieldNames(index);
