@@ -6,6 +6,8 @@
 #include "db/SystemRegistry.h"
 #include "db/dmConnection.h"
 #include "engine/Category.h"
+#include "engine/EntryManager.h"
+#include "engine/dDB.h"
 #include "engine/FileHelpers.h"
 #include "engine/MostUsedCategories.h"
 #include "search/SearchOptions.h"
@@ -47,8 +49,13 @@ QString SixDigits(const QString& colour)
 
 } // namespace
 
-TdmMain::TdmMain(TdmConnection& connection, IDesktop& desktop) : m_connection(connection), m_desktop(desktop)
+TdmMain::TdmMain(TdmConnection& connection, IDesktop& desktop, TdmDB* db)
+    : m_connection(connection), m_desktop(desktop), m_db(db)
 {
+    if (!m_db) {
+        m_ownDb = std::make_unique<TdmDB>();
+        m_db = m_ownDb.get();
+    }
     App = DefaultAppSettings(ProgramFolder());
     SetColourScheme(App.ColorScheme);
     try {
@@ -70,7 +77,7 @@ void TdmMain::Create()
     LoadSettings();
     if (App.CleanupTemporaryFiles == 2)
         ClearExtractFolder();
-    m_mostUsed.reset();
+    m_entryManager = std::make_unique<TEntryManager>(*this, *m_db);
     m_categories = std::make_unique<TCategories>(&m_connection);
     m_categories->Load(0);
     m_mostUsed = std::make_unique<TMostUsedCategories>(*m_categories, *m_settings, App);
@@ -108,6 +115,7 @@ TdmMain::~TdmMain()
         } catch (...) {
         }
     }
+    m_entryManager.reset();   // closes the entries still open
     m_searchOptions.reset();
     m_mruSearches.reset();
     m_mruKeywords.reset();

@@ -17,6 +17,8 @@ class ISettingsManager;
 class TCategories;
 class TDatabaseSettingsManager;
 class TdmConnection;
+class TdmDB;
+class TEntryManager;
 class TMostUsedCategories;
 class TMRUList;
 class TMRUListProvider;
@@ -45,7 +47,9 @@ class TdmMain {
 public:
     // Creates the owned objects in their order and loads every setting. Errors
     // during creation are caught and leave IsInitialized() false.
-    TdmMain(TdmConnection& connection, IDesktop& desktop);
+    // The packaging module is made before the main data module at start-up;
+    // without one (tests, tools) the main data module uses its own.
+    TdmMain(TdmConnection& connection, IDesktop& desktop, TdmDB* db = nullptr);
     // When initialized: cleans the temporary folders, writes every setting and
     // sends the settings changes to the database, then frees the objects.
     ~TdmMain();
@@ -61,6 +65,8 @@ public:
     TUser& User() { return *m_user; }
     ISettingsManager& Settings();
     TOstrivaleSearchOptions& SearchOptions() { return *m_searchOptions; }
+    TdmDB& DB() { return *m_db; }
+    TEntryManager& EntryManager() { return *m_entryManager; }
     TCategories& Categories() { return *m_categories; }
     TMostUsedCategories& MostUsedCategories() { return *m_mostUsed; }
     TMRUListProvider& MRUListProvider() { return *m_mruProvider; }
@@ -115,6 +121,9 @@ private:
     std::unique_ptr<TOstrivaleSearchOptions> m_searchOptions;
     std::unique_ptr<TUser> m_user;
     std::unique_ptr<TDatabaseSettingsManager> m_settings;
+    std::unique_ptr<TdmDB> m_ownDb;
+    TdmDB* m_db = nullptr;
+    std::unique_ptr<TEntryManager> m_entryManager;
     std::unique_ptr<TMostUsedCategories> m_mostUsed;
     std::unique_ptr<TCategories> m_categories;
     std::unique_ptr<TMRUListProvider> m_mruProvider;
