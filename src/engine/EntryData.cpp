@@ -196,8 +196,11 @@ void TEntryData::LoadArchiveIntoRecord(const QString& archivePath)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw ETessarynError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
-    const QByteArray archive = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    // Read into a buffer of the file's exact size: archives are large, and a
+    // growing buffer would round up to twice the size.
+    QByteArray archive(file.size(), Qt::Uninitialized);
+    const qint64 read = file.read(archive.data(), archive.size());
+    if (read != archive.size() || file.error() != QFileDevice::NoError)
         throw ETessarynError(QStringLiteral("Cannot read file \"%1\". %2").arg(path, file.errorString()));
     m_entryRecordSet.Edit();
     m_entryRecordSet.SetValue(QStringLiteral("Items"), archive);
