@@ -27,6 +27,13 @@ bool TAppResources::IsRegistered()
     return g_registered;
 }
 
+void TAppResources::Unregister()
+{
+    if (g_registered)
+        QResource::unregisterResource(ResourceFile());
+    g_registered = false;
+}
+
 QPixmap TAppResources::Picture(const QString& name)
 {
     QPixmap picture;

@@ -22,6 +22,8 @@ public:
     // is missing or unreadable. Registering again does nothing more.
     static bool Register();
     static bool IsRegistered();
+    // Makes the pictures unavailable again; every picture is empty afterwards.
+    static void Unregister();
 
     // The picture of that name, a null pixmap when there is none.
     static QPixmap Picture(const QString& name);

@@ -83,6 +83,33 @@ TEST_F(Splash, LookVersionAndShape)
     EXPECT_TRUE(splash.findChild<QFrame*>("bvMarquee")->isHidden());
 }
 
+// The pictures share the fixture: it makes them available.
+using Pictures = Splash;
+
+TEST_F(Pictures, WithoutThemTheSplashHasEverythingButItsPicture)
+{
+    EXPECT_TRUE(TAppResources::Picture("NO_SUCH_PICTURE").isNull());
+    TAppResources::Unregister();
+    const bool noPicture = TAppResources::Picture("JPG_SPLASH").isNull() && TAppResources::Icon("A_ICO").isNull();
+    TfrmSplash splash;
+    ASSERT_TRUE(TAppResources::Register());
+    EXPECT_TRUE(noPicture);
+    EXPECT_TRUE(splash.findChild<QLabel*>("imgSplash")->pixmap().isNull());
+    EXPECT_EQ(splash.size(), QSize(480, 300));
+    EXPECT_TRUE(splash.rect().contains(Label(splash, "laVersion")->geometry()));
+    EXPECT_FALSE(TAppResources::Picture("JPG_SPLASH").isNull());
+}
+
+TEST_F(Pictures, BitmapsShowTheirTransparentColourAsTransparent)
+{
+    const QImage bitmap = TAppResources::Picture("BMP_HINT_INFO").toImage();
+    ASSERT_FALSE(bitmap.isNull());
+    EXPECT_EQ(qAlpha(bitmap.pixel(0, 0)), 0);          // the olive corner
+    EXPECT_EQ(qAlpha(bitmap.pixel(8, 8)), 255);        // the drawing
+    const QImage icon = TAppResources::Picture("ICO_STOP_RED_16x16").toImage();
+    EXPECT_EQ(qAlpha(icon.pixel(0, 0)), 0);            // an icon's own transparency
+}
+
 TEST_F(Splash, StartupSplashCannotBeClosedAndGoesAfterItsTimer)
 {
     QPointer<TfrmSplash> splash = new TfrmSplash(nullptr, TSplashTimings{400, 4000});
