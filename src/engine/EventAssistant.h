@@ -31,11 +31,12 @@ struct TDropData {
     // only names the dropped files is no text of its own and is left out, so
     // that dropped files are copied and not written as a list of names.
     // HTML: text/html. A fragment without a document around it (what
-    // browsers and editors on this desktop offer) is presented the way the
-    // clipboard of the other desktop presents one, inside "<html><body>" and
-    // the fragment markers, each on a line of its own: that is what the
-    // writers look for to tell a dragged link (a one-line fragment) from
-    // formatted content, and it makes the stored page a complete document.
+    // browsers and editors here offer) is presented the way the Windows
+    // clipboard presents one: inside "<html><body>" and the fragment markers,
+    // each on a line of its own. That is what the writers look for to tell a
+    // dragged link (a one-line fragment) from formatted content, and it makes
+    // the stored page a complete document.
+    // A link offered without any text format gets the link as its text.
     // Link: the first line of text/x-moz-url (UTF-16 as browsers write it, or
     // UTF-8), or the only non-file URL of text/uri-list. A moz-url naming a
     // local file is a file, not a link. Its title: the moz-url's second line,
