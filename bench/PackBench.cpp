@@ -38,7 +38,7 @@ struct TPackConfig {
     int files = 300;
     qint64 totalBytes = 50LL * 1024 * 1024;
     int runs = 3;
-    quint32 seed = 20060301;
+    quint32 randomStart = 20060301;
 };
 
 // A desktop for a run without windows: a message means the store or the
@@ -121,7 +121,7 @@ QByteArray RandomBytes(std::mt19937& rng, qint64 size)
 // around the mean, every fourth file two or three folders deep.
 qint64 BuildEntryFolder(const QString& folder, const TPackConfig& config)
 {
-    std::mt19937 rng(config.seed);
+    std::mt19937 rng(config.randomStart);
     std::uniform_real_distribution<double> spread(0.2, 1.8);
     QList<double> weights;
     for (int i = 0; i < config.files; ++i)

@@ -68,10 +68,10 @@ const char* const kGerman[] = {
 };
 const char* const kExtensions[] = {"pdf", "txt", "docx", "html", "jpg", "xlsx", "md", "png", "odt", "zip"};
 
-// Seeded words, numbers and chances; the same seed builds the same base.
+// Generated words, numbers and chances; the same randomStart builds the same base.
 class TGenerator {
 public:
-    explicit TGenerator(quint32 seed) : m_rng(seed)
+    explicit TGenerator(quint32 randomStart) : m_rng(randomStart)
     {
         // Every sixth word is Greek or German, so some of them are common.
         qsizetype english = 0, greek = 0, german = 0;
@@ -134,7 +134,7 @@ struct TBenchConfig {
     int categories = 200;
     int runs = 5;
     QString cases = QStringLiteral("abc");
-    quint32 seed = 20060301;
+    quint32 randomStart = 20060301;
 };
 
 // A desktop for a run without windows: any message ends the benchmark.
@@ -330,7 +330,7 @@ int RunSearchScenario(const QStringList& arguments)
     if (!folder.isValid())
         throw ETessarynError(QStringLiteral("no temporary folder"));
     const QString databaseFile = folder.filePath(QStringLiteral("tessaryn.db"));
-    TGenerator gen(config.seed);
+    TGenerator gen(config.randomStart);
 
     TdmConnection connection(TConnectionInfo::Embedded(databaseFile));
     if (!connection.Connect(false))

@@ -215,15 +215,15 @@ struct TMember {
     time_t mtime = 0;
 };
 
-bool IsSelected(const QString& name, const QStringList& specs)
+bool IsSelected(const QString& name, const QStringList& patterns)
 {
-    if (specs.isEmpty())
+    if (patterns.isEmpty())
         return true;
-    for (const QString& spec : specs) {
-        if (spec.endsWith(QLatin1String("/*"))) {
-            if (name.startsWith(spec.chopped(1)))
+    for (const QString& pattern : patterns) {
+        if (pattern.endsWith(QLatin1String("/*"))) {
+            if (name.startsWith(pattern.chopped(1)))
                 return true;
-        } else if (name == spec) {
+        } else if (name == pattern) {
             return true;
         }
     }
@@ -261,7 +261,7 @@ bool IsSymlinkMember(zip_t* archive, zip_uint64_t index)
     return system == ZIP_OPSYS_UNIX && S_ISLNK(attributes >> 16);
 }
 
-QList<TMember> SelectMembers(zip_t* archive, const QStringList& specs)
+QList<TMember> SelectMembers(zip_t* archive, const QStringList& patterns)
 {
     QList<TMember> members;
     const zip_int64_t count = zip_get_num_entries(archive, 0);
@@ -273,7 +273,7 @@ QList<TMember> SelectMembers(zip_t* archive, const QStringList& specs)
         TMember member;
         member.index = index;
         member.name = QString::fromUtf8(stat.name);
-        if (!IsSelected(member.name, specs))
+        if (!IsSelected(member.name, patterns))
             continue;
         if (IsSymlinkMember(archive, index))
             throw ETessarynError(QStringLiteral("The archive member \"%1\" is a symbolic link and was refused.")
@@ -513,10 +513,10 @@ void TZipArchive::CreateArchive(const QString& archivePath, const QString& baseF
 }
 
 void TZipArchive::ExtractArchive(const QString& archivePath, const QString& targetFolder,
-                                 const QStringList& specs, const QString& password)
+                                 const QStringList& patterns, const QString& password)
 {
     const TZipHandle archive = OpenForReading(archivePath);
-    const QList<TMember> members = SelectMembers(archive.get(), specs);
+    const QList<TMember> members = SelectMembers(archive.get(), patterns);
     TExtraction extraction(archive.get(), targetFolder, PasswordBytes(password));
     extraction.CheckTargets(members);
     extraction.Run(members);

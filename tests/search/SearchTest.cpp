@@ -29,7 +29,7 @@ using TOptions = TOstrivaleSearchOptions;
 // Every content kind a search can look in.
 constexpr int kAllContent = (1 << TOptions::ContentFlagCount) - 1;
 
-struct TEntrySpec {
+struct TEntryFixture {
     QString title;
     QStringList files;   // names; a name ending in "/" is stored as a folder
     QVariant category = QVariant();
@@ -51,7 +51,7 @@ protected:
     }
 
     // Stores an entry and its file rows through the gateway's write path.
-    int Store(const TEntrySpec& spec)
+    int Store(const TEntryFixture& fixture)
     {
         ClientRecordSet entry, files;
         const DataPackets empty = conn->GetEntry(0);
@@ -60,18 +60,18 @@ protected:
         const int code = conn->GetNewEntryCode();
         entry.Edit();
         entry.SetValue("code", code);
-        entry.SetValue("Title", spec.title);
-        entry.SetValue("Keywords", spec.keywords);
-        entry.SetValue("Comments", spec.comments);
-        entry.SetValue("source", spec.source);
-        entry.SetValue("category", spec.category);
-        entry.SetValue("DateCreated", QDateTime(spec.created, spec.createdTime));
-        entry.SetValue("DateModified", spec.modified.isValid() ? spec.modified : QDateTime(spec.created, QTime(0, 0)));
+        entry.SetValue("Title", fixture.title);
+        entry.SetValue("Keywords", fixture.keywords);
+        entry.SetValue("Comments", fixture.comments);
+        entry.SetValue("source", fixture.source);
+        entry.SetValue("category", fixture.category);
+        entry.SetValue("DateCreated", QDateTime(fixture.created, fixture.createdTime));
+        entry.SetValue("DateModified", fixture.modified.isValid() ? fixture.modified : QDateTime(fixture.created, QTime(0, 0)));
         entry.SetValue("GUID", "6F9619FF-8B86-D011-B42D-00C04FC964FF");
         entry.Post();
-        if (!spec.files.isEmpty()) {
-            int fileCode = conn->ReserveNextRecIDs("entryfiles", int(spec.files.size()));
-            for (const QString& name : spec.files) {
+        if (!fixture.files.isEmpty()) {
+            int fileCode = conn->ReserveNextRecIDs("entryfiles", int(fixture.files.size()));
+            for (const QString& name : fixture.files) {
                 const bool folder = name.endsWith('/');
                 files.Append();
                 files.SetValue("code", fileCode++);
@@ -82,7 +82,7 @@ protected:
                 files.Post();
             }
         }
-        conn->ApplyEntryUpdates({entry.GetDelta(), spec.files.isEmpty() ? std::nullopt : std::optional(files.GetDelta())});
+        conn->ApplyEntryUpdates({entry.GetDelta(), fixture.files.isEmpty() ? std::nullopt : std::optional(files.GetDelta())});
         return code;
     }
 

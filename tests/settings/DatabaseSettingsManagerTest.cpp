@@ -41,7 +41,7 @@ protected:
     }
 
     // Rows written straight into the table: user, computer, key below the prefix, values.
-    void Seed(const QList<QStringList>& rows)
+    void Preload(const QList<QStringList>& rows)
     {
         ClientRecordSet rs;
         rs.LoadFromPacket(conn->GetSettings("nobody", "nowhere")[0]);
@@ -114,7 +114,7 @@ TEST_P(SettingsStore, ReadingAMissingSectionCreatesItEmptyInTheSelectedScopeAndF
 
 TEST_P(SettingsStore, ChangingTheScopeRelocatesTheCurrentSectionByName)
 {
-    Seed({{"DEFAULT", "PC1", "Settings\\folders\\", "Extract folder=/here/"},
+    Preload({{"DEFAULT", "PC1", "Settings\\folders\\", "Extract folder=/here/"},
           {"DEFAULT", "ALL", "Settings\\folders\\", "Extract folder=/everywhere/"}});
     auto store = Open();
     ASSERT_TRUE(store->SelectSection("Settings\\folders"));
@@ -185,7 +185,7 @@ TEST_P(SettingsStore, TypedValuesAreStoredInTheirTextFormAndReadBack)
 
 TEST_P(SettingsStore, StoredTextsDecodeAsTheTypesDefine)
 {
-    Seed({{"DEFAULT", "PC1", "Raw\\",
+    Preload({{"DEFAULT", "PC1", "Raw\\",
            "Bool=true\r\nOne=1\r\nEmpty=\r\nComma=2,25\r\nDot=2.25\r\nBad=abc\r\nBadDate=13/45/2006\r\n"
            "BadStamp=03/01/2006 14\r\nBadTime=25:99:00"}});
     TLocaleScope c(QLocale::c());
@@ -261,7 +261,7 @@ TEST_P(SettingsStore, WholeSectionsAreReadAndWrittenByName)
 
 TEST_P(SettingsStore, EraseSectionRemovesTheSectionAndItsSubsectionsInTheSelectedScopeOnly)
 {
-    Seed({{"DEFAULT", "PC1", "TfrmEntry\\", "Left=1"},
+    Preload({{"DEFAULT", "PC1", "TfrmEntry\\", "Left=1"},
           {"DEFAULT", "PC1", "TfrmEntry\\cbSource\\", "one"},
           {"DEFAULT", "PC1", "TfrmEntryList\\", "Left=2"},
           {"DEFAULT", "PC1", "Forms\\TfrmEntry\\cbSource\\", "two"},
@@ -333,7 +333,7 @@ TEST_P(SettingsStore, EveryTypeSurvivesARestart)
 
 TEST_P(SettingsStore, PendingChangesLiveInTheCacheFileAndGoOutTogetherAtFlush)
 {
-    Seed({{"DEFAULT", "PC1", "Old\\", "Value=old"}, {"DEFAULT", "PC1", "Doomed\\", "x=1"}});
+    Preload({{"DEFAULT", "PC1", "Old\\", "Value=old"}, {"DEFAULT", "PC1", "Doomed\\", "x=1"}});
     auto store = Open();
     EXPECT_FALSE(store->CacheOpen());
     store->BeginAccess();
@@ -372,7 +372,7 @@ TEST_P(SettingsStore, PendingChangesLiveInTheCacheFileAndGoOutTogetherAtFlush)
 
 TEST_P(SettingsStore, FlushRaisesWhenTheRowChangedInTheDatabaseMeanwhile)
 {
-    Seed({{"DEFAULT", "PC1", "Shared\\", "a=1"}});
+    Preload({{"DEFAULT", "PC1", "Shared\\", "a=1"}});
     auto store = Open();
     db->ExecOutside("delete from settings");
     store->WriteString("a", "2", "Shared");
@@ -381,7 +381,7 @@ TEST_P(SettingsStore, FlushRaisesWhenTheRowChangedInTheDatabaseMeanwhile)
 
 TEST_P(SettingsStore, TheCacheIsRebuiltFromTheDatabaseAtEveryStart)
 {
-    Seed({{"DEFAULT", "PC1", "Settings\\folders\\", "Extract folder=/db/"}});
+    Preload({{"DEFAULT", "PC1", "Settings\\folders\\", "Extract folder=/db/"}});
     const QString cacheFile = folder + "DEFAULTPC1AppSettings.dat";
     const QList<QPair<const char*, QByteArray>> leftovers = {
         {"missing", {}},
@@ -448,7 +448,7 @@ TEST_P(SettingsStore, QuotesSemicolonsAndDashesAreStoredVerbatim)
 
 TEST_P(SettingsStore, UserAndComputerNamesIgnoreCase)
 {
-    Seed({{"default", "pc1", "Window\\", "Left=5"}, {"all", "all", "Window\\", "Left=6"}});
+    Preload({{"default", "pc1", "Window\\", "Left=5"}, {"all", "all", "Window\\", "Left=6"}});
     auto store = Open("Pc1");
     EXPECT_EQ(store->ReadInteger("Left", 0, "window"), 5);
     store->WriteInteger("Left", 7, "*");
