@@ -6,7 +6,9 @@
 #include "db/SystemRegistry.h"
 #include "db/dmConnection.h"
 #include "engine/Category.h"
+#include "engine/EntryCapture.h"
 #include "engine/EntryManager.h"
+#include "engine/EventAssistant.h"
 #include "engine/dDB.h"
 #include "engine/FileHelpers.h"
 #include "engine/MostUsedCategories.h"
@@ -89,6 +91,8 @@ void TdmMain::Create()
             codes.removeFirst();
         return codes;
     };
+    m_eventAssistant = std::make_unique<TEventAssistant>(*this);
+    m_capture = std::make_unique<TEntryCapture>(*this, *m_entryManager, *m_eventAssistant);
     m_mruProvider = std::make_unique<TMRUListProvider>(m_connection, *m_user);
     m_mruSource = std::make_unique<TMRUList>(QStringLiteral("source"), *m_mruProvider);
     m_mruKeywords = std::make_unique<TMRUList>(QStringLiteral("keywords"), *m_mruProvider);
@@ -115,7 +119,9 @@ TdmMain::~TdmMain()
         } catch (...) {
         }
     }
+    m_capture.reset();
     m_entryManager.reset();   // closes the entries still open
+    m_eventAssistant.reset();
     m_searchOptions.reset();
     m_mruSearches.reset();
     m_mruKeywords.reset();

@@ -19,6 +19,8 @@ class TDatabaseSettingsManager;
 class TdmConnection;
 class TdmDB;
 class TEntryManager;
+class TEventAssistant;
+class TEntryCapture;
 class TMostUsedCategories;
 class TMRUList;
 class TMRUListProvider;
@@ -67,6 +69,9 @@ public:
     TOstrivaleSearchOptions& SearchOptions() { return *m_searchOptions; }
     TdmDB& DB() { return *m_db; }
     TEntryManager& EntryManager() { return *m_entryManager; }
+    TEventAssistant& EventAssistant() { return *m_eventAssistant; }
+    // The capture operations of the entry manager (clipboard, drop, quick note).
+    TEntryCapture& Capture() { return *m_capture; }
     TCategories& Categories() { return *m_categories; }
     TMostUsedCategories& MostUsedCategories() { return *m_mostUsed; }
     TMRUListProvider& MRUListProvider() { return *m_mruProvider; }
@@ -126,6 +131,8 @@ private:
     std::unique_ptr<TEntryManager> m_entryManager;
     std::unique_ptr<TMostUsedCategories> m_mostUsed;
     std::unique_ptr<TCategories> m_categories;
+    std::unique_ptr<TEventAssistant> m_eventAssistant;
+    std::unique_ptr<TEntryCapture> m_capture;
     std::unique_ptr<TMRUListProvider> m_mruProvider;
     std::unique_ptr<TMRUList> m_mruSource;
     std::unique_ptr<TMRUList> m_mruKeywords;
