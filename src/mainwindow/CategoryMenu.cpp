@@ -1,0 +1,95 @@
+#include "mainwindow/CategoryMenu.h"
+
+#include "engine/Category.h"
+#include "engine/MostUsedCategories.h"
+#include "settings/dmMain.h"
+
+#include <QAction>
+#include <QFont>
+#include <QMenu>
+
+namespace {
+
+const char* const kCodeProperty = "tessarynCategoryCode";
+
+// A name is shown as typed: an ampersand in it is no accelerator.
+QString MenuCaption(const QString& text)
+{
+    QString caption = text;
+    return caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+} // namespace
+
+const QString TCategoryMenu::MostUsedHint = QStringLiteral("MRU");
+const QString TCategoryMenu::GeneralHint = QStringLiteral("GENERAL");
+
+TCategoryMenu::TCategoryMenu(TdmMain& main, QMenu& menu, QObject* parent) : QObject(parent), m_main(main), m_menu(menu)
+{
+    connect(&m_menu, &QMenu::aboutToShow, this, &TCategoryMenu::BuildCategoryMenu);
+    BuildCategoryMenu();
+}
+
+int TCategoryMenu::CategoryCodeOf(const QAction* action)
+{
+    return action ? action->property(kCodeProperty).toInt() : 0;
+}
+
+void TCategoryMenu::BuildCategoryMenu()
+{
+    m_menu.clear();
+    for (const QPointer<QMenu>& submenu : std::as_const(m_submenus))
+        delete submenu.data();
+    m_submenus.clear();
+
+    TMostUsedCategories& mostUsed = m_main.MostUsedCategories();
+    if (m_main.App.ShowMostUsedCategoriesFirst && mostUsed.Count() > 0) {
+        for (int i = 0; i < mostUsed.Count(); ++i) {
+            const TCategory* category = mostUsed.Items(i);
+            AddCategoryItem(m_menu, category->GetPath(), category->Code(), MostUsedHint);
+        }
+        m_menu.addSeparator();
+    }
+    AddLevel(m_menu, m_main.Categories());
+}
+
+void TCategoryMenu::AddLevel(QMenu& menu, const TCategories& list)
+{
+    for (int i = 0; i < list.Count(); ++i) {
+        const TCategory* category = list.Items(i);
+        if (category->Children().Count() == 0) {
+            AddCategoryItem(menu, category->Name(), category->Code(), QString());
+            continue;
+        }
+        // The submenu itself cannot be picked; its first item stands for it.
+        auto* submenu = new QMenu(MenuCaption(category->Name()), &menu);
+        m_submenus.append(submenu);
+        menu.addMenu(submenu);
+        QAction* general = AddCategoryItem(*submenu, QStringLiteral("[ ") + category->Name() + QStringLiteral(" ]"),
+                                           category->Code(), GeneralHint);
+        QFont bold = general->font();
+        bold.setBold(true);
+        general->setFont(bold);
+        AddLevel(*submenu, category->Children());
+    }
+}
+
+QAction* TCategoryMenu::AddCategoryItem(QMenu& menu, const QString& caption, int code, const QString& hint)
+{
+    QAction* item = menu.addAction(MenuCaption(caption));
+    item->setProperty(kCodeProperty, code);
+    item->setStatusTip(hint);
+    connect(item, &QAction::triggered, this, [this, code] { ItemClick(code); });
+    return item;
+}
+
+void TCategoryMenu::ItemClick(int code)
+{
+    TCategory* category = m_main.Categories().FindByCode(code);
+    // deleted since the menu was built: there is nothing left to pick
+    if (!category)
+        return;
+    m_main.MostUsedCategories().CategoryUsed(category);
+    if (OnCategoryPicked)
+        OnCategoryPicked(category);
+}

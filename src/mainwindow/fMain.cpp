@@ -1,0 +1,866 @@
+#include "mainwindow/fMain.h"
+
+#include "app/AppResources.h"
+#include "app/Errors.h"
+#include "app/IDesktop.h"
+#include "app/fSplash.h"
+#include "engine/EntryCapture.h"
+#include "engine/EntryManager.h"
+#include "engine/EventAssistant.h"
+#include "engine/OpenEntries.h"
+#include "engine/frmQuickNote.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLinearGradient>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPainter>
+#include <QSplitter>
+#include <QStandardPaths>
+#include <QSystemTrayIcon>
+#include <QVBoxLayout>
+#ifndef QT_NO_SESSIONMANAGER
+#include <QSessionManager>
+#endif
+
+namespace {
+
+constexpr int kToolBarHeight = 48;
+constexpr int kTaskAssistantWidth = 255;
+constexpr int kLeftWidth = 249;
+constexpr int kSplitterSize = 10;
+constexpr int kAuxiliaryHeight = 128;
+constexpr int kMinimumRestHeight = 250;
+const QSize kMinimumSize(700, 520);
+const QSize kInitialClientSize(782, 514);
+
+// The strip of the toolbar, painted by its window.
+class TPaintBox : public QWidget
+{
+public:
+    explicit TPaintBox(std::function<void(QPainter&)> paint, QWidget* parent = nullptr)
+        : QWidget(parent), m_paint(std::move(paint))
+    {
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        m_paint(painter);
+    }
+
+private:
+    std::function<void(QPainter&)> m_paint;
+};
+
+QFrame* NewPanel(const char* name, QWidget* parent = nullptr)
+{
+    auto* panel = new QFrame(parent);
+    panel->setObjectName(QString::fromLatin1(name));
+    return panel;
+}
+
+QString Rgb(const QColor& colour)
+{
+    return colour.name(QColor::HexRgb);
+}
+
+} // namespace
+
+const QString TfrmTessarynMain::ApplicationTitle = QStringLiteral("Tessaryn");
+const QString TfrmTessarynMain::TrayTip = QStringLiteral("[Tessaryn] - (left-click to activate)");
+const QString TfrmTessarynMain::UnsavedEntriesText =
+    QStringLiteral("There are open entries which have been modified but not saved yet. You must first close (or "
+                   "save) them before exiting the application.");
+const QByteArray TfrmTessarynMain::ActivateMessage = QByteArrayLiteral("2025");
+const QByteArray TfrmTessarynMain::ActivatedAnswer = QByteArrayLiteral("activated");
+
+QString TfrmTessarynMain::ActivationServerName()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QStringLiteral("/TfrmTessarynMain");
+}
+
+QString TfrmTessarynMain::HelpPage(int context)
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/help/") + QString::number(context)
+           + QStringLiteral(".html");
+}
+
+TfrmTessarynMain::TfrmTessarynMain(TdmMain& dmMain, QWidget* parent) : TFrmStatusBarMain(dmMain, parent)
+{
+    setObjectName(QStringLiteral("frmTessarynMain"));
+    FormCreate();
+}
+
+TfrmTessarynMain::~TfrmTessarynMain()
+{
+    m_dmMain.RemoveColorSchemeObserver(this);
+    m_dmMain.OnShowTrayIconChanged = nullptr;
+    m_dmMain.Capture().OpenDroppedEntry = nullptr;
+    RemoveTrayIcon();
+}
+
+void TfrmTessarynMain::FormCreate()
+{
+    m_logo = TAppResources::Picture(QStringLiteral("BMP_TOOLBAR_LOGO"));
+    m_hiddenInTrayBar = false;
+    setWindowTitle(ApplicationTitle);
+    setWindowIcon(TAppResources::Icon(QStringLiteral("A_ICO")));
+    setMinimumSize(kMinimumSize);
+
+    // A dropped entry opens once the drop has completed, as a new entry.
+    m_dmMain.Capture().OpenDroppedEntry = [this](TEntryData* entry) {
+        RunCommand([&] { m_dmMain.EntryManager().ShowEntryEditor(entry, true); });
+    };
+
+    CreateLayout();
+    CreateTrayMenu();
+    CreateMenus();
+    resize(kInitialClientSize.width(), kInitialClientSize.height() + menuBar()->sizeHint().height());
+
+    m_exitRequested = false;
+    if (m_dmMain.App.ShowTrayIcon)
+        ShowTrayIcon();
+    else
+        HideTrayIcon();
+    m_dmMain.OnShowTrayIconChanged = [this](bool show) {
+        if (show)
+            ShowTrayIcon();
+        else
+            HideTrayIcon();
+    };
+
+    setAcceptDrops(true);
+#ifndef QT_NO_SESSIONMANAGER
+    connect(qApp, &QGuiApplication::commitDataRequest, this, &TfrmTessarynMain::SessionEndQuery);
+#endif
+    m_dmMain.AddColorSchemeObserver(this);
+    ApplyColorScheme();
+}
+
+void TfrmTessarynMain::CreateLayout()
+{
+    auto* column = new QVBoxLayout(ClientArea());
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    paToolBar = NewPanel("paToolBar");
+    paToolBar->setFixedHeight(kToolBarHeight);
+    PaintBox = new TPaintBox([this](QPainter& painter) { PaintBoxPaint(painter); });
+    PaintBox->setObjectName(QStringLiteral("PaintBox"));
+    auto* strip = new QHBoxLayout(paToolBar);
+    strip->setContentsMargins(0, 0, 0, 0);
+    strip->addWidget(PaintBox);
+    column->addWidget(paToolBar);
+
+    // paMain and the bottom panel share the height through splitterHorizontal.
+    splitterHorizontal = new QSplitter(Qt::Vertical);
+    splitterHorizontal->setObjectName(QStringLiteral("splitterHorizontal"));
+    splitterHorizontal->setHandleWidth(kSplitterSize);
+    splitterHorizontal->setChildrenCollapsible(false);
+    column->addWidget(splitterHorizontal, 1);
+
+    paMain = new QWidget;
+    paMain->setObjectName(QStringLiteral("paMain"));
+    auto* mainRow = new QHBoxLayout(paMain);
+    mainRow->setContentsMargins(0, 0, 0, 0);
+    mainRow->setSpacing(0);
+    paTop = new QWidget;
+    paTop->setObjectName(QStringLiteral("paTop"));
+    mainRow->addWidget(paTop, 1);
+    paTaskAssistant = NewPanel("paTaskAssistant");
+    paTaskAssistant->setFixedWidth(kTaskAssistantWidth);
+    paTaskAssistant->hide();
+    mainRow->addWidget(paTaskAssistant);
+
+    // The left browser and the entry browser share the width through
+    // splitterVertical; its bar goes with paLeft, which starts hidden.
+    auto* topColumn = new QVBoxLayout(paTop);
+    topColumn->setContentsMargins(0, 0, 0, 0);
+    splitterVertical = new QSplitter(Qt::Horizontal);
+    splitterVertical->setObjectName(QStringLiteral("splitterVertical"));
+    splitterVertical->setHandleWidth(kSplitterSize);
+    splitterVertical->setChildrenCollapsible(false);
+    topColumn->addWidget(splitterVertical);
+    paLeft = NewPanel("paLeft");
+    paBrowse = NewPanel("paBrowse");
+    splitterVertical->addWidget(paLeft);
+    splitterVertical->addWidget(paBrowse);
+    splitterVertical->setStretchFactor(0, 0);
+    splitterVertical->setStretchFactor(1, 1);
+    splitterVertical->setSizes({kLeftWidth, kInitialClientSize.width() - kLeftWidth - kSplitterSize});
+    paLeft->hide();
+
+    paAuxiliary = NewPanel("paAuxiliary");
+    paAuxiliary->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    splitterHorizontal->addWidget(paMain);
+    splitterHorizontal->addWidget(paAuxiliary);
+    splitterHorizontal->setStretchFactor(0, 1);
+    splitterHorizontal->setStretchFactor(1, 0);
+    const int mainHeight = kInitialClientSize.height() - kToolBarHeight - kSplitterSize - kAuxiliaryHeight - 19;
+    splitterHorizontal->setSizes({mainHeight, kAuxiliaryHeight});
+}
+
+QAction* TfrmTessarynMain::AddCommand(QMenu* menu, const char* name, const QString& caption, const QString& hint,
+                                      QChar shortcut, void (TfrmTessarynMain::*handler)())
+{
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setStatusTip(hint);
+    if (!shortcut.isNull())
+        action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(shortcut.unicode())));
+    if (handler)
+        connect(action, &QAction::triggered, this, handler);
+    else
+        // Its window or its part of the work area is not in this release:
+        // the command is shown where it belongs, but cannot be chosen.
+        action->setEnabled(false);
+    return action;
+}
+
+void TfrmTessarynMain::CreateMenus()
+{
+    QMenuBar* cmMain = menuBar();
+    cmMain->setObjectName(QStringLiteral("cmMain"));
+    // The menu is the window's own; a global menu bar would take it away
+    // from the window and its status bar hints.
+    cmMain->setNativeMenuBar(false);
+
+    auto heading = [cmMain](const char* name, const QString& caption, const QString& hint) {
+        QMenu* menu = cmMain->addMenu(caption);
+        menu->setObjectName(QString::fromLatin1(name));
+        menu->menuAction()->setObjectName(QString::fromLatin1(name));
+        menu->menuAction()->setStatusTip(hint);
+        return menu;
+    };
+
+    QMenu* m = heading("miNewEntry", QStringLiteral("New entry"), QStringLiteral("Create a new entry using various methods"));
+    AddCommand(m, "miNewEntryFromMonitoredFolder", QStringLiteral("From monitored folder files"),
+               QStringLiteral("Creates a new entry from files contained in the \"monitored folder\""), QChar(),
+               &TfrmTessarynMain::NewEntryFromMonitoredFolder);
+    m->addSeparator();
+    AddCommand(m, "miNewEntryFromClipboard", QStringLiteral("From clipboard contents"),
+               QStringLiteral("Creates a new entry from clipboard contents (files, text, etc)"), QChar(),
+               &TfrmTessarynMain::NewEntryFromClipboard);
+    AddCommand(m, "miNewEntryFromQuickNote", QStringLiteral("From a \"Quick Note\""),
+               QStringLiteral("Lets you write some text in an editor window and creates a new entry with this text"),
+               QChar(), &TfrmTessarynMain::miNewEntryFromQuickNoteClick);
+    m->addSeparator();
+    AddCommand(m, "miNewEntryFromClipboardAsHTML", QStringLiteral("From clipboard contents (as HTML)"),
+               QStringLiteral("Creates a new entry from clipboard contents in HTML format"), QChar(),
+               &TfrmTessarynMain::NewEntryFromClipboardAsHTML);
+    AddCommand(m, "miNewEntryFromClipboardAsPlainText", QStringLiteral("From clipboard contents (as plain text)"),
+               QStringLiteral("Creates a new entry from clipboard contents in plain text format"), QChar(),
+               &TfrmTessarynMain::NewEntryFromClipboardAsPlainText);
+
+    m = heading("miMonitoredFolder", QStringLiteral("Monitored folder"), QString());
+    AddCommand(m, "miPasteFromClipboard", QStringLiteral("Paste from clipboard"),
+               QStringLiteral("Paste clipboard contents into files in monitored folder"), QChar(),
+               &TfrmTessarynMain::PasteFromClipboard);
+    AddCommand(m, "miPasteAsHtml", QStringLiteral("Paste from clipboard as HTML"),
+               QStringLiteral("Paste clipboard contents into an HTML file in monitored folder"), QChar(),
+               &TfrmTessarynMain::PasteAsHtml);
+    AddCommand(m, "miPasteAsText", QStringLiteral("Paste from clipboard as plain text"),
+               QStringLiteral("Paste clipboard contents into a plain text (.TXT) file in monitored folder"), QChar(),
+               &TfrmTessarynMain::PasteAsText);
+    m->addSeparator();
+    AddCommand(m, "miManageMonitoredFolder", QStringLiteral("Manage files"),
+               QStringLiteral("View monitored folder to select files to store in Tessaryn entries"));
+    AddCommand(m, "miOpenMonitoredFolder", QStringLiteral("Explore"),
+               QStringLiteral("Opens monitored folder to view / edit files"), QChar(),
+               &TfrmTessarynMain::acOpenMonitoredFolderExecute);
+    m->addSeparator();
+    AddCommand(m, "miClear", QStringLiteral("Clear"), QStringLiteral("Click to empty all files from monitored folder"));
+
+    m = heading("miBrowse", QStringLiteral("Browse"), QStringLiteral("Browse entries by category, book, bookmark sets, etc"));
+    AddCommand(m, "miBrowseByCategory", QStringLiteral("Categories"), QStringLiteral("Browse entries by category"),
+               QLatin1Char('G'));
+    AddCommand(m, "miBrowseByBook", QStringLiteral("Books"), QStringLiteral("Browse the books you have created"))
+        ->setVisible(false);
+    AddCommand(m, "miBrowseByBookmarkSet", QStringLiteral("Bookmark sets"), QStringLiteral("Browse bookmark sets"),
+               QLatin1Char('K'));
+    m->addSeparator();
+    miSearch = AddCommand(m, "miSearch", QStringLiteral("Search"),
+                          QStringLiteral("Search for certain words or phrases"), QLatin1Char('F'));
+
+    m = heading("miOrganize", QStringLiteral("Organize"),
+                QStringLiteral("Management of categories, bookmark sets, folder, etc."));
+    AddCommand(m, "miManageCategories", QStringLiteral("Manage categories"),
+               QStringLiteral("Add, delete, change categories"));
+    AddCommand(m, "miManageBookmarkSets", QStringLiteral("Manage bookmark sets"),
+               QStringLiteral("Add, delete, change bookmark sets"));
+    QMenu* miMonitor = m->addMenu(QStringLiteral("Monitoring"));
+    miMonitor->setObjectName(QStringLiteral("miMonitor"));
+    miMonitor->menuAction()->setObjectName(QStringLiteral("miMonitor"));
+    miMonitor->menuAction()->setVisible(false);
+    AddCommand(miMonitor, "miStartMonitoring", QStringLiteral("Start monitoring folder"),
+               QStringLiteral("Start monitoring for folder changes"));
+    AddCommand(miMonitor, "miStopMonitoring", QStringLiteral("Stop monitoring folder"),
+               QStringLiteral("Stop monitoring folder changes"));
+
+    m = heading("miView", QStringLiteral("View"), QString());
+    AddCommand(m, "miViewOpenEntries", QStringLiteral("Open entries"),
+               QStringLiteral("Show the window with the entries currently open for editing"), QChar(),
+               &TfrmTessarynMain::acWN_OpenEntriesExecute);
+    m->addSeparator();
+    AddCommand(m, "miViewTaskAssistant", QStringLiteral("Task Assistant"),
+               QStringLiteral("Show / hide the task assistant"))
+        ->setCheckable(true);
+    AddCommand(m, "miViewBottomPanel", QStringLiteral("Bottom panel"), QString())->setVisible(false);
+    m->addSeparator();
+    AddCommand(m, "miOpenExtractFolder", QStringLiteral("\"Extract\" folder"),
+               QStringLiteral("Opens folder into which files are extracted temporarily"), QChar(),
+               &TfrmTessarynMain::acOpenExtractFolderExecute);
+    AddCommand(m, "miOpenExportFolder", QStringLiteral("Open \"export\" folder"),
+               QStringLiteral("Opens folder into which application exports entries (e.g. as .HTML, etc.)"), QChar(),
+               &TfrmTessarynMain::miOpenExportFolderClick);
+
+    m = heading("miDatabase", QStringLiteral("Database"), QString());
+    AddCommand(m, "miDatabaseStatistics", QStringLiteral("Statistics"),
+               QStringLiteral("View the total number of entries, categories etc. in the database"));
+    m->addSeparator();
+    AddCommand(m, "miDatabaseCompact", QStringLiteral("Compact"),
+               QStringLiteral("Shrinks Tessaryn database to minimize the disk space it occupies"));
+    m->addSeparator();
+    AddCommand(m, "miDatabaseBackup", QStringLiteral("Backup"),
+               QStringLiteral("Backs up Tessaryn database to a folder you will be asked to specify."));
+    AddCommand(m, "miDatabaseRestore", QStringLiteral("Restore"),
+               QStringLiteral("Restores Tessaryn database from a backup file you have previously created"));
+
+    m = heading("miApplication", QStringLiteral("Application"), QStringLiteral("Hide / minimize / exit this application"));
+    miSendToTrayBar = AddCommand(m, "miSendToTrayBar", QStringLiteral("Send to tray bar"),
+                                 QStringLiteral("Hides this window (leaves the application icon in the tray bar)"),
+                                 QLatin1Char('T'), &TfrmTessarynMain::acSendToTrayBarExecute);
+    miApplicationSeparator1 = m->addSeparator();
+    miApplicationSeparator1->setObjectName(QStringLiteral("miApplicationSeparator1"));
+    AddCommand(m, "miPreferences", QStringLiteral("Settings"), QStringLiteral("Edit application settings"));
+    m->addSeparator();
+    AddCommand(m, "miExit", QStringLiteral("Exit"), QStringLiteral("Exit Tessaryn"), QLatin1Char('Q'),
+               &TfrmTessarynMain::DoExitApplication);
+
+    m = heading("miHelp", QStringLiteral("Help"), QString());
+    AddCommand(m, "miHelpContents", QStringLiteral("Contents"), QStringLiteral("Shows Tessaryn help contents"), QChar(),
+               &TfrmTessarynMain::miHelpContentsClick);
+    AddCommand(m, "miQuickStart", QStringLiteral("Quick Start !"), QStringLiteral("Help on how you can get started "),
+               QChar(), &TfrmTessarynMain::miQuickStartClick);
+    AddCommand(m, "miHowdoI", QStringLiteral("How do I..."), QString(), QChar(), &TfrmTessarynMain::miHowdoIClick);
+    m->addSeparator();
+    AddCommand(m, "miAbout", QStringLiteral("About"), QStringLiteral("About Tessaryn..."), QChar(),
+               &TfrmTessarynMain::miAboutClick);
+}
+
+void TfrmTessarynMain::CreateTrayMenu()
+{
+    popTrayBar = new QMenu(this);
+    popTrayBar->setObjectName(QStringLiteral("popTrayBar"));
+    AddCommand(popTrayBar, "miActivate", QStringLiteral("Activate"), QString(), QChar(), &TfrmTessarynMain::DoActivate);
+    Sendtotraybar1 = AddCommand(popTrayBar, "Sendtotraybar1", QStringLiteral("Send to tray bar"), QString(),
+                                QLatin1Char('T'), &TfrmTessarynMain::acSendToTrayBarExecute);
+    Sendtotraybar1->setVisible(false);
+    popTrayBar->addSeparator();
+    AddCommand(popTrayBar, "miPopExit", QStringLiteral("Exit"), QStringLiteral("Exits the application permanently"),
+               QLatin1Char('Q'), &TfrmTessarynMain::DoExitApplication);
+}
+
+// --- activation by a second instance ---------------------------------------------
+
+bool TfrmTessarynMain::ListenForActivation(const QString& serverName)
+{
+    delete m_activationServer;
+    m_activationServer = new QLocalServer(this);
+    m_activationServer->setObjectName(QStringLiteral("ActivationServer"));
+    m_activationServer->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_activationServer->listen(serverName)) {
+        // The caller holds the instance lock, so a socket left behind is
+        // that of a process that died: take its place.
+        QLocalServer::removeServer(serverName);
+        if (!m_activationServer->listen(serverName))
+            return false;
+    }
+    connect(m_activationServer, &QLocalServer::newConnection, this, &TfrmTessarynMain::ActivationConnection);
+    return true;
+}
+
+void TfrmTessarynMain::ActivationConnection()
+{
+    while (QLocalSocket* socket = m_activationServer->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+            if (!socket->canReadLine())
+                return;
+            if (socket->readLine().trimmed() == ActivateMessage) {
+                DoActivate();
+                // the sender waits for this answer, as it would for a sent message
+                socket->write(ActivatedAnswer + '\n');
+                socket->flush();
+            }
+            socket->disconnectFromServer();
+        });
+    }
+}
+
+void TfrmTessarynMain::LogActivation()
+{
+    const QString path = qEnvironmentVariable("TESSARYN_ACTIVATION_LOG");
+    if (path.isEmpty())
+        return;
+    QFile log(path);
+    if (log.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+        log.write("activated " + QByteArray::number(QCoreApplication::applicationPid()) + '\n');
+}
+
+// --- tray bar ---------------------------------------------------------------------
+
+void TfrmTessarynMain::AddTrayIcon()
+{
+    if (m_trayIcon)
+        return;
+    m_trayIcon = new QSystemTrayIcon(windowIcon(), this);
+    m_trayIcon->setObjectName(QStringLiteral("TrayIcon"));
+    m_trayIcon->setToolTip(TrayTip);
+    // a right click pops the menu up at the cursor
+    m_trayIcon->setContextMenu(popTrayBar);
+    connect(m_trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger)
+            DoActivate();
+    });
+    connect(m_trayIcon, &QSystemTrayIcon::messageClicked, this, &TfrmTessarynMain::DoActivate);
+    // Without a notification area (a bare X server, no display) there is
+    // nothing to show it in; the rules of the window still follow the setting.
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        m_trayIcon->show();
+}
+
+void TfrmTessarynMain::RemoveTrayIcon()
+{
+    delete m_trayIcon;
+    m_trayIcon = nullptr;
+}
+
+void TfrmTessarynMain::ShowTrayIcon()
+{
+    AddTrayIcon();
+    miSendToTrayBar->setVisible(true);
+    miApplicationSeparator1->setVisible(true);
+}
+
+void TfrmTessarynMain::HideTrayIcon()
+{
+    RemoveTrayIcon();
+    miSendToTrayBar->setVisible(false);
+    miApplicationSeparator1->setVisible(false);
+}
+
+bool TfrmTessarynMain::ShowBalloon(const QString& text, const QString& title)
+{
+    if (!m_trayIcon || !m_trayIcon->isVisible() || !QSystemTrayIcon::isSystemTrayAvailable()
+        || !QSystemTrayIcon::supportsMessages())
+        return false;
+    m_trayIcon->showMessage(title.left(BalloonTitleLimit), text.left(BalloonTextLimit), QSystemTrayIcon::Information,
+                            BalloonTimeoutMs);
+    return true;
+}
+
+void TfrmTessarynMain::HideToTrayBar()
+{
+    hide();
+    m_hiddenInTrayBar = true;
+}
+
+void TfrmTessarynMain::DoActivate()
+{
+    if (m_hiddenInTrayBar || isHidden())
+        show();
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    raise();
+    activateWindow();
+    m_hiddenInTrayBar = false;
+    LogActivation();
+}
+
+void TfrmTessarynMain::acSendToTrayBarExecute()
+{
+    HideToTrayBar();
+}
+
+// --- exit and close ---------------------------------------------------------------
+
+void TfrmTessarynMain::DoExitApplication()
+{
+    m_exitRequested = true;
+    close();
+}
+
+bool TfrmTessarynMain::FormCloseQuery()
+{
+    const bool allowed = m_exitRequested || m_sessionEnding || !m_dmMain.App.ShowTrayIcon;
+    if (!allowed) {
+        HideToTrayBar();
+        return false;
+    }
+    if (m_dmMain.EntryManager().OpenEntries().AnyModified()) {
+        m_dmMain.Desktop().ShowMessage(UnsavedEntriesText, IDesktop::TMsgKind::Warning);
+        DoActivate();
+        return false;
+    }
+    return true;
+}
+
+void TfrmTessarynMain::closeEvent(QCloseEvent* event)
+{
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    TFrmStatusBarMain::closeEvent(event);
+    event->accept();
+    emit FormClosed();
+}
+
+bool TfrmTessarynMain::QueryEndSession()
+{
+    if (m_dmMain.EntryManager().OpenEntries().AnyModified()) {
+        m_dmMain.Desktop().ShowMessage(UnsavedEntriesText, IDesktop::TMsgKind::Warning);
+        DoActivate();
+        return false;
+    }
+    return true;
+}
+
+void TfrmTessarynMain::SessionEndQuery(QSessionManager& manager)
+{
+#ifndef QT_NO_SESSIONMANAGER
+    if (!m_dmMain.EntryManager().OpenEntries().AnyModified()) {
+        // the windows are about to be closed: the tray must not keep this one
+        m_sessionEnding = true;
+        return;
+    }
+    // the session manager must be asked before a message is shown
+    const bool interact = manager.allowsInteraction();
+    QueryEndSession();
+    if (interact)
+        manager.release();
+    manager.cancel();
+#else
+    Q_UNUSED(manager);
+#endif
+}
+
+// --- keyboard ---------------------------------------------------------------------
+
+bool TfrmTessarynMain::FormKeyDown(QKeyEvent* event)
+{
+    if (TFrmStatusBarMain::FormKeyDown(event))
+        return true;
+    // Keys of a dialog opened over this window are the dialog's.
+    QWidget* focus = QApplication::focusWidget();
+    QWidget* target = focus ? focus->window() : QApplication::activeWindow();
+    if (target && target != this)
+        return false;
+    if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::ControlModifier)
+        return false;
+    switch (event->key()) {
+    case Qt::Key_F:
+        // The search box is the layout's; the key is the window's either way.
+        if (miSearch->isEnabled())
+            miSearch->trigger();
+        return true;
+    case Qt::Key_Q:
+        DoExitApplication();
+        return true;
+    case Qt::Key_T:
+        HideToTrayBar();
+        return true;
+    default:
+        return false;
+    }
+}
+
+// --- drops and pastes -----------------------------------------------------------------
+
+QStringList TfrmTessarynMain::DropComboTarget1Drop(const TDropData& data)
+{
+    TAppSettings& app = m_dmMain.App;
+    if (!m_dmMain.EventAssistant().RealDrop() || app.OnDropAction != 0)
+        return m_dmMain.EventAssistant().StoreDroppedData(app.MonitoredFolder, data);
+    // the new entry opens once the drop has completed (OpenDroppedEntry)
+    m_dmMain.Capture().CreateEntryFromDrop(data);
+    return {};
+}
+
+void TfrmTessarynMain::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QMimeData* mime = event->mimeData();
+    const bool wanted = mime->hasUrls() || mime->hasText() || mime->hasHtml() || mime->hasImage()
+                        || mime->hasFormat(QStringLiteral("text/x-moz-url"));
+    if (!wanted || !(event->possibleActions() & (Qt::CopyAction | Qt::LinkAction))) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(event->possibleActions() & Qt::CopyAction ? Qt::CopyAction : Qt::LinkAction);
+    event->accept();
+}
+
+void TfrmTessarynMain::dragMoveEvent(QDragMoveEvent* event)
+{
+    event->setDropAction(event->possibleActions() & Qt::CopyAction ? Qt::CopyAction : Qt::LinkAction);
+    event->accept();
+}
+
+void TfrmTessarynMain::dropEvent(QDropEvent* event)
+{
+    // A drop while another window of the program is in front is not meant for this one.
+    if (!isActiveWindow()) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(event->possibleActions() & Qt::CopyAction ? Qt::CopyAction : Qt::LinkAction);
+    event->accept();
+    const TDropData data = TDropData::FromMimeData(*event->mimeData());
+    RunCommand([&] { DropComboTarget1Drop(data); });
+}
+
+void TfrmTessarynMain::PasteIntoMonitoredFolder(int handling)
+{
+    RunCommand([&] {
+        TAppSettings& app = m_dmMain.App;
+        const TRestoreOnExit<int> mode(app.ClipboardTextHandling, handling != 0 ? handling : app.ClipboardTextHandling);
+        // a paste is a drop that is not real: it always lands in the monitored folder
+        const QStringList written =
+            m_dmMain.EventAssistant().PasteClipboard([this](const TDropData& data) { return DropComboTarget1Drop(data); });
+        if (written.isEmpty())
+            m_dmMain.Desktop().ShowMessage(TEventAssistant::NothingToStoreText, IDesktop::TMsgKind::Information);
+    });
+}
+
+void TfrmTessarynMain::RunCommand(const std::function<void()>& command)
+{
+    try {
+        command();
+    } catch (const EAbort&) {
+    } catch (const ETessarynError& e) {
+        m_dmMain.Desktop().ShowMessage(e.Message(), IDesktop::TMsgKind::Error);
+    } catch (const std::exception& e) {
+        m_dmMain.Desktop().ShowMessage(QString::fromUtf8(e.what()), IDesktop::TMsgKind::Error);
+    }
+}
+
+// --- commands -------------------------------------------------------------------------
+
+void TfrmTessarynMain::NewEntryFromMonitoredFolder()
+{
+    RunCommand([this] { m_dmMain.EntryManager().CreateEntryFromMonitoredFolder(m_dmMain.App.MonitoredFolder); });
+}
+
+void TfrmTessarynMain::NewEntryFromClipboard()
+{
+    RunCommand([this] { m_dmMain.Capture().CreateEntryFromClipboard(0); });
+}
+
+void TfrmTessarynMain::NewEntryFromClipboardAsHTML()
+{
+    RunCommand([this] { m_dmMain.Capture().CreateEntryFromClipboard(2); });
+}
+
+void TfrmTessarynMain::NewEntryFromClipboardAsPlainText()
+{
+    RunCommand([this] { m_dmMain.Capture().CreateEntryFromClipboard(3); });
+}
+
+void TfrmTessarynMain::miNewEntryFromQuickNoteClick()
+{
+    TFrmQuickNote note(m_dmMain, this);
+    if (note.exec() != QDialog::Accepted)
+        return;
+    const QString text = note.Text();
+    RunCommand([&] { m_dmMain.Capture().CreateEntryFromQuickNote(text); });
+}
+
+void TfrmTessarynMain::PasteFromClipboard()
+{
+    PasteIntoMonitoredFolder(0);
+}
+
+void TfrmTessarynMain::PasteAsHtml()
+{
+    PasteIntoMonitoredFolder(2);
+}
+
+void TfrmTessarynMain::PasteAsText()
+{
+    PasteIntoMonitoredFolder(3);
+}
+
+void TfrmTessarynMain::Explore(const QString& folder)
+{
+    // a folder that cannot be shown is not reported
+    m_dmMain.Desktop().ShellExplore(folder);
+}
+
+void TfrmTessarynMain::acOpenMonitoredFolderExecute()
+{
+    Explore(m_dmMain.App.MonitoredFolder);
+}
+
+void TfrmTessarynMain::acOpenExtractFolderExecute()
+{
+    Explore(m_dmMain.App.ExtractFolder);
+}
+
+void TfrmTessarynMain::miOpenExportFolderClick()
+{
+    Explore(m_dmMain.App.ExportFolder);
+}
+
+void TfrmTessarynMain::acWN_OpenEntriesExecute()
+{
+    if (m_dmMain.EntryManager().OpenEntries().Count() <= 0)
+        return;
+    // The window of the open entries exists only while entries are open in it.
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->inherits("TfrmOpenEntries")) {
+            window->show();
+            window->raise();
+            window->activateWindow();
+            return;
+        }
+    }
+}
+
+void TfrmTessarynMain::OpenHelp(int context)
+{
+    const QString page = HelpPage(context);
+    if (QFileInfo(page).isFile())
+        m_dmMain.Desktop().ShellOpen(page);
+}
+
+void TfrmTessarynMain::miHelpContentsClick()
+{
+    OpenHelp(HelpContents);
+}
+
+void TfrmTessarynMain::miQuickStartClick()
+{
+    OpenHelp(HelpQuickStart);
+}
+
+void TfrmTessarynMain::miHowdoIClick()
+{
+    OpenHelp(HelpHowDoI);
+}
+
+void TfrmTessarynMain::miAboutClick()
+{
+    TfrmSplash about(this);
+    about.OnReleased = [this] { ApplyColorScheme(); };
+    about.ShowAbout();
+}
+
+// --- painting and colours ---------------------------------------------------------------
+
+bool TfrmTessarynMain::GradientStrip() const
+{
+    return m_dmMain.Colour(csHighlightStart) != m_dmMain.Colour(csHighlightEnd);
+}
+
+void TfrmTessarynMain::PaintBoxPaint(QPainter& painter)
+{
+    const QRect area = PaintBox->rect().adjusted(0, 0, 0, -1);
+    const QColor start = m_dmMain.Colour(csHighlightStart);
+    if (GradientStrip()) {
+        QLinearGradient gradient(area.topLeft(), area.bottomLeft());
+        gradient.setColorAt(0, start);
+        gradient.setColorAt(1, TdmMain::Lighten(start, 40));
+        painter.fillRect(area, gradient);
+    } else {
+        painter.fillRect(area, start);
+    }
+    if (!m_logo.isNull())
+        painter.drawPixmap(area.right() + 1 - m_logo.width(), area.top(), m_logo);
+}
+
+void TfrmTessarynMain::ApplyColorScheme()
+{
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, m_dmMain.Colour(csWindow));
+    colours.setColor(QPalette::WindowText, m_dmMain.Colour(csWindowText));
+    setPalette(colours);
+
+    // Menu items are framed with the pen colour and filled with the brush
+    // colour when highlighted.
+    const QString pen = Rgb(m_dmMain.Colour(csMenuPen));
+    const QString brush = Rgb(m_dmMain.Colour(csMenuBrush));
+    const QString window = Rgb(m_dmMain.Colour(csWindow));
+    const QString text = Rgb(m_dmMain.Colour(csWindowText));
+    const QString menus =
+        QStringLiteral("QMenuBar { background-color: %1; color: %2; }"
+                       "QMenuBar::item { background: transparent; padding: 3px 8px; border: 1px solid transparent; }"
+                       "QMenuBar::item:selected { background-color: %4; border: 1px solid %3; color: black; }"
+                       "QMenu { background-color: white; color: black; border: 1px solid %3; }"
+                       "QMenu::item { padding: 3px 24px 3px 22px; border: 1px solid transparent; }"
+                       "QMenu::item:selected { background-color: %4; border: 1px solid %3; color: black; }"
+                       "QMenu::item:disabled { color: #9a9a9a; }"
+                       "QMenu::item:disabled:selected { background-color: white; border: 1px solid transparent; }"
+                       "QMenu::separator { height: 1px; background: %5; margin: 3px 6px 3px 22px; }")
+            .arg(window, text, pen, brush, Rgb(m_dmMain.Colour(csMenuBrush).darker(115)));
+    menuBar()->setStyleSheet(menus);
+    popTrayBar->setStyleSheet(menus);
+
+    for (QSplitter* splitter : {splitterHorizontal, splitterVertical}) {
+        for (int i = 0; i < splitter->count(); ++i) {
+            QSplitterHandle* handle = splitter->handle(i);
+            QPalette handleColours = handle->palette();
+            handleColours.setColor(QPalette::Window, m_dmMain.Colour(csSplitterButton));
+            handleColours.setColor(QPalette::Highlight, m_dmMain.Colour(csSplitterButtonHighlight));
+            handleColours.setColor(QPalette::WindowText, m_dmMain.Colour(csSplitterArrow));
+            handle->setPalette(handleColours);
+            handle->setAutoFillBackground(true);
+        }
+    }
+    PaintBox->update();
+}
+
+void TfrmTessarynMain::SetWaitCursor()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void TfrmTessarynMain::SetDefaultCursor()
+{
+    QApplication::restoreOverrideCursor();
+}
+
+// --- splitters --------------------------------------------------------------------------
+
+bool TfrmTessarynMain::splitterHorizontalCanResize(int newHeight) const
+{
+    return centralWidget()->height() - newHeight >= kMinimumRestHeight;
+}
+
+void TfrmTessarynMain::LimitBottomPanel()
+{
+    // The splitter keeps the panel within its maximum height, so the rule
+    // holds for every drag and every resize of the window.
+    paAuxiliary->setMaximumHeight(qMax(0, centralWidget()->height() - kMinimumRestHeight));
+}
+
+void TfrmTessarynMain::resizeEvent(QResizeEvent* event)
+{
+    TFrmStatusBarMain::resizeEvent(event);
+    LimitBottomPanel();
+}

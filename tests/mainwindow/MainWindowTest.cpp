@@ -1,0 +1,649 @@
+#include "RecordingDesktop.h"
+#include "TestDatabase.h"
+#include "TestEnv.h"
+#include "app/AppResources.h"
+#include "app/fSplash.h"
+#include "engine/Category.h"
+#include "engine/EntryData.h"
+#include "engine/EntryManager.h"
+#include "engine/EventAssistant.h"
+#include "engine/MostUsedCategories.h"
+#include "engine/OpenEntries.h"
+#include "mainwindow/CategoryMenu.h"
+#include "mainwindow/fMain.h"
+#include "settings/dmMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QLabel>
+#include <QLocalSocket>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSplitter>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+// Work (with Beta and Alpha below it) and R&D, a category without children.
+constexpr int kWork = 10;
+constexpr int kBeta = 11;
+constexpr int kAlpha = 12;
+constexpr int kResearch = 13;
+
+class MainWindow : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(TAppResources::Register()); }
+
+    void SetUp() override
+    {
+        db = TestDatabase::Create(TEngine::SQLite);
+        conn = db->Connect();
+        QSqlQuery q(conn->Database());
+        for (const QString& row : {QString("%1, 0, 'Work'").arg(kWork), QString("%1, %2, 'Beta'").arg(kBeta).arg(kWork),
+                                   QString("%1, %2, 'Alpha'").arg(kAlpha).arg(kWork),
+                                   QString("%1, 0, 'R&D'").arg(kResearch)})
+            ASSERT_TRUE(q.exec("insert into categories (code, parent, name) values (" + row + ")"))
+                << q.lastError().text().toStdString();
+        home = TestEnv::ScratchFolder();
+        qputenv("TESSARYN_HOME", home.toUtf8());
+        main = std::make_unique<TdmMain>(*conn, desktop);
+        ASSERT_TRUE(main->IsInitialized()) << main->InitializationError().toStdString();
+        main->OnShowTrayIconChanged = nullptr;
+        main->EntryManager().OpenEntries().ShowEditor = [this](TEntryData* entry, bool isNew) {
+            edited.append({entry, isNew});
+        };
+    }
+
+    void TearDown() override
+    {
+        window.reset();
+        main.reset();
+        conn.reset();
+        db.reset();
+        QGuiApplication::clipboard()->clear();
+    }
+
+    TfrmTessarynMain& Open(bool trayIcon)
+    {
+        main->App.ShowTrayIcon = trayIcon;
+        window = std::make_unique<TfrmTessarynMain>(*main);
+        window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        Activate(window.get());
+        return *window;
+    }
+
+    static void Activate(QWidget* w)
+    {
+        w->activateWindow();
+        QApplication::setActiveWindow(w);
+        EXPECT_TRUE(QTest::qWaitForWindowActive(w));
+    }
+
+    QAction* Command(const QString& name) const
+    {
+        QAction* action = window->findChild<QAction*>(name);
+        EXPECT_TRUE(action) << name.toStdString();
+        return action;
+    }
+
+    static QStringList Names(const QString& folder)
+    {
+        return QDir(folder).entryList(QDir::Files, QDir::Name);
+    }
+
+    // Drops the text on the window the way a drag from another program ends.
+    void DropText(const QString& text)
+    {
+        QMimeData mime;
+        mime.setText(text);
+        const QPoint at = window->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction | Qt::LinkAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &enter);
+        ASSERT_TRUE(enter.isAccepted());
+        QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::LinkAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &drop);
+    }
+
+    RecordingDesktop desktop;
+    QString home;
+    std::unique_ptr<TestDatabase> db;
+    std::unique_ptr<TdmConnection> conn;
+    std::unique_ptr<TdmMain> main;
+    std::unique_ptr<TfrmTessarynMain> window;
+    QList<std::pair<TEntryData*, bool>> edited;
+};
+
+} // namespace
+
+TEST_F(MainWindow, LayoutOfTheWorkArea)
+{
+    TfrmTessarynMain& w = Open(false);
+    EXPECT_STREQ(w.metaObject()->className(), "TfrmTessarynMain");
+    EXPECT_EQ(w.windowTitle(), "Tessaryn");
+    EXPECT_EQ(w.minimumSize(), QSize(700, 520));
+    EXPECT_FALSE(w.windowIcon().isNull());
+    EXPECT_EQ(w.findChild<QWidget*>("paToolBar")->height(), 48);
+    EXPECT_EQ(w.findChild<QWidget*>("paBottom")->height(), 19);
+    for (const char* hidden : {"paTaskAssistant", "paLeft"})
+        EXPECT_TRUE(w.findChild<QWidget*>(hidden)->isHidden()) << hidden;
+    for (const char* shown : {"paMain", "paTop", "paBrowse", "paAuxiliary", "PaintBox"})
+        EXPECT_TRUE(w.findChild<QWidget*>(shown)->isVisible()) << shown;
+    EXPECT_EQ(w.findChild<QWidget*>("paTaskAssistant")->maximumWidth(), 255);
+    // the bottom row stays at the bottom, the strip at the top
+    EXPECT_EQ(w.findChild<QWidget*>("paToolBar")->mapTo(&w, QPoint(0, 0)).y(), w.menuBar()->height());
+    EXPECT_EQ(w.findChild<QWidget*>("paBottom")->mapTo(&w, QPoint(0, 0)).y() + 19, w.height());
+}
+
+TEST_F(MainWindow, MenuCommandsCarryTheirCaptionsHintsShortcutsAndStates)
+{
+    Open(true);
+    const struct {
+        const char* name;
+        const char* caption;
+        const char* hint;
+        const char* shortcut;
+        bool enabled;
+        bool visible;
+    } rows[] = {
+        {"miNewEntry", "New entry", "Create a new entry using various methods", "", true, true},
+        {"miNewEntryFromMonitoredFolder", "From monitored folder files",
+         "Creates a new entry from files contained in the \"monitored folder\"", "", true, true},
+        {"miNewEntryFromClipboard", "From clipboard contents",
+         "Creates a new entry from clipboard contents (files, text, etc)", "", true, true},
+        {"miNewEntryFromQuickNote", "From a \"Quick Note\"",
+         "Lets you write some text in an editor window and creates a new entry with this text", "", true, true},
+        {"miNewEntryFromClipboardAsHTML", "From clipboard contents (as HTML)",
+         "Creates a new entry from clipboard contents in HTML format", "", true, true},
+        {"miNewEntryFromClipboardAsPlainText", "From clipboard contents (as plain text)",
+         "Creates a new entry from clipboard contents in plain text format", "", true, true},
+        {"miMonitoredFolder", "Monitored folder", "", "", true, true},
+        {"miPasteFromClipboard", "Paste from clipboard", "Paste clipboard contents into files in monitored folder", "",
+         true, true},
+        {"miPasteAsHtml", "Paste from clipboard as HTML",
+         "Paste clipboard contents into an HTML file in monitored folder", "", true, true},
+        {"miPasteAsText", "Paste from clipboard as plain text",
+         "Paste clipboard contents into a plain text (.TXT) file in monitored folder", "", true, true},
+        {"miManageMonitoredFolder", "Manage files",
+         "View monitored folder to select files to store in Tessaryn entries", "", false, true},
+        {"miOpenMonitoredFolder", "Explore", "Opens monitored folder to view / edit files", "", true, true},
+        {"miClear", "Clear", "Click to empty all files from monitored folder", "", false, true},
+        {"miBrowse", "Browse", "Browse entries by category, book, bookmark sets, etc", "", true, true},
+        {"miBrowseByCategory", "Categories", "Browse entries by category", "Ctrl+G", false, true},
+        {"miBrowseByBook", "Books", "Browse the books you have created", "", false, false},
+        {"miBrowseByBookmarkSet", "Bookmark sets", "Browse bookmark sets", "Ctrl+K", false, true},
+        {"miSearch", "Search", "Search for certain words or phrases", "Ctrl+F", false, true},
+        {"miOrganize", "Organize", "Management of categories, bookmark sets, folder, etc.", "", true, true},
+        {"miManageCategories", "Manage categories", "Add, delete, change categories", "", false, true},
+        {"miManageBookmarkSets", "Manage bookmark sets", "Add, delete, change bookmark sets", "", false, true},
+        {"miStartMonitoring", "Start monitoring folder", "Start monitoring for folder changes", "", false, true},
+        {"miStopMonitoring", "Stop monitoring folder", "Stop monitoring folder changes", "", false, true},
+        {"miView", "View", "", "", true, true},
+        {"miViewOpenEntries", "Open entries", "Show the window with the entries currently open for editing", "", true,
+         true},
+        {"miViewTaskAssistant", "Task Assistant", "Show / hide the task assistant", "", false, true},
+        {"miViewBottomPanel", "Bottom panel", "", "", false, false},
+        {"miOpenExtractFolder", "\"Extract\" folder", "Opens folder into which files are extracted temporarily", "",
+         true, true},
+        {"miOpenExportFolder", "Open \"export\" folder",
+         "Opens folder into which application exports entries (e.g. as .HTML, etc.)", "", true, true},
+        {"miDatabase", "Database", "", "", true, true},
+        {"miDatabaseStatistics", "Statistics", "View the total number of entries, categories etc. in the database", "",
+         false, true},
+        {"miDatabaseCompact", "Compact", "Shrinks Tessaryn database to minimize the disk space it occupies", "", false,
+         true},
+        {"miDatabaseBackup", "Backup", "Backs up Tessaryn database to a folder you will be asked to specify.", "",
+         false, true},
+        {"miDatabaseRestore", "Restore", "Restores Tessaryn database from a backup file you have previously created",
+         "", false, true},
+        {"miApplication", "Application", "Hide / minimize / exit this application", "", true, true},
+        {"miSendToTrayBar", "Send to tray bar", "Hides this window (leaves the application icon in the tray bar)",
+         "Ctrl+T", true, true},
+        {"miPreferences", "Settings", "Edit application settings", "", false, true},
+        {"miExit", "Exit", "Exit Tessaryn", "Ctrl+Q", true, true},
+        {"miHelp", "Help", "", "", true, true},
+        {"miHelpContents", "Contents", "Shows Tessaryn help contents", "", true, true},
+        {"miQuickStart", "Quick Start !", "Help on how you can get started ", "", true, true},
+        {"miHowdoI", "How do I...", "", "", true, true},
+        {"miAbout", "About", "About Tessaryn...", "", true, true},
+        // the tray menu
+        {"miActivate", "Activate", "", "", true, true},
+        {"Sendtotraybar1", "Send to tray bar", "", "Ctrl+T", false, false},
+        {"miPopExit", "Exit", "Exits the application permanently", "Ctrl+Q", true, true},
+    };
+    QStringList seen;
+    for (const auto& row : rows) {
+        QAction* action = Command(row.name);
+        if (!action)
+            continue;
+        seen << row.name;
+        EXPECT_EQ(action->text(), row.caption) << row.name;
+        EXPECT_EQ(action->statusTip(), row.hint) << row.name;
+        EXPECT_EQ(action->shortcut().toString(), row.shortcut) << row.name;
+        EXPECT_EQ(action->isEnabled(), row.enabled) << row.name;
+        EXPECT_EQ(action->isVisible(), row.visible) << row.name;
+    }
+    // The headings in their order, and no command outside the table.
+    QStringList headings;
+    for (QAction* a : window->menuBar()->actions())
+        headings << a->text();
+    EXPECT_EQ(headings, QStringList({"New entry", "Monitored folder", "Browse", "Organize", "View", "Database",
+                                     "Application", "Help"}));
+    EXPECT_EQ(window->menuBar()->objectName(), "cmMain");
+    EXPECT_EQ(window->TrayMenu()->objectName(), "popTrayBar");
+    for (QAction* a : window->findChildren<QAction*>()) {
+        if (!a->isSeparator() && a->objectName().startsWith("mi") && a->objectName() != "miMonitor") {
+            EXPECT_TRUE(seen.contains(a->objectName())) << a->objectName().toStdString();
+        }
+    }
+    EXPECT_FALSE(Command("miMonitor")->isVisible());
+    EXPECT_TRUE(Command("miViewTaskAssistant")->isCheckable());
+}
+
+TEST_F(MainWindow, TraySettingDecidesWhetherClosingHidesOrEnds)
+{
+    TfrmTessarynMain& w = Open(true);
+    QSignalSpy closed(&w, &TfrmTessarynMain::FormClosed);
+    ASSERT_TRUE(w.TrayIcon());
+    EXPECT_EQ(w.TrayIcon()->toolTip(), "[Tessaryn] - (left-click to activate)");
+    EXPECT_EQ(w.TrayIcon()->contextMenu(), w.TrayMenu());
+
+    EXPECT_FALSE(w.close());
+    EXPECT_TRUE(w.isHidden());
+    EXPECT_TRUE(w.HiddenInTrayBar());
+    EXPECT_EQ(closed.count(), 0);
+
+    // the tray menu's Activate brings it back
+    Command("miActivate")->trigger();
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(w.HiddenInTrayBar());
+
+    // the setting switched off takes the icon and the tray command away
+    main->OnShowTrayIconChanged = [&w](bool show) { show ? w.ShowTrayIcon() : w.HideTrayIcon(); };
+    main->SetShowTrayIcon(false);
+    EXPECT_FALSE(w.TrayIcon());
+    EXPECT_FALSE(Command("miSendToTrayBar")->isVisible());
+    EXPECT_FALSE(Command("miApplicationSeparator1")->isVisible());
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(closed.count(), 1);
+    EXPECT_TRUE(desktop.messages.isEmpty());
+}
+
+TEST_F(MainWindow, UnsavedEntryBlocksExitUntilItIsClosedAndExitStaysRequested)
+{
+    TfrmTessarynMain& w = Open(true);
+    QSignalSpy closed(&w, &TfrmTessarynMain::FormClosed);
+    main->App.EditMultipleEntries = true;
+    auto* entry = new TEntryData(*main, false);   // a new entry counts as modified
+    entry->SetCode(77);
+    main->EntryManager().OpenEntries().OpenForEditing(entry, true);
+    ASSERT_TRUE(main->EntryManager().OpenEntries().AnyModified());
+
+    QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
+    ASSERT_EQ(desktop.messages.size(), 1);
+    EXPECT_EQ(desktop.messages[0].text, TfrmTessarynMain::UnsavedEntriesText);
+    EXPECT_EQ(desktop.messages[0].kind, IDesktop::TMsgKind::Warning);
+    EXPECT_EQ(desktop.messages[0].buttons, IDesktop::TButtons::Ok);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.ExitRequested());
+    EXPECT_EQ(closed.count(), 0);
+    // the log-off query gives the same answer
+    EXPECT_FALSE(w.QueryEndSession());
+    EXPECT_EQ(desktop.messages.size(), 2);
+
+    main->EntryManager().OpenEntries().CloseEntry(entry);
+    EXPECT_TRUE(w.QueryEndSession());
+    // a plain close now ends the program, although the tray icon is on
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(closed.count(), 1);
+    EXPECT_FALSE(w.HiddenInTrayBar());
+}
+
+TEST_F(MainWindow, KeysOfTheWindow)
+{
+    TfrmTessarynMain& w = Open(false);
+    QSignalSpy closed(&w, &TfrmTessarynMain::FormClosed);
+
+    // Ctrl+F belongs to the search box, which is not there yet: nothing else happens
+    QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(w.isVisible());
+    // a T without exactly Ctrl is no command
+    QTest::keyClick(&w, Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(w.isVisible());
+
+    // Ctrl+T hides the window also without a tray icon to bring it back with
+    QTest::keyClick(&w, Qt::Key_T, Qt::ControlModifier);
+    EXPECT_TRUE(w.isHidden());
+    EXPECT_TRUE(w.HiddenInTrayBar());
+    EXPECT_FALSE(w.TrayIcon());
+    EXPECT_EQ(closed.count(), 0);
+    EXPECT_TRUE(desktop.messages.isEmpty());
+}
+
+TEST_F(MainWindow, SecondInstanceMessageShowsTheHiddenWindow)
+{
+    TfrmTessarynMain& w = Open(false);
+    const QString log = TestEnv::ScratchFolder() + "activations.log";
+    qputenv("TESSARYN_ACTIVATION_LOG", log.toUtf8());
+    const QString server = TestEnv::ScratchFolder() + "TfrmTessarynMain";
+    ASSERT_TRUE(w.ListenForActivation(server));
+    w.HideToTrayBar();
+    ASSERT_TRUE(w.isHidden());
+
+    QLocalSocket second;
+    second.connectToServer(server);
+    ASSERT_TRUE(second.waitForConnected(2000));
+    second.write(TfrmTessarynMain::ActivateMessage + '\n');
+    ASSERT_TRUE(TestEnv::WaitFor([&] { return second.canReadLine(); }));
+    EXPECT_EQ(second.readLine().trimmed(), TfrmTessarynMain::ActivatedAnswer);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(w.HiddenInTrayBar());
+    qunsetenv("TESSARYN_ACTIVATION_LOG");
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "activated " + QByteArray::number(QCoreApplication::applicationPid()) + "\n");
+
+    // anything else is answered with nothing and changes nothing
+    w.HideToTrayBar();
+    QLocalSocket other;
+    other.connectToServer(server);
+    ASSERT_TRUE(other.waitForConnected(2000));
+    other.write("2024\n");
+    ASSERT_TRUE(TestEnv::WaitFor([&] { return other.state() == QLocalSocket::UnconnectedState; }));
+    EXPECT_TRUE(w.isHidden());
+}
+
+TEST_F(MainWindow, DropsActOnlyOnTheActiveWindowAndFollowTheDropSetting)
+{
+    TfrmTessarynMain& w = Open(true);
+    const QString monitored = main->App.MonitoredFolder;
+    main->App.OnDropAction = 1;
+
+    QWidget other;
+    other.resize(200, 100);
+    other.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
+    Activate(&other);
+    DropText("dropped while another window is in front");
+    EXPECT_TRUE(Names(monitored).isEmpty());
+
+    Activate(&w);
+    DropText("a dropped note");
+    const QStringList written = Names(monitored);
+    ASSERT_EQ(written.size(), 1);
+    EXPECT_TRUE(written[0].startsWith("Text_") && written[0].endsWith(".txt")) << written[0].toStdString();
+
+    // "Create a new entry with the dropped files / text": the entry opens once the drop is over
+    main->App.OnDropAction = 0;
+    DropText("a note for a new entry");
+    EXPECT_TRUE(edited.isEmpty());
+    ASSERT_TRUE(TestEnv::WaitFor([&] { return !edited.isEmpty(); }));
+    EXPECT_TRUE(edited[0].second);
+    EXPECT_EQ(Names(edited[0].first->GetFolder()).size(), 1);
+    EXPECT_EQ(Names(monitored).size(), 1);
+}
+
+TEST_F(MainWindow, PasteCommandsWriteTheClipboardIntoTheMonitoredFolder)
+{
+    Open(true);
+    const QString monitored = main->App.MonitoredFolder;
+    main->App.ClipboardTextHandling = 1;   // plain text
+    const struct {
+        const char* command;
+        const char* prefix;
+        const char* suffix;
+    } rows[] = {{"miPasteFromClipboard", "Text_", ".txt"},
+                {"miPasteAsHtml", "Html_", ".html"},
+                {"miPasteAsText", "Text_", ".txt"}};
+    for (const auto& row : rows) {
+        QDir(monitored).removeRecursively();
+        QDir().mkpath(monitored);
+        QGuiApplication::clipboard()->setText("pasted\nlines");
+        Command(row.command)->trigger();
+        const QStringList names = Names(monitored);
+        ASSERT_EQ(names.size(), 1) << row.command;
+        EXPECT_TRUE(names[0].startsWith(row.prefix) && names[0].endsWith(row.suffix)) << names[0].toStdString();
+        EXPECT_EQ(main->App.ClipboardTextHandling, 1) << row.command;
+    }
+    EXPECT_TRUE(desktop.messages.isEmpty());
+
+    QGuiApplication::clipboard()->clear();
+    Command("miPasteFromClipboard")->trigger();
+    EXPECT_EQ(desktop.MessageTexts(), QStringList{TEventAssistant::NothingToStoreText});
+}
+
+TEST_F(MainWindow, NewEntryCommandsOpenTheNewEntryForEditing)
+{
+    Open(true);
+    QGuiApplication::clipboard()->setText("clipboard text");
+    Command("miNewEntryFromClipboardAsHTML")->trigger();
+    ASSERT_EQ(edited.size(), 1);
+    EXPECT_TRUE(edited[0].second);
+    QStringList names = Names(edited[0].first->GetFolder());
+    ASSERT_EQ(names.size(), 1);
+    EXPECT_TRUE(names[0].startsWith("Html_"));
+
+    // a quick note saved: its text becomes the new entry
+    QTimer::singleShot(0, [] {
+        auto* note = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(note);
+        QTest::keyClicks(note->findChild<QPlainTextEdit*>("meText"), "a quick note");
+        QTest::mouseClick(note->findChild<QPushButton*>("btnSave"), Qt::LeftButton);
+    });
+    Command("miNewEntryFromQuickNote")->trigger();
+    ASSERT_EQ(edited.size(), 2);
+    names = Names(edited[1].first->GetFolder());
+    ASSERT_EQ(names.size(), 1);
+    QFile note(edited[1].first->GetFolder() + names[0]);
+    ASSERT_TRUE(note.open(QIODevice::ReadOnly));
+    EXPECT_EQ(note.readAll(), "a quick note\r\n");
+
+    // files in the monitored folder: an entry working on that folder
+    QFile file(main->App.MonitoredFolder + "kept.txt");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    Command("miNewEntryFromMonitoredFolder")->trigger();
+    ASSERT_EQ(edited.size(), 3);
+    EXPECT_EQ(edited[2].first->GetFolder(), main->App.MonitoredFolder);
+    EXPECT_TRUE(desktop.messages.isEmpty());
+}
+
+TEST_F(MainWindow, FolderHelpAndOpenEntriesCommands)
+{
+    TfrmTessarynMain& w = Open(true);
+    Command("miOpenMonitoredFolder")->trigger();
+    Command("miOpenExtractFolder")->trigger();
+    Command("miOpenExportFolder")->trigger();
+    EXPECT_EQ(desktop.explored,
+              QStringList({main->App.MonitoredFolder, main->App.ExtractFolder, main->App.ExportFolder}));
+
+    // a help page beside the executable opens; a missing one opens nothing
+    const QString quickStart = TfrmTessarynMain::HelpPage(18);
+    ASSERT_FALSE(QFile::exists(TfrmTessarynMain::HelpPage(62)));
+    QDir().mkpath(QFileInfo(quickStart).path());
+    QFile page(quickStart);
+    ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+    page.close();
+    Command("miQuickStart")->trigger();
+    Command("miHowdoI")->trigger();
+    QFile::remove(quickStart);
+    EXPECT_EQ(desktop.opened, QStringList{quickStart});
+
+    // without open entries there is no window of them to show
+    Command("miViewOpenEntries")->trigger();
+    for (QWidget* top : QApplication::topLevelWidgets())
+        EXPECT_FALSE(top->isVisible() && top != &w) << top->metaObject()->className();
+}
+
+TEST_F(MainWindow, AboutShowsTheSplashWithItsLinks)
+{
+    Open(true);
+    bool closeShown = false;
+    QTimer::singleShot(0, [&] {
+        auto* about = qobject_cast<TfrmSplash*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(about);
+        closeShown = about->findChild<QLabel*>("laClose")->isVisible();
+        QTest::keyClick(about, Qt::Key_Escape);
+    });
+    Command("miAbout")->trigger();
+    EXPECT_TRUE(closeShown);
+    EXPECT_FALSE(QApplication::activeModalWidget());
+}
+
+TEST_F(MainWindow, ColourSchemeReachesWindowMenusAndToolbarStrip)
+{
+    TfrmTessarynMain& w = Open(true);
+    QWidget* strip = w.findChild<QWidget*>("PaintBox");
+    const auto pixel = [strip](int y) { return strip->grab().toImage().pixelColor(4, y); };
+
+    for (int scheme = 0; scheme < 4; ++scheme) {
+        main->SetColourScheme(scheme);
+        EXPECT_EQ(w.palette().color(QPalette::Window), main->Colour(csWindow)) << scheme;
+        EXPECT_EQ(w.palette().color(QPalette::WindowText), main->Colour(csWindowText)) << scheme;
+        EXPECT_TRUE(w.menuBar()->styleSheet().contains(main->Colour(csMenuPen).name())) << scheme;
+        EXPECT_TRUE(w.TrayMenu()->styleSheet().contains(main->Colour(csMenuBrush).name())) << scheme;
+        EXPECT_TRUE(w.GradientStrip());
+        const QColor start = main->Colour(csHighlightStart);
+        EXPECT_EQ(pixel(0), start) << scheme;
+        // top to bottom towards the colour lightened by 40; the last row is not painted
+        const QColor end = TdmMain::Lighten(start, 40);
+        const QColor low = pixel(strip->height() - 2);
+        EXPECT_NEAR(low.red(), end.red(), 2) << scheme;
+        EXPECT_NEAR(low.blue(), end.blue(), 2) << scheme;
+    }
+
+    main->SetScreenDepth(16);
+    main->SetColourScheme(0);
+    EXPECT_FALSE(w.GradientStrip());
+    EXPECT_EQ(pixel(0), main->Colour(csHighlightStart));
+    EXPECT_EQ(pixel(strip->height() - 2), main->Colour(csHighlightStart));
+}
+
+TEST_F(MainWindow, BottomPanelLeavesTwoHundredFiftyPixels)
+{
+    TfrmTessarynMain& w = Open(true);
+    w.resize(700, 520);
+    QApplication::processEvents();
+    auto* splitter = w.findChild<QSplitter*>("splitterHorizontal");
+    QWidget* bottom = w.findChild<QWidget*>("paAuxiliary");
+    splitter->setSizes({10, 2000});
+    QApplication::processEvents();
+    const int client = w.centralWidget()->height();
+    EXPECT_EQ(bottom->height(), client - 250);
+    EXPECT_TRUE(w.splitterHorizontalCanResize(client - 250));
+    EXPECT_FALSE(w.splitterHorizontalCanResize(client - 249));
+}
+
+// --- the category chooser ---------------------------------------------------------------
+
+TEST_F(MainWindow, CategoryMenuOffersTheTreeAndTheMostUsedFirst)
+{
+    QMenu menu;
+    TCategoryMenu chooser(*main, menu);
+    QList<TCategory*> picked;
+    chooser.OnCategoryPicked = [&](TCategory* c) { picked.append(c); };
+
+    // nothing used yet: the tree alone, siblings by name
+    QList<QAction*> items = menu.actions();
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items[0]->text(), "R&&D");   // shown as typed, not as an accelerator
+    EXPECT_EQ(TCategoryMenu::CategoryCodeOf(items[0]), kResearch);
+    ASSERT_TRUE(items[1]->menu());
+    EXPECT_EQ(items[1]->text(), "Work");
+    EXPECT_EQ(TCategoryMenu::CategoryCodeOf(items[1]), 0);   // a submenu is no pick
+    QList<QAction*> work = items[1]->menu()->actions();
+    ASSERT_EQ(work.size(), 3);
+    EXPECT_EQ(work[0]->text(), "[ Work ]");
+    EXPECT_EQ(work[0]->statusTip(), TCategoryMenu::GeneralHint);
+    EXPECT_TRUE(work[0]->font().bold());
+    EXPECT_EQ(TCategoryMenu::CategoryCodeOf(work[0]), kWork);
+    EXPECT_EQ(work[1]->text(), "Alpha");
+    EXPECT_EQ(work[2]->text(), "Beta");
+    EXPECT_FALSE(work[1]->font().bold());
+
+    // a click on an item of the open menu picks it and counts its use
+    TCategory* research = main->Categories().FindByCode(kResearch);
+    const int before = research->Occurences();
+    menu.popup(QPoint(10, 10));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+    QTest::mouseClick(&menu, Qt::LeftButton, {}, menu.actionGeometry(menu.actions()[0]).center());
+    ASSERT_EQ(picked.size(), 1);
+    EXPECT_EQ(picked[0], research);
+    EXPECT_EQ(research->Occurences(), before + 1);
+    menu.actions()[1]->menu()->actions()[1]->trigger();   // Alpha
+    EXPECT_EQ(picked.last()->Code(), kAlpha);
+
+    // opening again shows the most recent first, by path, then the tree
+    emit menu.aboutToShow();
+    items = menu.actions();
+    ASSERT_EQ(items.size(), 5);
+    EXPECT_EQ(items[0]->text(), "Work -> Alpha");
+    EXPECT_EQ(items[0]->statusTip(), TCategoryMenu::MostUsedHint);
+    EXPECT_EQ(items[1]->text(), "R&&D");
+    EXPECT_EQ(items[1]->statusTip(), TCategoryMenu::MostUsedHint);
+    EXPECT_TRUE(items[2]->isSeparator());
+    EXPECT_EQ(items[3]->text(), "R&&D");
+    EXPECT_TRUE(items[3]->statusTip().isEmpty());
+    EXPECT_EQ(menu.findChildren<QMenu*>().size(), 1);   // the old submenu went with the old items
+
+    // picking from the most-used part counts as well
+    items[0]->trigger();
+    EXPECT_EQ(main->MostUsedCategories().RecentList().first()->Code(), kAlpha);
+    EXPECT_EQ(picked.size(), 3);
+
+    main->App.ShowMostUsedCategoriesFirst = false;
+    chooser.BuildCategoryMenu();
+    EXPECT_EQ(menu.actions().size(), 2);
+}
+
+// --- pictures for the eye -------------------------------------------------------------
+
+// With TESSARYN_SCREENS=<folder>, the main window in each colour scheme
+// (with a menu open), the splash and the About window are written there as
+// PNG files.
+TEST_F(MainWindow, ScreenshotsWhenAsked)
+{
+    const QString folder = qEnvironmentVariable("TESSARYN_SCREENS");
+    if (folder.isEmpty())
+        GTEST_SKIP() << "set TESSARYN_SCREENS to a folder to get the pictures";
+    QDir().mkpath(folder);
+    TfrmTessarynMain& w = Open(true);
+    for (int scheme = 0; scheme < 4; ++scheme) {
+        main->SetColourScheme(scheme);
+        QApplication::processEvents();
+        ASSERT_TRUE(w.grab().save(folder + QString("/main-scheme-%1.png").arg(scheme)));
+        QMenu* menu = w.findChild<QMenu*>("miNewEntry");
+        menu->popup(w.mapToGlobal(QPoint(4, w.menuBar()->height())));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+        QTest::mouseMove(menu, menu->actionGeometry(menu->actions()[2]).center());
+        menu->setActiveAction(menu->actions()[2]);
+        QApplication::processEvents();
+        ASSERT_TRUE(menu->grab().save(folder + QString("/menu-scheme-%1.png").arg(scheme)));
+        menu->hide();
+    }
+    // the start-up splash frees itself when its time is up
+    QPointer<TfrmSplash> splash = new TfrmSplash;
+    splash->ShowForStartup();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(splash));
+    ASSERT_TRUE(splash->grab().save(folder + "/splash.png"));
+    splash->findChild<QLabel*>("laClose")->show();
+    splash->findChild<QLabel*>("laCredits")->show();
+    ASSERT_TRUE(splash->grab().save(folder + "/about.png"));
+    delete splash.data();
+}
+
