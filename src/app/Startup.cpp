@@ -1,0 +1,257 @@
+#include "app/Startup.h"
+
+#include "app/AppResources.h"
+#include "app/User.h"
+#include "db/SystemRegistry.h"
+#include "db/dmConnection.h"
+#include "engine/dDB.h"
+#include "mainwindow/HintManager.h"
+#include "mainwindow/fMain.h"
+#include "settings/dmMain.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalSocket>
+#include <QLockFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QScreen>
+#include <QStandardPaths>
+#include <exception>
+
+// --- TApplicationDesktop ----------------------------------------------------------
+
+void TApplicationDesktop::Notice(const QString& title, const QString& text)
+{
+    if (NoticeChannel && NoticeChannel(title, text))
+        return;
+    TWidgetDesktop::Notice(title, text);
+}
+
+// --- TApplicationStartup ----------------------------------------------------------
+
+const QString TApplicationStartup::DatabaseFailedText =
+    QStringLiteral("Tessaryn database could not be started. Application must now terminate.");
+const QString TApplicationStartup::InitializationFailedText =
+    QStringLiteral("Tessaryn could not be initialized properly and must be terminated.");
+const QString TApplicationStartup::InstanceLockName = QStringLiteral("TfrmTessarynMain");
+
+TApplicationStartup::TApplicationStartup(IDesktop& desktop)
+    : ExecutableFolder(QCoreApplication::applicationDirPath()), m_desktop(desktop)
+{
+}
+
+TApplicationStartup::~TApplicationStartup()
+{
+    Shutdown();
+}
+
+QString TApplicationStartup::InstanceLockPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QLatin1Char('/') + InstanceLockName
+           + QStringLiteral(".lock");
+}
+
+bool TApplicationStartup::HoldsInstanceLock() const
+{
+    return m_instanceLock && m_instanceLock->isLocked();
+}
+
+TApplicationStartup::TStage TApplicationStartup::Start()
+{
+    m_stage = TStage::Failed;
+    if (!CheckInitialized())
+        return m_stage;
+    if (!AcquireInstanceLock())
+        return m_stage;
+    // The status bars show the hints of whatever the mouse is over; the
+    // router must exist before the first window does.
+    if (!THintManager::Instance())
+        m_hintManager = std::make_unique<THintManager>();
+    ShowSplash();
+    CreateModules();
+    return m_stage;
+}
+
+bool TApplicationStartup::CheckInitialized()
+{
+    if (SystemRegistry::DatabaseInitialized())
+        return true;
+    // The initializer creates the database and then starts the program
+    // again; this start ends here without waiting for it. When it cannot be
+    // started there is nothing to tell: the program ends either way.
+    QProcess initializer;
+    initializer.setProgram(QDir(ExecutableFolder).filePath(QStringLiteral("TessarynDBInit")));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TESSARYN_STARTED_BY_APP"), QStringLiteral("1"));
+    initializer.setProcessEnvironment(environment);
+    initializer.startDetached();
+    m_stage = TStage::NotInitialized;
+    return false;
+}
+
+bool TApplicationStartup::AcquireInstanceLock()
+{
+    QDir().mkpath(QFileInfo(InstanceLockPath()).path());
+    auto lock = std::make_unique<QLockFile>(InstanceLockPath());
+    // A running instance holds its lock for as long as it runs, however long
+    // that is; only the lock of a process that is gone is taken over.
+    lock->setStaleLockTime(0);
+    if (lock->tryLock(0)) {
+        m_instanceLock = std::move(lock);
+        return true;
+    }
+    if (lock->error() != QLockFile::LockFailedError) {
+        // The lock cannot be made at all (an unwritable runtime folder): this
+        // says nothing about another instance, so the start goes on.
+        return true;
+    }
+    ActivateRunningInstance();
+    m_stage = TStage::SecondInstance;
+    return false;
+}
+
+bool TApplicationStartup::ActivateRunningInstance(int timeoutMs)
+{
+    QLocalSocket socket;
+    socket.connectToServer(TfrmTessarynMain::ActivationServerName());
+    // No listener yet: the first instance is still starting, and there is
+    // no window to bring forward.
+    if (!socket.waitForConnected(qMin(timeoutMs, 2000)))
+        return false;
+    socket.write(TfrmTessarynMain::ActivateMessage + '\n');
+    socket.flush();
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!socket.canReadLine()) {
+        if (deadline.hasExpired() || !socket.waitForReadyRead(int(deadline.remainingTime())))
+            return false;
+    }
+    return socket.readLine().trimmed() == TfrmTessarynMain::ActivatedAnswer;
+}
+
+void TApplicationStartup::ShowSplash()
+{
+    TAppResources::Register();
+    QApplication::setWindowIcon(TAppResources::Icon(QStringLiteral("A_ICO")));
+    m_splash = new TfrmSplash(nullptr, SplashTimings);
+    // It goes by itself after a while; the main window's colours are
+    // applied again then, as the window may have been drawn beneath it.
+    m_splash->OnReleased = [this] {
+        if (m_mainWindow)
+            m_mainWindow->ApplyColorScheme();
+    };
+    m_splash->ShowForStartup();
+    QCoreApplication::processEvents();
+}
+
+void TApplicationStartup::ReleaseSplash()
+{
+    if (!m_splash)
+        return;
+    m_splash->OnReleased = nullptr;
+    delete m_splash.data();
+}
+
+void TApplicationStartup::Fail(const QString& message)
+{
+    m_stage = TStage::Failed;
+    // The splash stays on top of every window; the message must not hide behind it.
+    if (m_splash)
+        m_splash->hide();
+    m_desktop.MessageBox(message, IDesktop::TMsgKind::Error, IDesktop::TButtons::Ok);
+}
+
+bool TApplicationStartup::CreateModules()
+{
+    m_stage = TStage::Failed;
+    m_connection = std::make_unique<TdmConnection>(SystemRegistry::RecordedConnection());
+    m_db = std::make_unique<TdmDB>();
+    if (!m_connection->Connect()) {
+        Fail(DatabaseFailedText);
+        return false;
+    }
+    try {
+        m_dmMain = std::make_unique<TdmMain>(*m_connection, m_desktop, m_db.get());
+        if (!m_dmMain->IsInitialized()) {
+            Fail(InitializationFailedText);
+            return false;
+        }
+        // Below 24 bits per pixel the scheme's highlight is flat.
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            m_dmMain->SetScreenDepth(screen->depth());
+            m_dmMain->SetColourScheme(m_dmMain->App.ColorScheme);
+        }
+        if (!m_dmMain->User().LogOn())
+            return false;
+        m_mainWindow = std::make_unique<TfrmTessarynMain>(*m_dmMain);
+    } catch (const std::exception&) {
+        return false;
+    } catch (...) {
+        return false;
+    }
+
+    if (auto* desktop = dynamic_cast<TWidgetDesktop*>(&m_desktop))
+        desktop->SetParentWindow(m_mainWindow.get());
+    if (auto* desktop = dynamic_cast<TApplicationDesktop*>(&m_desktop)) {
+        TfrmTessarynMain* window = m_mainWindow.get();
+        desktop->NoticeChannel = [window](const QString& title, const QString& text) {
+            return window->ShowBalloon(text, title);
+        };
+    }
+    // Only the holder of the lock answers second instances.
+    if (HoldsInstanceLock())
+        m_mainWindow->ListenForActivation();
+    m_stage = TStage::Running;
+    return true;
+}
+
+int TApplicationStartup::Run()
+{
+    if (m_stage != TStage::Running || !m_mainWindow)
+        return 0;
+    // The window hides to the tray instead of closing, and message boxes
+    // shown meanwhile must not end the program when they close: only the
+    // main window's own close ends it.
+    const bool quitOnLastWindow = QGuiApplication::quitOnLastWindowClosed();
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    const QMetaObject::Connection closed =
+        QObject::connect(m_mainWindow.get(), &TfrmTessarynMain::FormClosed, qApp, &QCoreApplication::quit,
+                         Qt::QueuedConnection);
+    m_mainWindow->show();
+    QCoreApplication::exec();
+    QObject::disconnect(closed);
+    QGuiApplication::setQuitOnLastWindowClosed(quitOnLastWindow);
+    return 0;
+}
+
+void TApplicationStartup::Shutdown()
+{
+    ReleaseSplash();
+    if (auto* desktop = dynamic_cast<TApplicationDesktop*>(&m_desktop))
+        desktop->NoticeChannel = nullptr;
+    if (auto* desktop = dynamic_cast<TWidgetDesktop*>(&m_desktop))
+        desktop->SetParentWindow(nullptr);
+    // The window stores its placement and the main data module all settings
+    // while the connection is still open; the connection goes last.
+    m_mainWindow.reset();
+    m_dmMain.reset();
+    m_db.reset();
+    m_connection.reset();
+    m_hintManager.reset();
+}
+
+int RunTessaryn(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    QGuiApplication::setApplicationDisplayName(TfrmTessarynMain::ApplicationTitle);
+    TApplicationDesktop desktop;
+    {
+        TApplicationStartup startup(desktop);
+        if (startup.Start() == TApplicationStartup::TStage::Running)
+            startup.Run();
+        startup.Shutdown();
+    }
+    return 0;
+}
