@@ -63,7 +63,6 @@ protected:
         qputenv("TESSARYN_HOME", home.toUtf8());
         main = std::make_unique<TdmMain>(*conn, desktop);
         ASSERT_TRUE(main->IsInitialized()) << main->InitializationError().toStdString();
-        main->OnShowTrayIconChanged = nullptr;
         main->EntryManager().OpenEntries().ShowEditor = [this](TEntryData* entry, bool isNew) {
             edited.append({entry, isNew});
         };
@@ -274,7 +273,6 @@ TEST_F(MainWindow, TraySettingDecidesWhetherClosingHidesOrEnds)
     EXPECT_FALSE(w.HiddenInTrayBar());
 
     // the setting switched off takes the icon and the tray command away
-    main->OnShowTrayIconChanged = [&w](bool show) { show ? w.ShowTrayIcon() : w.HideTrayIcon(); };
     main->SetShowTrayIcon(false);
     EXPECT_FALSE(w.TrayIcon());
     EXPECT_FALSE(Command("miSendToTrayBar")->isVisible());
@@ -627,14 +625,16 @@ TEST_F(MainWindow, ScreenshotsWhenAsked)
         main->SetColourScheme(scheme);
         QApplication::processEvents();
         ASSERT_TRUE(w.grab().save(folder + QString("/main-scheme-%1.png").arg(scheme)));
-        QMenu* menu = w.findChild<QMenu*>("miNewEntry");
-        menu->popup(w.mapToGlobal(QPoint(4, w.menuBar()->height())));
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
-        QTest::mouseMove(menu, menu->actionGeometry(menu->actions()[2]).center());
-        menu->setActiveAction(menu->actions()[2]);
-        QApplication::processEvents();
-        ASSERT_TRUE(menu->grab().save(folder + QString("/menu-scheme-%1.png").arg(scheme)));
-        menu->hide();
+        // a menu with a highlighted item, and one with commands not available yet
+        for (const char* name : {"miNewEntry", "miMonitoredFolder"}) {
+            QMenu* menu = w.findChild<QMenu*>(name);
+            menu->popup(w.mapToGlobal(QPoint(4, w.menuBar()->height())));
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+            menu->setActiveAction(menu->actions()[2]);
+            QApplication::processEvents();
+            ASSERT_TRUE(menu->grab().save(folder + QString("/%1-scheme-%2.png").arg(name).arg(scheme)));
+            menu->hide();
+        }
     }
     // the start-up splash frees itself when its time is up
     QPointer<TfrmSplash> splash = new TfrmSplash;
