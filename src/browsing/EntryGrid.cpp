@@ -1,0 +1,617 @@
+#include "browsing/EntryGrid.h"
+
+#include "app/AppResources.h"
+#include "db/ClientRecordSet.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QLinearGradient>
+#include <QLocale>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <algorithm>
+
+namespace {
+
+// A rectangle given by its left, top, right and bottom edges, right and
+// bottom excluded.
+QRect Ltrb(int left, int top, int right, int bottom)
+{
+    return QRect(left, top, std::max(0, right - left), std::max(0, bottom - top));
+}
+
+QColor Lightened(const QColor& colour, int n)
+{
+    return QColor(std::min(colour.red() + n, 255), std::min(colour.green() + n, 255), std::min(colour.blue() + n, 255));
+}
+
+// Line breaks as stored (CR LF) as the painter understands them.
+QString PlainLines(const QString& text)
+{
+    QString result = text;
+    result.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    result.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return result;
+}
+
+// One line, cut with an ellipsis when it does not fit.
+void DrawLine(QPainter& painter, const QRect& rect, const QString& text, Qt::Alignment alignment = Qt::AlignLeft)
+{
+    if (rect.width() <= 0)
+        return;
+    QString line = text;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
+    painter.drawText(rect, int(alignment | Qt::AlignTop | Qt::TextSingleLine),
+                     painter.fontMetrics().elidedText(line, Qt::ElideRight, rect.width()));
+}
+
+QString DateText(const QVariant& value)
+{
+    const QDateTime moment = value.toDateTime();
+    if (!moment.isValid())
+        return value.toString();
+    if (moment.time() == QTime(0, 0))
+        return QLocale().toString(moment.date(), QLocale::ShortFormat);
+    return QLocale().toString(moment, QLocale::ShortFormat);
+}
+
+} // namespace
+
+const QString TEntryGrid::NoEntriesText = QStringLiteral("< No matching entries were found >");
+
+TEntryGrid::TEntryGrid(QWidget* parent) : QAbstractScrollArea(parent)
+{
+    setObjectName(QStringLiteral("gr"));
+    setFocusPolicy(Qt::StrongFocus);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QFont gridFont(QStringLiteral("Verdana"));
+    gridFont.setPixelSize(FontPixelSize);
+    setFont(gridFont);
+    viewport()->setAutoFillBackground(false);
+    // Every pixel of the viewport is painted by the grid itself.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    m_ledGreen = TAppResources::Picture(QStringLiteral("BMP_LED_GREEN"));
+    m_keyRed = TAppResources::Picture(QStringLiteral("BMP_KEY_RED_NORMAL"));
+    m_plus = TAppResources::Picture(QStringLiteral("BMP_PLUS_CYAN"));
+    m_minus = TAppResources::Picture(QStringLiteral("BMP_MINUS_CYAN"));
+}
+
+void TEntryGrid::SetSource(ClientRecordSet* source)
+{
+    m_source = source;
+    if (!IsUpdating())
+        Rebuild();
+}
+
+void TEntryGrid::EndUpdate()
+{
+    if (m_updateCount == 0)
+        return;
+    if (--m_updateCount == 0)
+        Rebuild();
+}
+
+void TEntryGrid::Rebuild()
+{
+    m_rows = (m_source && m_source->Active()) ? m_source->ToPacket() : DataPacket();
+    m_codeField = m_rows.FieldIndex(QStringLiteral("code"));
+    ResizeSelectionFlags();
+    m_current = HasRecords() ? std::clamp(m_source->RecNo() - 1, 0, RecordCount() - 1) : -1;
+    m_dropTarget = -1;
+    if (m_autoExpand)
+        m_expanded = m_current;
+    else if (m_expanded != m_current)
+        m_expanded = -1;
+    m_expandedHeight = m_expanded >= 0 ? ExpandedHeight(m_expanded) : DefaultRowHeight;
+    UpdateScrollRange();
+    if (m_current >= 0)
+        ScrollToRow(m_current);
+    else
+        verticalScrollBar()->setValue(0);
+    viewport()->update();
+    emit CurrentRecordChanged();
+}
+
+QVariant TEntryGrid::Value(int row, int field) const
+{
+    if (row < 0 || row >= RecordCount() || field < 0)
+        return QVariant();
+    return m_rows.rows.at(row).value(field);
+}
+
+int TEntryGrid::CodeAt(int row) const
+{
+    return Value(row, m_codeField).toInt();
+}
+
+int TEntryGrid::RowOfCode(int code) const
+{
+    for (int row = 0; row < RecordCount(); ++row)
+        if (CodeAt(row) == code)
+            return row;
+    return -1;
+}
+
+// --- highlight ----------------------------------------------------------------
+
+void TEntryGrid::SetCurrentRow(int row)
+{
+    if (row < 0 || row >= RecordCount())
+        return;
+    MoveHighlight(row, true);
+}
+
+void TEntryGrid::FollowSource()
+{
+    if (!m_source || !HasRecords() || IsUpdating())
+        return;
+    MoveHighlight(std::clamp(m_source->RecNo() - 1, 0, RecordCount() - 1), false);
+}
+
+void TEntryGrid::MoveHighlight(int row, bool moveSource)
+{
+    const int previous = m_current;
+    if (moveSource && m_source && m_source->RecNo() != row + 1)
+        m_source->SetRecNo(row + 1);
+    if (row == previous) {
+        ScrollToRow(row);
+        return;
+    }
+    m_current = row;
+    if (!IsUpdating()) {
+        if (m_autoExpand)
+            SetExpandedRow(row);
+        else if (m_expanded != row)
+            SetExpandedRow(-1);
+    }
+    ScrollToRow(row);
+    viewport()->update();
+    if (!IsUpdating())
+        emit CurrentRecordChanged();
+}
+
+// --- selection ----------------------------------------------------------------
+
+void TEntryGrid::ResizeSelectionFlags()
+{
+    m_selected.assign(size_t(RecordCount()), false);
+    QList<int> kept;
+    for (const int row : std::as_const(m_selection)) {
+        if (row >= 0 && row < RecordCount() && !m_selected[size_t(row)]) {
+            m_selected[size_t(row)] = true;
+            kept.append(row);
+        }
+    }
+    m_selection = kept;
+}
+
+void TEntryGrid::ToggleRow(int row)
+{
+    if (row < 0 || row >= RecordCount())
+        return;
+    if (m_selected[size_t(row)])
+        m_selection.removeOne(row);
+    else
+        m_selection.append(row);
+    m_selected[size_t(row)] = !m_selected[size_t(row)];
+    RepaintMarkArea(row);
+    emit SelectionChanged();
+}
+
+void TEntryGrid::SelectAll()
+{
+    m_selection.clear();
+    m_selection.reserve(RecordCount());
+    for (int row = 0; row < RecordCount(); ++row)
+        m_selection.append(row);
+    m_selected.assign(size_t(RecordCount()), true);
+    viewport()->update();
+    emit SelectionChanged();
+}
+
+void TEntryGrid::SelectNone()
+{
+    m_selection.clear();
+    m_selected.assign(size_t(RecordCount()), false);
+    viewport()->update();
+    emit SelectionChanged();
+}
+
+void TEntryGrid::InvertSelection()
+{
+    // Toggling every row from the first one upwards drops each selected row
+    // and appends each unselected one: what remains is the rows that were not
+    // selected, in ascending order.
+    QList<int> inverted;
+    for (int row = 0; row < RecordCount(); ++row) {
+        if (!m_selected[size_t(row)])
+            inverted.append(row);
+        m_selected[size_t(row)] = !m_selected[size_t(row)];
+    }
+    m_selection = inverted;
+    viewport()->update();
+    emit SelectionChanged();
+}
+
+void TEntryGrid::SetSelection(const QList<int>& rows)
+{
+    m_selection = rows;
+    ResizeSelectionFlags();
+    viewport()->update();
+    emit SelectionChanged();
+}
+
+// --- expansion ------------------------------------------------------------------
+
+void TEntryGrid::SetAutoExpand(bool on)
+{
+    m_autoExpand = on;
+    SetExpandedRow(-1);
+    if (on && m_current >= 0)
+        SetExpandedRow(m_current);
+    viewport()->update();
+}
+
+int TEntryGrid::ExpandedHeight(int row) const
+{
+    const QString comments = PlainLines(Value(row, QStringLiteral("Comments")).toString());
+    if (comments.trimmed().isEmpty())
+        return EmptyExpandedHeight;
+    const int width = std::max(1, viewport()->width() - 3 - TextIndent());
+    const QFontMetrics metrics(GridFont());
+    const QRect bounds = metrics.boundingRect(QRect(0, 0, width, 1 << 20), Qt::TextWordWrap, comments);
+    return bounds.height() + CommentsExtraHeight;
+}
+
+void TEntryGrid::SetExpandedRow(int row)
+{
+    if (row >= RecordCount())
+        row = -1;
+    const int height = row >= 0 ? ExpandedHeight(row) : DefaultRowHeight;
+    if (row == m_expanded && height == m_expandedHeight)
+        return;
+    // The row at the top of the viewport stays where it is, so that a row
+    // collapsing above it does not pull the view away.
+    const int anchor = TopRow();
+    const int offset = verticalScrollBar()->value() - RowTop(anchor);
+    m_expanded = row;
+    m_expandedHeight = height;
+    UpdateScrollRange();
+    verticalScrollBar()->setValue(RowTop(anchor) + std::min(offset, RowHeight(anchor) - 1));
+    viewport()->update();
+}
+
+void TEntryGrid::ToggleExpansion(int row)
+{
+    if (row < 0 || row >= RecordCount())
+        return;
+    SetExpandedRow(row == m_expanded ? -1 : row);
+    ScrollToRow(row);
+}
+
+// --- geometry -------------------------------------------------------------------
+
+int TEntryGrid::RowHeight(int row) const
+{
+    return row == m_expanded && row >= 0 ? m_expandedHeight : DefaultRowHeight;
+}
+
+int TEntryGrid::RowTop(int row) const
+{
+    int top = row * DefaultRowHeight;
+    if (m_expanded >= 0 && row > m_expanded)
+        top += m_expandedHeight - DefaultRowHeight;
+    return top;
+}
+
+int TEntryGrid::ContentHeight() const
+{
+    return RowTop(RowCount() - 1) + RowHeight(RowCount() - 1);
+}
+
+QRect TEntryGrid::RowRect(int row) const
+{
+    return QRect(0, RowTop(row) - verticalScrollBar()->value(), viewport()->width(), RowHeight(row));
+}
+
+int TEntryGrid::RowAt(int y) const
+{
+    const int content = y + verticalScrollBar()->value();
+    if (y < 0 || content < 0)
+        return -1;
+    int row;
+    if (m_expanded < 0 || content < m_expanded * DefaultRowHeight)
+        row = content / DefaultRowHeight;
+    else if (content < m_expanded * DefaultRowHeight + m_expandedHeight)
+        row = m_expanded;
+    else
+        row = m_expanded + 1 + (content - m_expanded * DefaultRowHeight - m_expandedHeight) / DefaultRowHeight;
+    return row < RowCount() ? row : -1;
+}
+
+QRect TEntryGrid::ExpansionMarkRect(int row) const
+{
+    const QRect rect = RowRect(row);
+    return Ltrb(rect.left() + 40, rect.top() + 3, rect.left() + 50, rect.top() + 11);
+}
+
+int TEntryGrid::TopRow() const
+{
+    return std::max(0, RowAt(0));
+}
+
+void TEntryGrid::SetTopRow(int row)
+{
+    if (row >= 0 && row < RowCount())
+        verticalScrollBar()->setValue(RowTop(row));
+}
+
+void TEntryGrid::ScrollToRow(int row)
+{
+    if (row < 0 || row >= RowCount())
+        return;
+    QScrollBar* bar = verticalScrollBar();
+    const int top = RowTop(row), height = RowHeight(row), view = viewport()->height();
+    if (top < bar->value())
+        bar->setValue(top);
+    else if (top + height > bar->value() + view)
+        bar->setValue(std::min(top, top + height - view));
+}
+
+void TEntryGrid::UpdateScrollRange()
+{
+    QScrollBar* bar = verticalScrollBar();
+    bar->setRange(0, std::max(0, ContentHeight() - viewport()->height()));
+    bar->setPageStep(std::max(DefaultRowHeight, viewport()->height()));
+    bar->setSingleStep(DefaultRowHeight);
+}
+
+void TEntryGrid::SetDropTargetRow(int row)
+{
+    if (row == m_dropTarget)
+        return;
+    const int previous = m_dropTarget;
+    m_dropTarget = row;
+    RepaintRow(previous);
+    RepaintRow(row);
+}
+
+void TEntryGrid::RepaintMarkArea(int row)
+{
+    if (row >= 0 && row < RowCount()) {
+        const QRect rect = RowRect(row);
+        viewport()->update(QRect(rect.left(), rect.top(), MarkAreaWidth, rect.height()));
+    }
+}
+
+void TEntryGrid::RepaintRow(int row)
+{
+    if (row >= 0 && row < RowCount())
+        viewport()->update(RowRect(row));
+}
+
+void TEntryGrid::SetColours(const TEntryGridColours& colours)
+{
+    m_colours = colours;
+    viewport()->update();
+}
+
+QFont TEntryGrid::GridFont(bool bold, int larger) const
+{
+    QFont result = font();
+    result.setBold(bold);
+    if (larger)
+        result.setPixelSize(FontPixelSize + larger);
+    return result;
+}
+
+// --- painting -------------------------------------------------------------------
+
+void TEntryGrid::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(viewport());
+    const QRect area = event->rect();
+    int bottom = area.top();
+    if (m_source && m_source->Active()) {
+        for (int row = std::max(0, RowAt(area.top())); row >= 0 && row < RowCount(); ++row) {
+            const QRect rect = RowRect(row);
+            if (rect.top() > area.bottom())
+                break;
+            PaintRow(painter, row, rect);
+            bottom = rect.bottom() + 1;
+        }
+    }
+    if (bottom <= area.bottom())
+        painter.fillRect(QRect(area.left(), bottom, area.width(), area.bottom() - bottom + 1), m_colours.grid);
+}
+
+void TEntryGrid::PaintGradient(QPainter& painter, const QRect& rect, const QColor& start, const QColor& end)
+{
+    QLinearGradient gradient(QPointF(0, rect.top()), QPointF(0, rect.bottom()));
+    gradient.setColorAt(0, start);
+    gradient.setColorAt(1, end);
+    painter.fillRect(rect, gradient);
+}
+
+void TEntryGrid::PaintRow(QPainter& painter, int row, const QRect& rect)
+{
+    const int L = rect.left(), T = rect.top(), R = rect.right() + 1;
+    const int I = TextIndent();
+    const bool highlighted = row == m_current;
+
+    painter.fillRect(rect, m_colours.grid);
+    if (highlighted)
+        PaintGradient(painter, rect.adjusted(0, 0, 0, -1), m_colours.highlightStart, m_colours.highlightEnd);
+    else if (row == m_dropTarget)
+        PaintGradient(painter, rect.adjusted(0, 0, 0, -1), Lightened(m_colours.highlightStart, 16),
+                      Lightened(m_colours.highlightEnd, 16));
+
+    if (!HasRecords()) {
+        painter.setFont(GridFont(true));
+        painter.setPen(m_colours.note);
+        DrawLine(painter, Ltrb(L + I, T + 1, R - 23, T + 16), NoEntriesText);
+        return;
+    }
+
+    painter.setFont(highlighted ? GridFont(true, 1) : GridFont());
+    painter.setPen(highlighted ? QColor(Qt::black) : QColor(128, 128, 128));
+    DrawLine(painter, Ltrb(L + 5, T + 1, L + I - 10, T + 16), QString::number(CodeAt(row)), Qt::AlignRight);
+
+    painter.setPen(highlighted ? m_colours.selectedTitle : QColor(Qt::black));
+    DrawLine(painter, Ltrb(L + I, T, R - 23, T + 16), Value(row, QStringLiteral("Title")).toString());
+
+    if (Value(row, QStringLiteral("PasswordProtected")).toInt() != 0)
+        painter.drawPixmap(R - 17, T, m_keyRed);
+    if (!m_autoExpand)
+        painter.drawPixmap(L + 40, T + 3, row == m_expanded ? m_minus : m_plus);
+    if (IsSelected(row))
+        painter.drawPixmap(L + 10, T, m_ledGreen);
+
+    if (highlighted && row == m_expanded)
+        PaintDetails(painter, row, rect);
+}
+
+void TEntryGrid::PaintDetails(QPainter& painter, int row, const QRect& rect)
+{
+    const int L = rect.left(), T = rect.top(), R = rect.right() + 1, B = rect.bottom() + 1;
+    const int I = TextIndent();
+    const QFont regular = GridFont(), bold = GridFont(true);
+
+    painter.setPen(m_colours.label);
+    painter.setFont(regular);
+    DrawLine(painter, Ltrb(L + I, T + 17, L + I + 50, T + 32), QStringLiteral("Keywords:"));
+    DrawLine(painter, Ltrb(L + I + 60, T + 17, R - 3, T + 32), Value(row, QStringLiteral("Keywords")).toString());
+    DrawLine(painter, Ltrb(L + I, T + 33, L + I + 50, T + 48), QStringLiteral("Category: "));
+    DrawLine(painter, Ltrb(L + I, T + 49, L + I + 50, T + 64), QStringLiteral("Source: "));
+    painter.setFont(bold);
+    const QVariant category = Value(row, QStringLiteral("category"));
+    QString path = (!category.isNull() && CategoryPath) ? CategoryPath(category.toInt()) : QString();
+    DrawLine(painter, Ltrb(L + I + 60, T + 33, R - 3, T + 48), path.isEmpty() ? QStringLiteral("-") : path);
+    DrawLine(painter, Ltrb(L + I + 60, T + 49, R - 160, T + 128), Value(row, QStringLiteral("Source")).toString());
+
+    painter.setPen(m_colours.note);
+    painter.setFont(regular);
+    DrawLine(painter, Ltrb(R - 150, T + 49, R - 90, T + 64), QStringLiteral("Created on: "));
+    painter.setFont(bold);
+    DrawLine(painter, Ltrb(R - 80, T + 49, R - 10, T + 64), DateText(Value(row, QStringLiteral("DateCreated"))));
+
+    painter.setPen(m_colours.label);
+    painter.setFont(regular);
+    const QRect comments = Ltrb(L + I, T + 65, R - 3, B - 3);
+    if (comments.isValid())
+        painter.drawText(comments, int(Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap),
+                         PlainLines(Value(row, QStringLiteral("Comments")).toString()));
+}
+
+// --- events -------------------------------------------------------------------
+
+void TEntryGrid::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    if (m_expanded >= 0)
+        m_expandedHeight = ExpandedHeight(m_expanded);
+    UpdateScrollRange();
+}
+
+void TEntryGrid::scrollContentsBy(int, int)
+{
+    viewport()->update();
+}
+
+void TEntryGrid::keyPressEvent(QKeyEvent* event)
+{
+    if (OnKeyDown && OnKeyDown(event)) {
+        event->accept();
+        return;
+    }
+    if (!HasRecords()) {
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    const int page = std::max(1, viewport()->height() / DefaultRowHeight - 1);
+    int row = m_current;
+    switch (event->key()) {
+    case Qt::Key_Up:
+        row = std::max(0, row - 1);
+        break;
+    case Qt::Key_Down:
+        row = std::min(RecordCount() - 1, row + 1);
+        break;
+    case Qt::Key_PageUp:
+        row = std::max(0, row - page);
+        break;
+    case Qt::Key_PageDown:
+        row = std::min(RecordCount() - 1, row + page);
+        break;
+    case Qt::Key_Home:
+        row = 0;
+        break;
+    case Qt::Key_End:
+        row = RecordCount() - 1;
+        break;
+    default:
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    SetCurrentRow(row);
+    event->accept();
+}
+
+void TEntryGrid::mousePressEvent(QMouseEvent* event)
+{
+    m_dragArmed = false;
+    if (!HasRecords())
+        return;
+    const QPoint pos = event->position().toPoint();
+    const int row = RowAt(pos.y());
+    if (row < 0 || row >= RecordCount())
+        return;
+    if (event->button() == Qt::RightButton) {
+        SetCurrentRow(row);
+        return;
+    }
+    if (event->button() != Qt::LeftButton)
+        return;
+    // The mark is hit where it was drawn when the button went down, before
+    // moving the highlight collapses a row above it.
+    const bool onMark = !m_autoExpand && ExpansionMarkRect(row).contains(pos);
+    SetCurrentRow(row);
+    if (onMark && !(event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier)))
+        ToggleExpansion(row);
+    if (OnMouseDown)
+        OnMouseDown(event, row);
+    m_pressPos = pos;
+    m_dragArmed = true;
+}
+
+void TEntryGrid::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_dragArmed && (event->buttons() & Qt::LeftButton)
+        && (event->position().toPoint() - m_pressPos).manhattanLength() >= QApplication::startDragDistance()) {
+        m_dragArmed = false;
+        if (OnStartDrag)
+            OnStartDrag();
+    }
+}
+
+void TEntryGrid::mouseReleaseEvent(QMouseEvent*)
+{
+    m_dragArmed = false;
+}
+
+void TEntryGrid::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    m_dragArmed = false;
+    if (event->button() == Qt::LeftButton && HasRecords() && RowAt(event->position().toPoint().y()) >= 0)
+        emit RowDoubleClicked();
+}
+
+void TEntryGrid::contextMenuEvent(QContextMenuEvent* event)
+{
+    emit ContextMenuRequested(event->globalPos());
+}

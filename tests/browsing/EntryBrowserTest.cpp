@@ -1,0 +1,828 @@
+#include "RecordingDesktop.h"
+#include "TestDatabase.h"
+#include "TestEnv.h"
+#include "app/AppResources.h"
+#include "browsing/EntryFilesGrid.h"
+#include "browsing/EntryGrid.h"
+#include "browsing/IDataChangeListener.h"
+#include "browsing/fEntryBrowser.h"
+#include "db/ClientRecordSet.h"
+#include "db/EngineDialect.h"
+#include "engine/Category.h"
+#include "engine/EntryData.h"
+#include "engine/EntryManager.h"
+#include "mainwindow/CategoryMenu.h"
+#include "engine/FileLists.h"
+#include "engine/dDB.h"
+#include "search/dmSearch.h"
+#include "settings/MruDropDown.h"
+#include "settings/MruLists.h"
+#include "settings/dmMain.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+// Readable texts in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+constexpr int kNotes = 7;
+constexpr int kTravel = 9;   // below Notes
+constexpr int kArchive = 8;
+const QString kNoticeTitle = QStringLiteral("[Tessaryn]|");
+
+// A window hosting the browser that wants to hear of record changes.
+class THost : public QWidget, public IDataChangeListener {
+public:
+    void DataChanged(ClientRecordSet* source, const QString& field) override
+    {
+        changes.append({source, field});
+    }
+    QList<std::pair<ClientRecordSet*, QString>> changes;
+};
+
+// One entry row written straight into the database.
+struct TRow {
+    int code = 0;
+    QString title;
+    QDate created = QDate(2020, 1, 1);
+    QDate modified = QDate(2020, 1, 1);
+    QString comments;
+    int category = kNotes;
+    int password = 0;
+};
+
+class EntryBrowserTest : public EngineTest {
+protected:
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        qputenv("TESSARYN_HOME", TestEnv::ScratchFolder().toUtf8());
+        TAppResources::Register();
+        QSqlQuery q(conn->Database());
+        for (const auto& [code, parent, name] : {std::tuple{kNotes, 0, "Notes"}, std::tuple{kArchive, 0, "Archive"},
+                                                 std::tuple{kTravel, kNotes, "Travel"}})
+            ASSERT_TRUE(q.exec(QString("insert into categories (code, parent, name) values (%1, %2, '%3')")
+                                   .arg(code)
+                                   .arg(parent)
+                                   .arg(name)))
+                << q.lastError().text().toStdString();
+        main = std::make_unique<TdmMain>(*conn, desktop);
+        ASSERT_TRUE(main->IsInitialized()) << main->InitializationError().toStdString();
+        main->EntryManager().OpenEntries().ShowEditor = [this](TEntryData* entry, bool) {
+            editorShown.append(entry->Code());
+        };
+        host = std::make_unique<THost>();
+        host->resize(760, 520);
+        browser = CreateEntryBrowser(*main, host.get());
+        host->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(host.get()));
+        grid = browser->Grid();
+    }
+    void TearDown() override
+    {
+        host.reset();
+        main.reset();
+        EngineTest::TearDown();
+    }
+
+    void Insert(const QList<TRow>& rows)
+    {
+        conn->BeginTransaction();
+        QSqlQuery q(conn->Database());
+        ASSERT_TRUE(q.prepare("insert into entries (code, DateCreated, DateModified, category, Title, Keywords, "
+                              "PasswordProtected, source, Comments, GUID) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        for (const TRow& row : rows) {
+            q.addBindValue(row.code);
+            q.addBindValue(conn->Dialect().DateTimeParam(QDateTime(row.created, QTime(0, 0))));
+            q.addBindValue(conn->Dialect().DateTimeParam(QDateTime(row.modified, QTime(0, 0))));
+            q.addBindValue(row.category);
+            q.addBindValue(row.title);
+            q.addBindValue(QString("key%1").arg(row.code));
+            q.addBindValue(row.password);
+            q.addBindValue(QString());
+            q.addBindValue(row.comments);
+            q.addBindValue(QString("%1").arg(row.code, 36, 10, QChar('0')));
+            ASSERT_TRUE(q.exec()) << q.lastError().text().toStdString();
+        }
+        conn->Commit();
+    }
+    // Entries code, code+1, ... titled "Entry <code>".
+    void InsertNumbered(int first, int count)
+    {
+        QList<TRow> rows;
+        for (int code = first; code < first + count; ++code)
+            rows.append({code, QString("Entry %1").arg(code)});
+        Insert(rows);
+    }
+
+    // A real entry: made by the entry manager, its files written, stored.
+    int StoreEntry(const QString& title, const std::map<QString, QByteArray>& files, int category = kNotes,
+                   const QString& password = {}, const QString& comments = {}, const QString& keywords = {},
+                   const QString& source = {})
+    {
+        std::unique_ptr<TEntryData> entry = main->EntryManager().CreateNewEntry(false);
+        if (!entry)
+            return 0;
+        for (const auto& [name, content] : files) {
+            QFile f(entry->GetFolder() + name);
+            QDir().mkpath(QFileInfo(f).path());
+            EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+        entry->FolderFiles().ListFolder(entry->GetFolder());
+        entry->FolderFiles().SelectAll();
+        entry->SetTitle(title);
+        entry->SetComments(comments);
+        entry->SetKeywords(keywords);
+        entry->SetSource(source);
+        entry->SetCategory(main->Categories().FindByCode(category));
+        if (!password.isEmpty()) {
+            entry->SetPasswordProtected(true);
+            entry->SetPassword(password);
+        }
+        EXPECT_TRUE(entry->Save([this](TEntryData& e) { return main->DB().StoreEntry(e); }))
+            << desktop.MessageTexts().join(" / ").toStdString();
+        return entry->Code();
+    }
+
+    QLineEdit* Edit() const { return browser->findChild<QLineEdit*>("edSearch"); }
+    QLabel* Count() const { return browser->findChild<QLabel*>("laRecordCount"); }
+
+    // Types keys into the search box and presses Enter.
+    void SearchFor(const QString& keys)
+    {
+        Edit()->setFocus();
+        Edit()->clear();
+        QTest::keyClicks(Edit(), keys);
+        QTest::keyClick(Edit(), Qt::Key_Return);
+    }
+
+    QList<int> GridCodes() const
+    {
+        QList<int> codes;
+        for (int row = 0; row < grid->RecordCount(); ++row)
+            codes.append(grid->CodeAt(row));
+        return codes;
+    }
+    QSet<int> GridSet() const
+    {
+        const QList<int> codes = GridCodes();
+        return QSet<int>(codes.begin(), codes.end());
+    }
+    QSet<int> SelectedSet() const
+    {
+        const QList<int> codes = browser->SelectedEntryCodes();
+        return QSet<int>(codes.begin(), codes.end());
+    }
+    void ClickRow(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, modifiers, grid->RowRect(row).center());
+    }
+    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key(key), modifiers);
+    }
+    QVariant Column(int code, const QString& column)
+    {
+        QSqlQuery q(conn->Database());
+        q.prepare(QString("select %1 from entries where code = ?").arg(column));
+        q.addBindValue(code);
+        EXPECT_TRUE(q.exec()) << q.lastError().text().toStdString();
+        return q.next() ? q.value(0) : QVariant();
+    }
+    // Runs `pick` on the popup menu that opens next (a modal menu).
+    void OnNextPopup(const std::function<void(QMenu*)>& pick)
+    {
+        QTimer::singleShot(50, [pick] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (menu)
+                pick(menu);
+        });
+    }
+
+    RecordingDesktop desktop;
+    std::unique_ptr<TdmMain> main;
+    std::unique_ptr<THost> host;
+    TfrmEntryBrowser* browser = nullptr;
+    TEntryGrid* grid = nullptr;
+    QList<int> editorShown;
+};
+
+// Searches whose statements differ between the engines run on both.
+class EntryBrowserSearchTest : public EntryBrowserTest {};
+
+// --- searching -------------------------------------------------------------------
+
+TEST_P(EntryBrowserTest, KeylessSearchAsksOnlyAboveAThousandEntries)
+{
+    InsertNumbered(1, 1000);
+    EXPECT_FALSE(Count()->isVisible());
+    SearchFor("   ");
+    EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.MessageTexts().join(" / ").toStdString();
+    EXPECT_EQ(browser->ResultCount(), 1000);
+    EXPECT_EQ(Count()->text(), "1000 entries found.");
+    EXPECT_TRUE(Count()->isVisible());
+    EXPECT_TRUE(grid->hasFocus());
+
+    InsertNumbered(1001, 1);
+    desktop.QueueAnswer(IDesktop::TAnswer::No);
+    SearchFor("");
+    ASSERT_EQ(desktop.messages.size(), 1);
+    EXPECT_EQ(desktop.messages[0].text, "Searching without specifying any keys will fetch ALL 1001 entries from the "
+                                        "database. Are you sure you want to proceed?");
+    EXPECT_EQ(desktop.messages[0].kind, IDesktop::TMsgKind::Confirmation);
+    EXPECT_EQ(desktop.messages[0].buttons, IDesktop::TButtons::YesNo);
+    EXPECT_EQ(browser->ResultCount(), 1000);   // refusing changes nothing
+
+    desktop.Clear();
+    desktop.QueueAnswer(IDesktop::TAnswer::Yes);
+    SearchFor("");
+    EXPECT_EQ(desktop.messages.size(), 1);
+    EXPECT_EQ(browser->ResultCount(), 1001);
+    EXPECT_EQ(Count()->text(), "1001 entries found.");
+    EXPECT_EQ(grid->CurrentRow(), 0);
+}
+
+TEST_P(EntryBrowserTest, SearchIsRememberedAndOffersItselfAgain)
+{
+    Insert({{101, "Alpha centauri"}, {102, "Alpha beta"}, {103, "Gamma"}});
+    QComboBox* op = browser->findChild<QComboBox*>("coSearchOperator");
+    ASSERT_TRUE(op);
+    EXPECT_EQ(op->currentText(), "ALL of the keys");
+    SearchFor("alpha beta");
+    EXPECT_EQ(GridCodes(), QList<int>({102}));
+    op->setCurrentIndex(1);
+    SearchFor("alpha beta");
+    EXPECT_EQ(GridSet(), QSet<int>({101, 102}));
+    EXPECT_EQ(main->SearchOptions().Operator, TOstrivaleSearchOptions::OperatorAny);
+    EXPECT_EQ(browser->OwnSearchOptions().Keys, "alpha beta");
+
+    main->SearchMRU().LoadItems("alpha");
+    EXPECT_EQ(main->SearchMRU().Items().RecordCount(), 1);
+    // typing the beginning again offers the remembered search
+    Edit()->setFocus();
+    Edit()->clear();
+    QTest::keyClicks(Edit(), "alp");
+    ASSERT_TRUE(TfrmMRUList::Instance());
+    EXPECT_EQ(TfrmMRUList::Instance()->Grid()->Items(), QStringList({"alpha beta"}));
+    EXPECT_TRUE(Edit()->hasFocus());
+    QTest::keyClick(Edit(), Qt::Key_Escape);   // closes the list and hides the search box
+    EXPECT_FALSE(TfrmMRUList::Instance());
+    EXPECT_FALSE(browser->findChild<QFrame*>("paSearch")->isVisible());
+    QTest::keyClick(grid, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(browser->findChild<QFrame*>("paSearch")->isVisible());
+    EXPECT_TRUE(Edit()->hasFocus());
+}
+
+TEST_P(EntryBrowserTest, EmptyResultShowsItsNoteAndOffersNoMenu)
+{
+    Insert({{101, "Something"}});
+    SearchFor("nothing like it");
+    EXPECT_EQ(browser->ResultCount(), 0);
+    EXPECT_EQ(Count()->text(), "No entries found.");
+    EXPECT_EQ(grid->RowCount(), 1);
+    EXPECT_EQ(browser->CurrentEntryCode(), 0);
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, grid->RowRect(0).center(),
+                                grid->viewport()->mapToGlobal(grid->RowRect(0).center()));
+    QApplication::sendEvent(grid->viewport(), &menuEvent);
+    QApplication::processEvents();
+    EXPECT_FALSE(browser->EntriesMenu()->isVisible());
+    // the note is drawn in bold note colour where the title would be
+    const QImage image = grid->viewport()->grab().toImage();
+    bool noteDrawn = false;
+    for (int x = grid->TextIndent(); x < grid->TextIndent() + 120 && !noteDrawn; ++x)
+        for (int y = 1; y < 15 && !noteDrawn; ++y)
+            noteDrawn = image.pixelColor(x, y) != main->Colour(csGrid);
+    EXPECT_TRUE(noteDrawn);
+}
+
+// Keys the user may type: each gives its entries or the parser's own
+// message, never a failure of the database.
+TEST_P(EntryBrowserSearchTest, AnyTypedKeysGiveResultsOrTheParsersMessage)
+{
+    Insert({{101, "O'Brien notes"}, {102, R"(he said "hi")"}, {103, "100% sure"}, {104, "a_b"}, {105, "axb"},
+            {106, "new york trip"}, {107, "york"}});
+    const QString longKey(2000, QChar('q'));
+    const QList<std::pair<QString, QSet<int>>> cases = {
+        {"O'Brien", {101}},   {R"("""hi""")", {102}}, {"100%", {103}},          {"a_b", {104, 105}},
+        {R"("new york")", {106}}, {"#105", {105}},    {"york", {106, 107}},     {longKey, {}},
+        {"'; drop table entries; --", {}},
+    };
+    for (const auto& [keys, expected] : cases) {
+        desktop.Clear();
+        SearchFor(keys);
+        EXPECT_EQ(GridSet(), expected) << keys.left(40).toStdString();
+        EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.MessageTexts().join(" / ").toStdString();
+    }
+    EXPECT_EQ(conn->CountEntries(), 7);
+
+    desktop.Clear();
+    SearchFor("york #abc");
+    EXPECT_EQ(desktop.MessageTexts(),
+              QStringList{"An error occurred while parsing the search keys. Please check the keywords and retry."});
+    EXPECT_EQ(GridCodes(), QList<int>()) << "the previous (empty) result stays";
+}
+
+TEST_P(EntryBrowserSearchTest, RejectedSearchIsReportedAndThePreviousResultStays)
+{
+    Insert({{101, "alpha one"}, {102, "alpha two"}, {103, "beta"}});
+    SearchFor("alpha");
+    ASSERT_EQ(browser->ResultCount(), 2);
+    Key(Qt::Key_Down);
+    const int current = browser->CurrentEntryCode();
+    db->ExecOutside("drop table entryfiles");
+    desktop.Clear();
+    SearchFor("beta");
+    ASSERT_EQ(desktop.messages.size(), 1);
+    EXPECT_TRUE(desktop.messages[0].text.startsWith(
+        "The search could not be completed; the previous result is still shown.\r\n\r\nThe database reported: "))
+        << desktop.messages[0].text.toStdString();
+    EXPECT_EQ(desktop.messages[0].kind, IDesktop::TMsgKind::Error);
+    EXPECT_EQ(grid->RecordCount(), 2);
+    EXPECT_EQ(browser->ResultCount(), 2);
+    EXPECT_EQ(browser->CurrentEntryCode(), current);
+    EXPECT_EQ(Count()->text(), "2 entries found.");
+    EXPECT_EQ(browser->OwnSearchOptions().Keys, "alpha") << "a refresh re-runs what is shown";
+    // the commands still act on what is shown
+    Key(Qt::Key_Space);
+    EXPECT_EQ(browser->SelectedEntryCodes(), QList<int>({current}));
+}
+
+// --- selection, sorting, expansion ------------------------------------------------
+
+TEST_P(EntryBrowserTest, SelectionKeepsTheOrderRowsWereSelectedIn)
+{
+    InsertNumbered(101, 12);
+    main->App.EntriesSortOrder = 1;   // creation order: row n is entry 101 + n
+    SearchFor("entry");
+    ASSERT_EQ(browser->ResultCount(), 12);
+    for (const int row : {5, 2, 9})
+        ClickRow(row, Qt::ControlModifier);
+    EXPECT_EQ(browser->SelectedEntryCodes(), QList<int>({106, 103, 110}));
+    EXPECT_EQ(grid->CurrentRow(), 9);
+    EXPECT_TRUE(browser->findChild<QMenu*>("miEN_MarkedEntries")->isEnabled());
+
+    // the mark is drawn on selected rows only
+    const QImage image = grid->viewport()->grab().toImage();
+    auto markArea = [&](int row) {
+        const QRect rect = grid->RowRect(row);
+        int differing = 0;
+        for (int x = 10; x < 26; ++x)
+            for (int y = rect.top(); y < rect.top() + 16; ++y)
+                differing += image.pixelColor(x, y) != main->Colour(csGrid);
+        return differing;
+    };
+    EXPECT_GT(markArea(5), 20);
+    EXPECT_EQ(markArea(4), 0);
+
+    const QSet<int> before = SelectedSet();
+    Key(Qt::Key_I, Qt::ControlModifier);
+    EXPECT_EQ(browser->SelectedCount(), 9);
+    Key(Qt::Key_I, Qt::ControlModifier);
+    EXPECT_EQ(SelectedSet(), before);
+
+    ClickRow(2, Qt::ControlModifier);   // a second Ctrl+click unselects
+    EXPECT_FALSE(browser->SelectedEntryCodes().contains(103));
+    browser->popEntriesPopup();
+    EXPECT_EQ(browser->acEN_SelectThis->text(), "Select highlighted entry");
+    Key(Qt::Key_Space);
+    browser->popEntriesPopup();
+    EXPECT_EQ(browser->acEN_SelectThis->text(), "Unselect highlighted entry");
+
+    Key(Qt::Key_A, Qt::ControlModifier);
+    QList<int> all;
+    for (int code = 101; code <= 112; ++code)
+        all.append(code);
+    EXPECT_EQ(browser->SelectedEntryCodes(), all);
+    Key(Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(browser->SelectedCount(), 0);
+    EXPECT_FALSE(browser->findChild<QMenu*>("miEN_MarkedEntries")->isEnabled());
+
+    // a new search clears the selection; the picker's browser ignores selection keys
+    Key(Qt::Key_Space);
+    SearchFor("entry");
+    EXPECT_EQ(browser->SelectedCount(), 0);
+    browser->SetSelectionEnabled(false);
+    Key(Qt::Key_Space);
+    ClickRow(3, Qt::ControlModifier);
+    EXPECT_EQ(browser->SelectedCount(), 0);
+}
+
+TEST_P(EntryBrowserTest, FourSortOrdersAndTheSelectionFollowsItsEntries)
+{
+    Insert({{101, "delta", QDate(2020, 1, 1), QDate(2021, 5, 1)},
+            {102, "Alpha", QDate(2020, 1, 2), QDate(2021, 3, 1)},
+            {103, "charlie", QDate(2020, 1, 3), QDate(2021, 9, 1)},
+            {104, "bravo", QDate(2020, 1, 4), QDate(2021, 1, 1)}});
+    SearchFor("a");
+    ASSERT_EQ(main->App.EntriesSortOrder, 2);
+    EXPECT_EQ(GridCodes(), QList<int>({104, 103, 102, 101}));
+    ClickRow(1, Qt::ControlModifier);   // charlie
+    ClickRow(3, Qt::ControlModifier);   // delta
+
+    const QList<std::pair<QAction*, QList<int>>> orders = {
+        {browser->acEN_SortByLastModifiedDesc, {103, 101, 102, 104}},
+        {browser->acEN_SortByCreationOrderAsc, {101, 102, 103, 104}},
+        {browser->acEN_SortByCreationOrderDesc, {104, 103, 102, 101}},
+        {browser->acEN_SortByTitle, {102, 104, 103, 101}},
+    };
+    for (int order = 0; order < orders.size(); ++order) {
+        orders[order].first->trigger();
+        EXPECT_EQ(main->App.EntriesSortOrder, order);
+        EXPECT_EQ(GridCodes(), orders[order].second) << order;
+        EXPECT_EQ(grid->CurrentRow(), 0);
+        EXPECT_EQ(browser->CurrentEntryCode(), orders[order].second.first());
+        EXPECT_EQ(browser->SelectedEntryCodes(), QList<int>({103, 101})) << order;
+        for (int other = 0; other < orders.size(); ++other)
+            EXPECT_EQ(orders[other].first->isChecked(), other == order);
+    }
+}
+
+// The listing of a bookmark set has a select list of its own on each engine.
+TEST_P(EntryBrowserSearchTest, BookmarkSetKeepsItsOwnOrderWhateverTheSetting)
+{
+    Insert({{101, "delta"}, {102, "alpha"}, {103, "charlie"}, {104, "bravo"}});
+    QSqlQuery q(conn->Database());
+    for (const auto& [entry, ordering] : {std::pair{103, 1}, std::pair{101, 2}, std::pair{104, 3}})
+        ASSERT_TRUE(q.exec(QString("insert into bookmarks (bookmarkset, entry, ordering) values (1, %1, %2)")
+                               .arg(entry)
+                               .arg(ordering)))
+            << q.lastError().text().toStdString();
+    SearchFor("a");
+    Key(Qt::Key_Space);
+    browser->BrowseBookmarkSet(1);
+    EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.MessageTexts().join(" / ").toStdString();
+    EXPECT_EQ(GridCodes(), QList<int>({103, 101, 104}));
+    EXPECT_EQ(browser->SelectedCount(), 0);
+    EXPECT_EQ(browser->CurrentBookmarkSet(), 1);
+    EXPECT_FALSE(browser->findChild<QFrame*>("paSearch")->isVisible());
+    for (QAction* sort : {browser->acEN_SortByTitle, browser->acEN_SortByCreationOrderAsc}) {
+        sort->trigger();
+        EXPECT_EQ(GridCodes(), QList<int>({103, 101, 104}));
+    }
+    EXPECT_EQ(main->App.EntriesSortOrder, 1);
+    browser->RefreshKeepingSelection();
+    EXPECT_EQ(GridCodes(), QList<int>({103, 101, 104}));
+    // a search afterwards is sorted by the setting again
+    SearchFor("a");
+    EXPECT_EQ(GridCodes(), QList<int>({101, 102, 103, 104}));
+}
+
+TEST_P(EntryBrowserTest, RowsExpandByTheirMarkOrEnterAndCollapseWhenLeft)
+{
+    const QString comments = "A comment long enough to wrap over several lines of the card when it is shown. " +
+                             QString("More words follow here. ").repeated(12);
+    Insert({{101, "first"}, {102, "second", {}, {}, comments}, {103, "third"}});
+    main->App.EntriesSortOrder = 1;
+    SearchFor("");
+    ASSERT_EQ(grid->CurrentRow(), 0);
+    EXPECT_FALSE(grid->AutoExpand());
+    EXPECT_EQ(grid->TextIndent(), 100);
+    EXPECT_EQ(grid->ExpandedRow(), -1);
+
+    // the plus mark of a row that is not highlighted expands it
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->ExpansionMarkRect(2).center());
+    EXPECT_EQ(grid->CurrentRow(), 2);
+    EXPECT_EQ(grid->ExpandedRow(), 2);
+    EXPECT_EQ(grid->RowHeight(2), 70);
+    // a click beside the mark only moves the highlight, and collapses
+    ClickRow(0);
+    EXPECT_EQ(grid->ExpandedRow(), -1);
+    EXPECT_EQ(grid->RowHeight(2), 16);
+
+    Key(Qt::Key_Down);
+    Key(Qt::Key_Return);
+    EXPECT_EQ(grid->ExpandedRow(), 1);
+    EXPECT_GT(grid->RowHeight(1), 70 + 2 * QFontMetrics(grid->font()).height());
+    EXPECT_EQ(grid->RowRect(2).top(), grid->RowRect(1).bottom() + 1);
+    Key(Qt::Key_Return);
+    EXPECT_EQ(grid->ExpandedRow(), -1);
+    Key(Qt::Key_Return);
+    Key(Qt::Key_Up);
+    EXPECT_EQ(grid->ExpandedRow(), -1);
+
+    // auto expand: the highlighted row is always open, no marks
+    browser->acEN_ToggleAutoExpand->trigger();
+    EXPECT_TRUE(main->App.AutoExpandSearchEntries);
+    EXPECT_TRUE(browser->acEN_ToggleAutoExpand->isChecked());
+    EXPECT_EQ(grid->TextIndent(), 80);
+    EXPECT_EQ(grid->ExpandedRow(), 0);
+    Key(Qt::Key_Down);
+    EXPECT_EQ(grid->ExpandedRow(), 1);
+    Key(Qt::Key_Return);
+    EXPECT_EQ(grid->ExpandedRow(), 1) << "Enter does not collapse with auto expand";
+    browser->acEN_ToggleAutoExpand->trigger();
+    EXPECT_FALSE(main->App.AutoExpandSearchEntries);
+    EXPECT_EQ(grid->ExpandedRow(), -1);
+}
+
+// --- what the host and the files grid learn ---------------------------------------
+
+TEST_P(EntryBrowserTest, TheHostHearsOfRecordChangesAndTheFilesFollow)
+{
+    const int one = StoreEntry("First entry", {{"one.txt", "1"}, {"two.txt", "22"}});
+    const int two = StoreEntry("Second entry", {{"three.txt", QByteArray(2048, 'x')}});
+    main->App.EntriesSortOrder = 1;
+    QToolButton* down = browser->findChild<QToolButton*>("btnBrowseDown");
+    EXPECT_FALSE(browser->findChild<QFrame*>("paEntryFiles")->isVisible());
+    QTest::mouseClick(down, Qt::LeftButton);
+    EXPECT_TRUE(browser->findChild<QFrame*>("paEntryFiles")->isVisible());
+    EXPECT_FALSE(down->isVisible());
+
+    SearchFor("entry");
+    ASSERT_EQ(GridCodes(), QList<int>({one, two}));
+    ASSERT_FALSE(host->changes.isEmpty());
+    EXPECT_EQ(host->changes.last().first, &browser->Search().cdsSearch);
+    EXPECT_EQ(host->changes.last().second, QString());
+    EXPECT_EQ(browser->EntryFiles().EntryCode(), one);
+    EXPECT_EQ(browser->EntryFiles().Count(), 2);
+
+    host->changes.clear();
+    Key(Qt::Key_Down);
+    EXPECT_EQ(host->changes.size(), 1);
+    EXPECT_EQ(browser->EntryFiles().EntryCode(), two);
+    ASSERT_EQ(browser->EntryFiles().Count(), 1);
+    EXPECT_EQ(browser->EntryFiles().Items(0)->Name(), "three.txt");
+    EXPECT_EQ(TEntryFilesGrid::SizeText(2048), QLocale().toString(2.0, 'f', 1) + " Kb");
+    EXPECT_EQ(TEntryFilesGrid::SizeText(1023), "1023 bytes");
+
+    // files go out of the grid extracted; double click opens one
+    TEntryFilesGrid* files = browser->FilesGrid();
+    const QStringList dragged = files->FilesToDrag();
+    ASSERT_EQ(dragged.size(), 1);
+    QFile extracted(dragged[0]);
+    ASSERT_TRUE(extracted.open(QIODevice::ReadOnly));
+    EXPECT_EQ(extracted.readAll(), QByteArray(2048, 'x'));
+    EXPECT_EQ(browser->EntryFiles().SelectedCount(), 0) << "dragging leaves the marks alone";
+    QTest::mouseDClick(files->viewport(), Qt::LeftButton, {}, files->RowRect(0).center());
+    EXPECT_EQ(desktop.opened.size(), 1);
+    EXPECT_TRUE(desktop.opened.value(0).endsWith("/three.txt"));
+
+    files->setFocus();
+    QTest::keyClick(files, Qt::Key_Space);
+    EXPECT_TRUE(browser->EntryFiles().IsSelected(0));
+    browser->popEntryFilesPopup();
+    EXPECT_TRUE(browser->miExtractSelected->isEnabled());
+    QTest::keyClick(files, Qt::Key_D, Qt::ControlModifier);
+    browser->popEntryFilesPopup();
+    EXPECT_FALSE(browser->miExtractSelected->isEnabled());
+    QTest::mouseClick(browser->findChild<QToolButton*>("btnBrowseUp"), Qt::LeftButton);
+    EXPECT_FALSE(browser->findChild<QFrame*>("paEntryFiles")->isVisible());
+}
+
+// --- commands ------------------------------------------------------------------------
+
+TEST_P(EntryBrowserTest, CommandsOnTheHighlightedEntryReachTheEngine)
+{
+    const int code = StoreEntry("Only file", {{"note.txt", "n"}});
+    StoreEntry("Protected", {{"p.txt", "p"}}, kNotes, "secret");
+    main->App.EntriesSortOrder = 1;
+    SearchFor("");
+    ASSERT_EQ(browser->CurrentEntryCode(), code);
+
+    browser->acEN_ViewEntry->trigger();
+    EXPECT_EQ(desktop.opened, QStringList{main->App.ExtractFolder + QString::number(code) + "/note.txt"});
+    browser->acEN_ExploreEntry->trigger();
+    EXPECT_EQ(desktop.explored, QStringList{main->App.ExtractFolder + QString::number(code) + "/"});
+    QTest::keyClick(grid, Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_EQ(editorShown, QList<int>({code}));
+    desktop.opened.clear();
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, grid->RowRect(0).center());
+    EXPECT_EQ(desktop.opened.size(), 1) << "one file: the default action views it";
+
+    // the password items follow the highlighted entry; their engine is not there yet
+    browser->popEntriesPopup();
+    EXPECT_TRUE(browser->acEN_AddPassword->isVisible());
+    EXPECT_FALSE(browser->acEN_RemovePassword->isVisible());
+    Key(Qt::Key_Down);
+    browser->popEntriesPopup();
+    EXPECT_FALSE(browser->acEN_AddPassword->isVisible());
+    EXPECT_TRUE(browser->acEN_RemovePassword->isVisible());
+    Key(Qt::Key_A, Qt::ControlModifier);
+    browser->popEntriesPopup();
+    for (QAction* later : {browser->acEN_AddPassword, browser->acEN_RemovePassword, browser->acEN_MergeEntries,
+                           browser->miMail, browser->miHTMLExport, browser->miAddToDefaultBookmarks,
+                           browser->miAddToExistingBookmarkSet, browser->miAddToNewBookmarkSet,
+                           browser->miRemoveBookmarks, browser->miAddMonitoredFolderFiles})
+        EXPECT_FALSE(later->isEnabled()) << later->objectName().toStdString();
+    EXPECT_TRUE(browser->acEN_ExtractEntries->isEnabled());
+    EXPECT_FALSE(browser->miRemoveBookmarks->isVisible());
+    EXPECT_FALSE(browser->acEN_GoToCategory->isEnabled()) << "no category browser to go to";
+    EXPECT_TRUE(browser->miAddClipboardContents->isEnabled());
+
+    // the picker's browser hides the entry commands and opens nothing
+    browser->SetEntryActionsEnabled(false);
+    EXPECT_FALSE(browser->acEN_ViewEntry->isVisible());
+    desktop.opened.clear();
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, grid->RowRect(0).center());
+    EXPECT_TRUE(desktop.opened.isEmpty());
+}
+
+TEST_P(EntryBrowserTest, GoToCategoryAndClipboardContentsWhenTheHostOffersThem)
+{
+    const int code = StoreEntry("Travel notes", {{"plan.txt", "plan"}}, kTravel);
+    StoreEntry("Other", {{"o.txt", "o"}});
+    main->App.EntriesSortOrder = 1;
+    QList<int> wentTo;
+    browser->OnGoToCategory = [&](int category) {
+        wentTo.append(category);
+        browser->SetLeftView(TfrmEntryBrowser::TLeftView::Categories);
+        browser->BrowseCategory(category);
+    };
+    SearchFor("");
+    Key(Qt::Key_Space);
+    browser->popEntriesPopup();
+    ASSERT_TRUE(browser->acEN_GoToCategory->isEnabled());
+    browser->acEN_GoToCategory->trigger();
+    EXPECT_EQ(wentTo, QList<int>({kTravel}));
+    EXPECT_EQ(GridCodes(), QList<int>({code}));
+    EXPECT_EQ(browser->CurrentEntryCode(), code);
+    browser->popEntriesPopup();
+    EXPECT_FALSE(browser->acEN_GoToCategory->isEnabled()) << "categories are shown already";
+
+    Key(Qt::Key_Space);
+    QApplication::clipboard()->setText("pasted words");
+    browser->popEntriesPopup();
+    ASSERT_TRUE(browser->miAddClipboardContentsAsPlainText->isEnabled());
+    browser->miAddClipboardContentsAsPlainText->trigger();
+    QSqlQuery q(conn->Database());
+    ASSERT_TRUE(q.exec(QString("select count(*) from entryfiles where entry = %1").arg(code)));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toInt(), 2);
+    EXPECT_EQ(browser->EntryFiles().Count(), 2) << "the result was fetched again";
+    EXPECT_EQ(browser->SelectedEntryCodes(), QList<int>({code})) << "adding keeps the selection";
+    QApplication::clipboard()->clear();
+}
+
+TEST_P(EntryBrowserTest, DeleteAsksRefusesOpenEntriesAndRefreshes)
+{
+    const int a = StoreEntry("Keep me", {{"a.txt", "a"}});
+    const int b = StoreEntry("Delete me (50%)", {{"b.txt", "b"}});
+    const int c = StoreEntry("Delete me too", {{"c.txt", "c"}});
+    main->App.EntriesSortOrder = 1;
+    SearchFor("");
+    ClickRow(2, Qt::ControlModifier);
+    ClickRow(1, Qt::ControlModifier);
+    desktop.Clear();
+
+    desktop.QueueAnswer(IDesktop::TAnswer::No);
+    browser->acEN_DeleteEntries->trigger();
+    EXPECT_EQ(desktop.MessageTexts(),
+              QStringList{QString("Are you sure you want to delete entries:\r\n\r\n[ %1. Delete me too ]\r\n[ %2. "
+                                  "Delete me (50%) ]\r\n\r\n\r\n and their included files from the database?")
+                              .arg(c)
+                              .arg(b)});
+    EXPECT_EQ(conn->CountEntries(), 3);
+    EXPECT_EQ(browser->SelectedCount(), 2);
+
+    // an entry open in its editor is not deleted
+    main->App.EditMultipleEntries = true;
+    main->EntryManager().EditEntry(b);
+    desktop.Clear();
+    browser->acEN_DeleteEntries->trigger();
+    EXPECT_EQ(desktop.MessageTexts(), QStringList{"Some of the selected entries are open for editing. You must first "
+                                                  "close them before deleting."});
+    EXPECT_EQ(desktop.messages[0].kind, IDesktop::TMsgKind::Information);
+    EXPECT_EQ(conn->CountEntries(), 3);
+    main->EntryManager().OpenEntries().CloseEntry(main->EntryManager().OpenEntries().FindOpenEntry(b));
+
+    desktop.Clear();
+    browser->acEN_DeleteEntries->trigger();
+    EXPECT_EQ(desktop.messages.size(), 1);
+    EXPECT_EQ(desktop.notices,
+              QStringList{kNoticeTitle + "The selected entries have been successfully deleted from the database."});
+    EXPECT_EQ(conn->CountEntries(), 1);
+    EXPECT_EQ(GridCodes(), QList<int>({a}));
+    EXPECT_EQ(browser->SelectedCount(), 0);
+
+    // with the notices off nothing is announced
+    main->App.NotifyEntriesChanged = false;
+    Key(Qt::Key_Space);
+    desktop.Clear();
+    browser->acEN_DeleteEntries->trigger();
+    EXPECT_TRUE(desktop.notices.isEmpty());
+    EXPECT_EQ(browser->ResultCount(), 0);
+}
+
+TEST_P(EntryBrowserTest, MoveToCategoryKeepsSelectionAndCurrentEntry)
+{
+    InsertNumbered(101, 6);
+    main->App.EntriesSortOrder = 1;
+    SearchFor("entry");
+    ClickRow(4, Qt::ControlModifier);
+    ClickRow(1, Qt::ControlModifier);
+    ClickRow(3);
+    desktop.Clear();
+
+    // the category chooser: Archive is picked like the user does, by keys
+    OnNextPopup([](QMenu* popup) {
+        for (QAction* item : popup->actions())
+            if (TCategoryMenu::CategoryCodeOf(item) == kArchive)
+                popup->setActiveAction(item);
+        QTest::keyClick(popup, Qt::Key_Return);
+    });
+    browser->miMoveToCategory->trigger();
+    EXPECT_EQ(Column(105, "category").toInt(), kArchive);
+    EXPECT_EQ(Column(102, "category").toInt(), kArchive);
+    EXPECT_EQ(Column(104, "category").toInt(), kNotes);
+    EXPECT_EQ(desktop.notices, QStringList{kNoticeTitle + "The selected entries have been moved under the "
+                                                          "specified category."});
+    EXPECT_EQ(browser->SelectedEntryCodes(), QList<int>({105, 102}));
+    EXPECT_EQ(browser->CurrentEntryCode(), 104);
+
+    // cancelling the menu moves nothing
+    desktop.Clear();
+    OnNextPopup([](QMenu* popup) { popup->close(); });
+    browser->miMoveToCategory->trigger();
+    EXPECT_TRUE(desktop.notices.isEmpty());
+    EXPECT_EQ(Column(105, "category").toInt(), kArchive);
+
+    // a category browse shows the moved entries and clears the selection
+    browser->BrowseCategory(kArchive);
+    EXPECT_EQ(GridCodes(), QList<int>({102, 105}));
+    EXPECT_EQ(browser->SelectedCount(), 0);
+}
+
+TEST_P(EntryBrowserTest, RefreshKeepsSelectionCurrentEntryAndScrollPosition)
+{
+    InsertNumbered(101, 300);
+    main->App.EntriesSortOrder = 1;
+    SearchFor("entry");
+    ClickRow(3, Qt::ControlModifier);
+    grid->SetCurrentRow(250);
+    Key(Qt::Key_Space);
+    const int top = grid->TopRow();
+    ASSERT_GT(top, 100);
+    Insert({{50, "Entry fifty"}});   // appears before them all
+    browser->RefreshKeepingSelection();
+    EXPECT_EQ(browser->ResultCount(), 301);
+    EXPECT_EQ(browser->SelectedEntryCodes(), QList<int>({104, 351}));
+    EXPECT_EQ(browser->CurrentEntryCode(), 351);
+    EXPECT_EQ(grid->CurrentRow(), 251);
+    EXPECT_LE(std::abs(grid->TopRow() - top), 1);
+    EXPECT_TRUE(grid->RowRect(grid->CurrentRow()).intersects(grid->viewport()->rect()));
+}
+
+// The browser with real entries in two colour schemes, for a look.
+TEST_P(EntryBrowserTest, Screenshots)
+{
+    const QString folder = qEnvironmentVariable("TESSARYN_SCREENS");
+    if (folder.isEmpty())
+        GTEST_SKIP() << "TESSARYN_SCREENS names the folder for the pictures";
+    StoreEntry("Quarterly budget review", {{"budget.xlsx", QByteArray(48000, 'b')}, {"minutes.txt", "m"}}, kNotes, {},
+               "Figures for the second quarter, with the notes of the review meeting.", "budget, review, Q2",
+               "Finance team");
+    StoreEntry("Trip to the mountains", {{"route.html", "<html></html>"}, {"map.png", QByteArray(200000, 'p')}},
+               kTravel, {}, "Three days on foot: the route, the huts where we stay and what to pack.\r\n"
+                            "Leave early on the first day; the second stage is the longest.",
+               "travel, mountains, hiking", "https://example.org/hiking/alps");
+    StoreEntry("Bank account passwords", {{"accounts.txt", "secret"}}, kArchive, "pw", "Kept under a password.",
+               "bank, passwords");
+    StoreEntry("Recipe: lentil soup", {{"soup.txt", "lentils"}}, kNotes, {}, {}, "recipe, soup");
+    StoreEntry("Notes from the Größe conference", {{"talks.pdf", QByteArray(1200, 't')}}, kNotes, {},
+               "Talks on ΘΕΑΤΡΟ and Straße design.", "conference");
+    StoreEntry("Letter to the landlord", {{"letter.odt", "l"}}, kArchive);
+    main->App.EntriesSortOrder = 1;
+    host->resize(640, 460);
+    SearchFor("");
+    ClickRow(0, Qt::ControlModifier);
+    ClickRow(3, Qt::ControlModifier);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->ExpansionMarkRect(1).center());
+    QTest::mouseClick(browser->findChild<QToolButton*>("btnBrowseDown"), Qt::LeftButton);
+    QTest::keyClick(browser->FilesGrid(), Qt::Key_Space);
+    grid->setFocus();
+    QDir().mkpath(folder);
+    for (const auto& [scheme, name] : {std::pair{0, "dusk"}, std::pair{3, "gold"}}) {
+        main->SetColourScheme(scheme);
+        QApplication::processEvents();
+        EXPECT_TRUE(host->grab().save(folder + "/browser-" + name + ".png"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(SQLite, EntryBrowserTest, ::testing::Values(TEngine::SQLite), EngineName);
+TESSARYN_INSTANTIATE_ENGINES(EntryBrowserSearchTest);
+
+} // namespace
