@@ -572,7 +572,12 @@ bool TfrmTessarynMain::FormKeyDown(QKeyEvent* event)
     QWidget* target = focus ? focus->window() : QApplication::activeWindow();
     if (target && target != this)
         return false;
-    if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::ControlModifier)
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (event->key() == Qt::Key_F1 && modifiers == Qt::NoModifier) {
+        OpenHelp(focus && paToolBar->isAncestorOf(focus) ? HelpToolBar : HelpWindow);
+        return true;
+    }
+    if (modifiers != Qt::ControlModifier)
         return false;
     switch (event->key()) {
     case Qt::Key_F:

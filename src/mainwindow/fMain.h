@@ -62,6 +62,9 @@ public:
     static constexpr int HelpContents = 1000;
     static constexpr int HelpQuickStart = 18;
     static constexpr int HelpHowDoI = 62;
+    // F1 on the window, and on the toolbar strip
+    static constexpr int HelpWindow = 1;
+    static constexpr int HelpToolBar = 7;
 
     // The local server of the running instance: "TfrmTessarynMain" in the
     // user's runtime folder.
@@ -97,7 +100,7 @@ public:
     QSystemTrayIcon* TrayIcon() const { return m_trayIcon; }
     QMenu* TrayMenu() const { return popTrayBar; }
 
-    // Keys seen before the window's controls: Ctrl+F, Ctrl+Q, Ctrl+T.
+    // Keys seen before the window's controls: F1, Ctrl+F, Ctrl+Q, Ctrl+T.
     bool FormKeyDown(QKeyEvent* event) override;
     // The rule of the log-off and shut-down query: false (after the warning,
     // with the window brought forward) while open entries have unsaved changes.

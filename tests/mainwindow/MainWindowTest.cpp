@@ -481,6 +481,14 @@ TEST_F(MainWindow, FolderHelpAndOpenEntriesCommands)
     Command("miHowdoI")->trigger();
     QFile::remove(quickStart);
     EXPECT_EQ(desktop.opened, QStringList{quickStart});
+    // F1 opens the window's own page
+    const QString windowPage = TfrmTessarynMain::HelpPage(1);
+    ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+    page.close();
+    ASSERT_TRUE(QFile::rename(quickStart, windowPage));
+    QTest::keyClick(&w, Qt::Key_F1);
+    QFile::remove(windowPage);
+    EXPECT_EQ(desktop.opened, QStringList({quickStart, windowPage}));
 
     // without open entries there is no window of them to show
     Command("miViewOpenEntries")->trigger();
