@@ -12,7 +12,7 @@
 #include "engine/frmQuickNote.h"
 #include "mainwindow/CategoryMenu.h"
 #include "mainwindow/FolderFilesMenu.h"
-#include "search/SearchKeyParser.h"
+#include "settings/MruDropDown.h"
 #include "settings/MruLists.h"
 
 #include <QAction>
@@ -166,6 +166,9 @@ TfrmEntry::TfrmEntry(TdmMain& dmMain, QWidget* owner)
 
 TfrmEntry::~TfrmEntry()
 {
+    // The histories go before their edit boxes.
+    m_sourceHistory.reset();
+    m_keywordsHistory.reset();
     m_dmMain.RemoveColorSchemeObserver(this);
     AttachEntry(nullptr);
     ResumeMonitoring();
@@ -353,11 +356,11 @@ QWidget* TfrmEntry::BuildEntryDataPage()
     edSource->setObjectName(QStringLiteral("edSource"));
     edSource->setStatusTip(
         QStringLiteral("Optionally, enter the name of the source of this entry e.g. \"Internet newsgroups\""));
-    // The drop-down histories of the source and keywords boxes
-    // (TEditMRUListObserver over the main data module's "source" and
-    // "keywords" lists) attach to edSource and edKeywords here once the
-    // drop-down window exists; until then the boxes are plain edits and
-    // ValidateAndSave remembers their texts itself.
+    // The source is one remembered text, the keywords a list of words each
+    // looked up on its own. The histories react to typing only, so the
+    // texts an entry brings are set without opening a drop-down.
+    m_sourceHistory = std::make_unique<TEditMRUListObserver>(edSource, false, m_dmMain.SourceMRU(), &m_dmMain);
+    m_keywordsHistory = std::make_unique<TEditMRUListObserver>(edKeywords, true, m_dmMain.KeywordsMRU(), &m_dmMain);
 
     meComments = new QPlainTextEdit(page);
     meComments->setObjectName(QStringLiteral("meComments"));
@@ -645,10 +648,7 @@ bool TfrmEntry::ValidateAndSave()
     }
 
     m_dmMain.SourceMRU().AddText(edSource->text());
-    for (const QString& keyword : SplitSearchKeys(edKeywords->text())) {
-        if (!keyword.trimmed().isEmpty())
-            m_dmMain.KeywordsMRU().AddText(keyword.trimmed());
-    }
+    m_keywordsHistory->AddAllWords();
 
     const bool wasNew = m_isNew;
     TdmDB& db = m_dmMain.DB();

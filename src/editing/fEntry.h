@@ -24,6 +24,7 @@ class QTableWidget;
 class QTabWidget;
 class QToolButton;
 class TCategory;
+class TEditMRUListObserver;
 class TFolderFilesGridObserver;
 class TFolderFilesMenu;
 struct TDropData;
@@ -83,6 +84,8 @@ public:
     QMenu* CategoryMenu() const { return m_categoryMenu; }
     TFolderFilesMenu* FolderFilesMenu() const { return m_folderFilesMenu; }
     TFolderFilesGridObserver* FilesGridObserver() const { return m_filesObserver.get(); }
+    TEditMRUListObserver* SourceHistory() const { return m_sourceHistory.get(); }
+    TEditMRUListObserver* KeywordsHistory() const { return m_keywordsHistory.get(); }
 
     // IOstrivaleDropTarget: a docked window answers with the open-entries
     // window's answer.
@@ -176,6 +179,8 @@ private:
     bool m_closing = false;
     int m_modalResult = 0;
     std::unique_ptr<TFolderFilesGridObserver> m_filesObserver;
+    std::unique_ptr<TEditMRUListObserver> m_sourceHistory;
+    std::unique_ptr<TEditMRUListObserver> m_keywordsHistory;
 
     QMenuBar* m_menuBar = nullptr;
     QMenu* m_actionsMenu = nullptr;

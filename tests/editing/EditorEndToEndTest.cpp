@@ -1,5 +1,6 @@
 #include "EditorFixture.h"
 
+#include "browsing/fEntryBrowser.h"
 #include "editing/fEntry.h"
 #include "engine/Category.h"
 #include "engine/EntryCapture.h"
@@ -7,8 +8,6 @@
 #include "engine/EntryManager.h"
 #include "engine/EventAssistant.h"
 #include "engine/FileLists.h"
-#include "search/SearchOptions.h"
-#include "search/dmSearch.h"
 #include "settings/dmMain.h"
 
 #include <QAction>
@@ -57,21 +56,6 @@ protected:
         }
         FAIL() << "no category item " << caption.toStdString();
     }
-
-    // The entries a search for keys finds.
-    QList<int> Search(const QString& keys)
-    {
-        TdmSearch search(*conn, desktop);
-        TOstrivaleSearchOptions options;
-        options.Keys = keys;
-        options.AllCategories = true;
-        QList<int> codes;
-        if (!search.RunSearch(options))
-            return codes;
-        for (search.cdsSearch.First(); !search.cdsSearch.Eof(); search.cdsSearch.Next())
-            codes << search.cdsSearch.Value("code").toInt();
-        return codes;
-    }
 };
 
 TEST_P(EditorEndToEndTest, QuickNoteToStoredEntryFoundAndEditedAgain)
@@ -111,8 +95,16 @@ TEST_P(EditorEndToEndTest, QuickNoteToStoredEntryFoundAndEditedAgain)
     ASSERT_FALSE(note.isEmpty());
     EXPECT_EQ(ArchiveMembers(code), QStringList({note, "invoice.pdf", "receipt.txt"}));
 
-    // Found again by a keyword, opened through the entry manager, retitled.
-    ASSERT_EQ(Search("zeppelin"), QList<int>{code});
+    // Found again by a keyword in the entry browser, opened from there
+    // (through the entry manager's EditEntry), retitled.
+    TfrmEntryBrowser browser(*main);
+    browser.show();
+    QLineEdit* keys = browser.SearchEdit();
+    keys->setFocus();
+    QTest::keyClicks(keys, "zeppelin");
+    QTest::mouseClick(browser.findChild<QPushButton*>("btnSearch"), Qt::LeftButton);
+    ASSERT_EQ(browser.ResultCount(), 1);
+    ASSERT_EQ(browser.CurrentEntryCode(), code);
     WhenModalEditorShown([&](TfrmEntry& editor) {
         EXPECT_EQ(editor.windowTitle(), "Edit entry");
         EXPECT_EQ(editor.findChild<QLineEdit*>("edTitle")->text(), "Zeppelin invoices");
@@ -122,7 +114,7 @@ TEST_P(EditorEndToEndTest, QuickNoteToStoredEntryFoundAndEditedAgain)
         // Saved: closing asks nothing.
         QTest::mouseClick(editor.findChild<QPushButton*>("btnCancel"), Qt::LeftButton);
     });
-    main->EntryManager().EditEntry(code);
+    browser.acEN_EditEntry->trigger();
     EXPECT_TRUE(desktop.MessageTexts().isEmpty()) << desktop.MessageTexts().join(" / ").toStdString();
 
     // Reopened: the new title and both files (with the note).

@@ -8,6 +8,7 @@
 #include "engine/EntryManager.h"
 #include "engine/FileLists.h"
 #include "engine/MostUsedCategories.h"
+#include "settings/MruDropDown.h"
 #include "settings/MruLists.h"
 #include "settings/dmMain.h"
 
@@ -349,6 +350,20 @@ TEST_P(EntryEditorTest, SaveKeepsTheWindowOpenAndNewMode)
     desktop.Clear();
     EXPECT_TRUE(editor->DoFormClose());
     EXPECT_TRUE(desktop.messages.isEmpty());
+
+    // The next entry offers them while the user types.
+    TfrmEntry* next = OpenDocked(NewEntry({{"b.txt", "beta"}}), true);
+    ASSERT_NE(next, nullptr);
+    auto* source = Child<QLineEdit>(*next, "edSource");
+    source->setFocus();
+    QTest::keyClicks(source, "fie");
+    ASSERT_NE(next->SourceHistory()->DropDown(), nullptr);
+    EXPECT_EQ(next->SourceHistory()->DropDown()->Grid()->Items(), QStringList{"Field notes"});
+    auto* keywords = Child<QLineEdit>(*next, "edKeywords");
+    keywords->setFocus();
+    QTest::keyClicks(keywords, "old ne");
+    ASSERT_NE(next->KeywordsHistory()->DropDown(), nullptr);
+    EXPECT_EQ(next->KeywordsHistory()->DropDown()->Grid()->Items(), QStringList{"new york"});
 }
 
 TEST_P(EntryEditorTest, FilesChangedBehindTheEditorsBack)
