@@ -1,6 +1,6 @@
 #include "BenchRegistry.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QTextStream>
 
 #include <exception>
@@ -18,7 +18,10 @@ void PrintUsage(QTextStream& out)
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
+    // The browse scenario paints widgets; it needs no display for that.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     QTextStream err(stderr);
     QStringList arguments = app.arguments().mid(1);
     if (arguments.isEmpty() || arguments.first() == QLatin1String("--help")) {

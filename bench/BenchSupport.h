@@ -1,5 +1,8 @@
 #pragma once
 
+#include "app/Errors.h"
+#include "app/IDesktop.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -31,5 +34,23 @@ QString SqliteShellValue(const QString& databaseFile, const QString& statement);
 // For a peer without parameter binding: each "?" of the text takes the next
 // value as a SQL literal (texts quoted with their quotes doubled).
 QString InlineParameters(const QString& text, const QVariantList& params);
+
+// A desktop for a run without windows: nothing in a benchmark should ask or
+// fail, so any message ends it with its text.
+class TSilentDesktop : public IDesktop {
+public:
+    TAnswer MessageBox(const QString& text, TMsgKind, TButtons) override { throw ETessarynError(text); }
+    void Notice(const QString&, const QString&) override {}
+    bool ShellOpen(const QString&) override { return false; }
+    bool ShellExplore(const QString&) override { return false; }
+    void ShowFileProperties(const QString&) override {}
+    std::optional<QString> RequestEntryPassword(int, const QString&) override { return std::nullopt; }
+    std::optional<QString> InputQuery(const QString&, const QString&, const QString&) override { return std::nullopt; }
+    QString PickFolder(const QString&, const QString&) override { return {}; }
+    QString PickOpenFile(const QString&, const QString&, const QString&) override { return {}; }
+    QString PickSaveFile(const QString&, const QString&, const QString&) override { return {}; }
+    void BeginWait() override {}
+    void EndWait() override {}
+};
 
 } // namespace BenchSupport

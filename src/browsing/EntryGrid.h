@@ -27,15 +27,19 @@ struct TEntryGridColours {
 };
 
 // The result grid of the entry browser: one card per record of a result
-// record set, in the record set's order, with a highlighted row that is the
-// record set's current record, a selection of rows kept in the order the rows
-// were selected, and one row expanded to show its details.
+// record set, with a highlighted row that is the record set's current record,
+// a selection of rows kept in the order the rows were selected, and one row
+// expanded to show its details.
 //
 // The grid is bound to the record set but reads it through a copy of its
 // rows in view order that shares their data (its second cursor): drawing and
 // reading other rows never moves the record set's cursor. Only visible rows
 // are painted and row positions are computed, not stored, so a result of a
 // hundred thousand entries scrolls as lightly as one of ten.
+//
+// The rows show in the record set's order until SortRows puts them in
+// another one; the grid then maps its rows to the records, and the record
+// set keeps its order and its index.
 //
 // While the update counter is above zero the grid neither re-reads the
 // record set nor reports record changes; when it returns to zero the grid
@@ -73,13 +77,20 @@ public:
     int RecordCount() const { return int(m_rows.rows.size()); }
     int RowCount() const { return std::max(1, RecordCount()); }
     bool HasRecords() const { return RecordCount() > 0; }
-    const DataPacket& Rows() const { return m_rows; }
+    // The rows as shown, sharing their data with the record set.
+    DataPacket DisplayedRows() const;
     int FieldIndex(const QString& name) const { return m_rows.FieldIndex(name); }
     QVariant Value(int row, int field) const;
     QVariant Value(int row, const QString& field) const { return Value(row, FieldIndex(field)); }
     int CodeAt(int row) const;
     // The row of the entry with that code, -1 when the result holds none.
     int RowOfCode(int code) const;
+
+    // Shows the rows ascending by a field, compared as the record set's
+    // index compares (nulls first, texts ignoring case first), rows with
+    // equal values by their codes; the first row becomes current. Indexing
+    // the record set on "<field>;code" gives the same order.
+    void SortRows(const QString& field);
 
     // The highlighted row: the record set's current record, -1 without records.
     int CurrentRow() const { return m_current; }
@@ -169,10 +180,16 @@ private:
     // applies the expansion rules.
     void MoveHighlight(int row, bool moveSource);
     void ResizeSelectionFlags();
+    // The record (position in the record set's order) of a row, and back.
+    int RecordOf(int row) const { return m_order.empty() ? row : m_order[size_t(row)]; }
+    int RowOfRecord(int record) const { return m_rowOfRecord.empty() ? record : m_rowOfRecord[size_t(record)]; }
     QFont GridFont(bool bold = false, int larger = 0) const;
 
     ClientRecordSet* m_source = nullptr;
     DataPacket m_rows;
+    // Empty while the rows show in the record set's order.
+    std::vector<int> m_order;
+    std::vector<int> m_rowOfRecord;
     int m_codeField = -1;
     int m_updateCount = 0;
     int m_current = -1;

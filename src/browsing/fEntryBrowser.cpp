@@ -102,7 +102,15 @@ TfrmEntryBrowser::TfrmEntryBrowser(TdmMain& dmMain, QWidget* parent)
       m_search(std::make_unique<TdmSearch>(dmMain.Connection(), dmMain.Desktop()))
 {
     setObjectName(QStringLiteral("frmEntryBrowser"));
-    m_search->SortField = [this] { return m_dmMain.EntriesSortField(); };
+    // Entries with the same title or modification day follow their codes,
+    // so that a refresh keeps the rows where a re-sort put them.
+    m_search->SortField = [this] {
+        const QString field = m_dmMain.EntriesSortField();
+        return field.compare(QStringLiteral("title"), Qt::CaseInsensitive) == 0
+                       || field.compare(QStringLiteral("ReverseDateModified"), Qt::CaseInsensitive) == 0
+                   ? field + QStringLiteral(";code")
+                   : field;
+    };
     m_entryFiles = std::make_unique<TEntryFiles>(&m_search->cdsEntryFiles);
 
     BuildControls();
@@ -510,7 +518,6 @@ bool TfrmEntryBrowser::RunSearch(const TOstrivaleSearchOptions* options, bool re
     previous.Assign(m_options);
     if (options)
         m_options.Assign(*options);
-    const QString previousIndex = m_search->cdsSearch.Active() ? m_search->cdsSearch.IndexFieldNames() : QString();
     const int previousRow = gr->CurrentRow();
     bool succeeded = true;
     BeginGridUpdate();
@@ -520,7 +527,7 @@ bool TfrmEntryBrowser::RunSearch(const TOstrivaleSearchOptions* options, bool re
     } catch (const ETessarynError& error) {
         succeeded = false;
         m_options.Assign(previous);
-        RestorePreviousResult(previousIndex, previousRow);
+        RestorePreviousResult(previousRow);
         if (reportErrors)
             ShowSearchError(error);
     }
@@ -530,21 +537,20 @@ bool TfrmEntryBrowser::RunSearch(const TOstrivaleSearchOptions* options, bool re
     return succeeded;
 }
 
-void TfrmEntryBrowser::RestorePreviousResult(const QString& indexFields, int currentRow)
+void TfrmEntryBrowser::RestorePreviousResult(int currentRow)
 {
     // The grid still holds the rows it showed (it is not rebuilt while the
-    // search runs): they go back into the result so that the screen and the
-    // commands agree. The files of those entries are gone with the failed
-    // fetch.
+    // search runs): they go back into the result, in the order shown, so
+    // that the screen and the commands agree. The files of those entries are
+    // gone with the failed fetch.
     ClientRecordSet& result = m_search->cdsSearch;
-    const DataPacket& shown = gr->Rows();
+    DataPacket shown = gr->DisplayedRows();
     if (shown.fields.isEmpty()) {
         result.Close();
         return;
     }
     try {
-        result.LoadFromPacket(shown);
-        result.SetIndexFieldNames(indexFields);
+        result.LoadFromPacket(std::move(shown));
         result.SetRecNo(currentRow + 1);
     } catch (const ETessarynError&) {
         result.Close();
@@ -590,18 +596,10 @@ void TfrmEntryBrowser::RefreshKeepingSelection()
     BeginGridUpdate();
     try {
         if (RunSearch(nullptr, false)) {
-            // The grid is rebuilt when the counter drops; the rows are
-            // those of the new result already.
-            const DataPacket rows = m_search->cdsSearch.ToPacket();
-            const int codeField = rows.FieldIndex(kCode);
-            QHash<int, int> rowOfCode;
-            for (int row = 0; row < rows.RowCount(); ++row)
-                rowOfCode.insert(rows.rows[row].value(codeField).toInt(), row);
-            QList<int> reselected;
-            for (const int code : selected)
-                if (rowOfCode.contains(code))
-                    reselected.append(rowOfCode.value(code));
-            gr->SetSelection(reselected);
+            // The grid is rebuilt when the counter drops, with the rows of
+            // the new result in their order.
+            gr->SetSelection(selected.isEmpty() ? QList<int>()
+                                                : RowsOfCodes(selected, m_search->cdsSearch.ToPacket()));
         }
     } catch (...) {
         // A refresh follows an operation that already succeeded; it never
@@ -618,16 +616,26 @@ void TfrmEntryBrowser::RefreshKeepingSelection()
     UpdateRecordCount();
 }
 
+QList<int> TfrmEntryBrowser::RowsOfCodes(const QList<int>& codes, const DataPacket& rows)
+{
+    // One pass over the rows, looking each one up among the few codes.
+    QHash<int, int> position;
+    for (int i = 0; i < codes.size(); ++i)
+        position.insert(codes[i], i);
+    QList<int> found(codes.size(), -1);
+    const int codeField = rows.FieldIndex(kCode);
+    for (int row = 0; row < rows.RowCount() && !position.isEmpty(); ++row) {
+        const auto at = position.constFind(rows.rows[row].value(codeField).toInt());
+        if (at != position.constEnd())
+            found[at.value()] = row;
+    }
+    found.removeAll(-1);
+    return found;
+}
+
 void TfrmEntryBrowser::ReselectCodes(const QList<int>& codes)
 {
-    QHash<int, int> rowOfCode;
-    for (int row = 0; row < gr->RecordCount(); ++row)
-        rowOfCode.insert(gr->CodeAt(row), row);
-    QList<int> rows;
-    for (const int code : codes)
-        if (rowOfCode.contains(code))
-            rows.append(rowOfCode.value(code));
-    gr->SetSelection(rows);
+    gr->SetSelection(codes.isEmpty() ? QList<int>() : RowsOfCodes(codes, gr->DisplayedRows()));
 }
 
 void TfrmEntryBrowser::UpdateRecordCount()
@@ -763,16 +771,11 @@ void TfrmEntryBrowser::acEN_SortByXXXExecute(int sortOrder)
     ClientRecordSet& result = m_search->cdsSearch;
     // A bookmark set keeps its own order whatever the setting says.
     if (result.Active() && !IsBookmarkListing(m_options)) {
+        // The grid orders its rows itself, in the order the next search will
+        // bring (see SortField); the selection stays with its entries.
         const QList<int> selected = SelectedEntryCodes();
         TCursorRestore wait(m_dmMain.Desktop());
-        BeginGridUpdate();
-        try {
-            result.SetIndexFieldNames(m_dmMain.EntriesSortField());
-            result.First();
-        } catch (const ETessarynError& error) {
-            m_dmMain.Desktop().ShowMessage(error.Message(), IDesktop::TMsgKind::Error);
-        }
-        EndGridUpdate();
+        gr->SortRows(m_dmMain.EntriesSortField());
         ReselectCodes(selected);
     }
     UpdateCheckMarks();

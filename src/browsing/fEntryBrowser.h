@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/DataPacket.h"
 #include "search/SearchOptions.h"
 #include "settings/dmMain.h"
 
@@ -208,7 +209,7 @@ private:
     // cancelled password none.
     bool RunCommand(const std::function<void()>& command);
     bool RunSearch(const TOstrivaleSearchOptions* options, bool reportErrors);
-    void RestorePreviousResult(const QString& indexFields, int currentRow);
+    void RestorePreviousResult(int currentRow);
     void ShowSearchError(const ETessarynError& error);
     // The current record moved: its files, the host's notification.
     void dsSearchDataChange();
@@ -218,6 +219,9 @@ private:
     void GridStartDrag();
     bool GridDragEvent(QEvent* event);
     void ReselectCodes(const QList<int>& codes);
+    // The rows holding the entries of codes, in the order of codes; codes
+    // not found are left out.
+    static QList<int> RowsOfCodes(const QList<int>& codes, const DataPacket& rows);
     QStringList SelectedEntryTitles() const;
     QStringList PrepareFilesForDrag();
     void UpdateRecordCount();

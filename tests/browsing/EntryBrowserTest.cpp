@@ -436,18 +436,20 @@ TEST_P(EntryBrowserTest, FourSortOrdersAndTheSelectionFollowsItsEntries)
     Insert({{101, "delta", QDate(2020, 1, 1), QDate(2021, 5, 1)},
             {102, "Alpha", QDate(2020, 1, 2), QDate(2021, 3, 1)},
             {103, "charlie", QDate(2020, 1, 3), QDate(2021, 9, 1)},
-            {104, "bravo", QDate(2020, 1, 4), QDate(2021, 1, 1)}});
+            {104, "bravo", QDate(2020, 1, 4), QDate(2021, 1, 1)},
+            {105, "bravo", QDate(2020, 1, 5), QDate(2021, 3, 1)}});
     SearchFor("a");
     ASSERT_EQ(main->App.EntriesSortOrder, 2);
-    EXPECT_EQ(GridCodes(), QList<int>({104, 103, 102, 101}));
-    ClickRow(1, Qt::ControlModifier);   // charlie
-    ClickRow(3, Qt::ControlModifier);   // delta
+    EXPECT_EQ(GridCodes(), QList<int>({105, 104, 103, 102, 101}));
+    ClickRow(2, Qt::ControlModifier);   // charlie
+    ClickRow(4, Qt::ControlModifier);   // delta
 
+    // equal titles and equal days follow their codes
     const QList<std::pair<QAction*, QList<int>>> orders = {
-        {browser->acEN_SortByLastModifiedDesc, {103, 101, 102, 104}},
-        {browser->acEN_SortByCreationOrderAsc, {101, 102, 103, 104}},
-        {browser->acEN_SortByCreationOrderDesc, {104, 103, 102, 101}},
-        {browser->acEN_SortByTitle, {102, 104, 103, 101}},
+        {browser->acEN_SortByLastModifiedDesc, {103, 101, 102, 105, 104}},
+        {browser->acEN_SortByCreationOrderAsc, {101, 102, 103, 104, 105}},
+        {browser->acEN_SortByCreationOrderDesc, {105, 104, 103, 102, 101}},
+        {browser->acEN_SortByTitle, {102, 104, 105, 103, 101}},
     };
     for (int order = 0; order < orders.size(); ++order) {
         orders[order].first->trigger();
@@ -458,7 +460,36 @@ TEST_P(EntryBrowserTest, FourSortOrdersAndTheSelectionFollowsItsEntries)
         EXPECT_EQ(browser->SelectedEntryCodes(), QList<int>({103, 101})) << order;
         for (int other = 0; other < orders.size(); ++other)
             EXPECT_EQ(orders[other].first->isChecked(), other == order);
+        // the next search of the same entries brings the same order
+        Key(Qt::Key_Down);
+        browser->RefreshKeepingSelection();
+        EXPECT_EQ(GridCodes(), orders[order].second) << order;
+        EXPECT_EQ(browser->CurrentEntryCode(), orders[order].second[1]);
+        EXPECT_EQ(browser->SelectedEntryCodes(), QList<int>({103, 101})) << order;
     }
+}
+
+// The grid sorts titles itself; the next search, ordered by the result's own
+// index, must bring the very same order, whatever the letters.
+TEST_P(EntryBrowserTest, TitleOrderOfTheGridAgreesWithTheNextSearch)
+{
+    const QStringList titles = {"Éclair", "eclair", "ÉCLAIR", "Straße", "STRASSE", "strasse", "θάλασσα",
+                                "ΘΆΛΑΣΣΑ", "Zebra", "zebra", "zebra", "a", "A", "", "𝔄 fraktur", "Ωmega", "100% sure"};
+    QList<TRow> rows;
+    for (int i = 0; i < titles.size(); ++i)
+        rows.append({200 + i, titles[i]});
+    rows.append({300, QString()});   // no title at all
+    Insert(rows);
+    main->App.EntriesSortOrder = 2;
+    SearchFor("");
+    ASSERT_EQ(browser->ResultCount(), titles.size() + 1);
+    browser->acEN_SortByTitle->trigger();
+    const QList<int> sorted = GridCodes();
+    EXPECT_EQ(sorted.first(), 300) << "a missing title comes first";
+    EXPECT_LT(sorted.indexOf(212), sorted.indexOf(211)) << "\"A\" before \"a\"";
+    EXPECT_LT(sorted.indexOf(209), sorted.indexOf(210)) << "equal titles by their codes";
+    browser->RefreshKeepingSelection();
+    EXPECT_EQ(GridCodes(), sorted);
 }
 
 // The listing of a bookmark set has a select list of its own on each engine.
