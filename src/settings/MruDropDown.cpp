@@ -274,8 +274,19 @@ TEditMRUListObserver::TEditMRUListObserver(QLineEdit* editBox, bool multiWord, T
     // entry loaded into its window) must not pop the list up.
     connect(editBox, &QLineEdit::textEdited, this, &TEditMRUListObserver::EditTextEdited);
     editBox->installEventFilter(this);
-    m_editWindow = editBox->window();
-    if (m_editWindow != editBox)
+    FollowEditWindow();
+}
+
+void TEditMRUListObserver::FollowEditWindow()
+{
+    // The edit box may have been made before its window took it in.
+    QWidget* window = m_editBox ? m_editBox->window() : nullptr;
+    if (window == m_editWindow)
+        return;
+    if (m_editWindow)
+        m_editWindow->removeEventFilter(this);
+    m_editWindow = window;
+    if (m_editWindow && m_editWindow != m_editBox)
         m_editWindow->installEventFilter(this);
 }
 
@@ -382,6 +393,7 @@ void TEditMRUListObserver::ShowDropDown(const QStringList& items)
         return;
     }
     if (!m_dropDown) {
+        FollowEditWindow();
         m_dropDown = new TfrmMRUList(m_editBox, m_dmMain);
         m_list.Provider().StyleListWindow(m_dropDown);
         connect(m_dropDown->Grid(), &TMRUListGrid::RowClicked, this, &TEditMRUListObserver::RowClicked);

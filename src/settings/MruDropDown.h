@@ -148,6 +148,7 @@ private:
     // The part of the text that CurrentText() returns, as start and length.
     std::pair<int, int> CurrentSpan() const;
     void EditTextEdited();
+    void FollowEditWindow();
     // Loads the texts beginning with prefix and shows them (closes the
     // drop-down when there are none).
     void LoadAndShow(const QString& prefix);

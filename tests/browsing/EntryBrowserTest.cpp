@@ -22,6 +22,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDrag>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -366,6 +367,10 @@ TEST_P(EntryBrowserSearchTest, RejectedSearchIsReportedAndThePreviousResultStays
     EXPECT_EQ(browser->CurrentEntryCode(), current);
     EXPECT_EQ(Count()->text(), "2 entries found.");
     EXPECT_EQ(browser->OwnSearchOptions().Keys, "alpha") << "a refresh re-runs what is shown";
+    desktop.Clear();
+    browser->RefreshKeepingSelection();
+    EXPECT_TRUE(desktop.messages.isEmpty()) << "a refresh after an operation says nothing of its own failure";
+    EXPECT_EQ(grid->RecordCount(), 2);
     // the commands still act on what is shown
     Key(Qt::Key_Space);
     EXPECT_EQ(browser->SelectedEntryCodes(), QList<int>({current}));
@@ -490,6 +495,38 @@ TEST_P(EntryBrowserTest, TitleOrderOfTheGridAgreesWithTheNextSearch)
     EXPECT_LT(sorted.indexOf(209), sorted.indexOf(210)) << "equal titles by their codes";
     browser->RefreshKeepingSelection();
     EXPECT_EQ(GridCodes(), sorted);
+}
+
+TEST_P(EntryBrowserTest, SelectedEntriesAreDraggedTowardsTheCategoryTree)
+{
+    InsertNumbered(101, 5);
+    main->App.EntriesSortOrder = 1;
+    SearchFor("entry");
+    ClickRow(3, Qt::ControlModifier);
+    ClickRow(1, Qt::ControlModifier);
+    int ended = 0;
+    browser->OnCategoryDragEnded = [&] { ++ended; };
+    // The drag object lives until the events after the drag are processed.
+    auto dragFrom = [&](int row) {
+        const QPoint start = grid->RowRect(row).center();
+        QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, start);
+        QTest::mouseMove(grid->viewport(), start + QPoint(QApplication::startDragDistance() + 5, 0));
+        const QDrag* drag = grid->findChild<QDrag*>();
+        const QList<int> codes = drag ? TfrmEntryBrowser::EntryCodesFromMime(drag->mimeData()) : QList<int>();
+        QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, start);
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return codes;
+    };
+    EXPECT_EQ(dragFrom(2), QList<int>()) << "nothing to drop entries on";
+    EXPECT_EQ(ended, 0);
+    browser->SetLeftView(TfrmEntryBrowser::TLeftView::Categories);
+    EXPECT_EQ(dragFrom(2), QList<int>({104, 102})) << "the selected entries, not the one under the mouse";
+    EXPECT_EQ(ended, 1);
+    Key(Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(dragFrom(2), QList<int>()) << "no selection, no drag";
+    browser->SetLeftView(TfrmEntryBrowser::TLeftView::BookmarkSets);
+    EXPECT_EQ(dragFrom(2), QList<int>({103})) << "within a bookmark set the highlighted entry moves";
+    EXPECT_EQ(grid->DropTargetRow(), -1);
 }
 
 // The listing of a bookmark set has a select list of its own on each engine.
