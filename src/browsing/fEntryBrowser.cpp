@@ -298,10 +298,15 @@ void TfrmEntryBrowser::BuildActions()
     acEN_SelectAll = NewAction(this, "acEN_SelectAll", QStringLiteral("Select all"));
     acEN_SelectNone = NewAction(this, "acEN_SelectNone", QStringLiteral("Select none"));
     acEN_InvertSelection = NewAction(this, "acEN_InvertSelection", QStringLiteral("Invert selection"));
+    // The grid handles these keys itself; on the actions they are shown in
+    // the menus and work there only, so that the same keys keep their own
+    // meaning in the files grid and the search box.
     acEN_SelectThis->setShortcut(QKeySequence(Qt::Key_Space));
     acEN_SelectAll->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
     acEN_SelectNone->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
     acEN_InvertSelection->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    for (QAction* action : {acEN_SelectThis, acEN_SelectAll, acEN_SelectNone, acEN_InvertSelection})
+        action->setShortcutContext(Qt::WidgetShortcut);
     acEN_ToggleAutoExpand = NewAction(this, "acEN_ToggleAutoExpand", QStringLiteral("Auto expand entries"));
     acEN_ToggleAutoExpand->setCheckable(true);
     acEN_SortByLastModifiedDesc = NewAction(this, "acEN_SortByLastModifiedDesc", QStringLiteral("Last modified date"));
@@ -426,13 +431,14 @@ void TfrmEntryBrowser::BuildMenus()
 void TfrmEntryBrowser::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    // The browser starts from the shared options; later shows (the main
-    // window back from the tray) keep what it browses now.
-    if (!m_shownOnce) {
-        m_shownOnce = true;
+    // The browser starts from the shared options unless it was given its
+    // own already; later shows (the main window back from the tray) keep
+    // what it browses now.
+    if (!m_ownOptionsSet) {
+        m_ownOptionsSet = true;
         m_options.Assign(m_dmMain.SearchOptions());
-        UpdateCheckMarks();
     }
+    UpdateCheckMarks();
 }
 
 void TfrmEntryBrowser::ShowSearchBox()
@@ -516,8 +522,10 @@ bool TfrmEntryBrowser::RunSearch(const TOstrivaleSearchOptions* options, bool re
     TCursorRestore wait(m_dmMain.Desktop());
     TOstrivaleSearchOptions previous;
     previous.Assign(m_options);
-    if (options)
+    if (options) {
         m_options.Assign(*options);
+        m_ownOptionsSet = true;
+    }
     const int previousRow = gr->CurrentRow();
     bool succeeded = true;
     BeginGridUpdate();

@@ -239,7 +239,7 @@ private:
     int m_bookmarkSet = -1;
     bool m_entryActionsEnabled = true;
     bool m_selectionEnabled = true;
-    bool m_shownOnce = false;
+    bool m_ownOptionsSet = false;
 
     QFrame* paSearch;
     QLabel* laSearch;
