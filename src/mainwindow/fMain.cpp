@@ -1,5 +1,9 @@
 #include "mainwindow/fMain.h"
 
+#include "browsing/fEntryBrowser.h"
+#include "editing/fEntry.h"
+#include "editing/fOpenEntries.h"
+
 #include "app/AppResources.h"
 #include "app/Errors.h"
 #include "app/IDesktop.h"
@@ -106,8 +110,17 @@ TfrmTessarynMain::TfrmTessarynMain(TdmMain& dmMain, QWidget* parent) : TFrmStatu
     FormCreate();
 }
 
+void TfrmTessarynMain::miSearchClick()
+{
+    if (m_entryBrowser)
+        m_entryBrowser->ShowSearchBox();
+}
+
 TfrmTessarynMain::~TfrmTessarynMain()
 {
+    // The editors and the open-entries window still use the main data
+    // module while they go: they are taken down before it.
+    UninstallEntryEditors(m_dmMain);
     m_dmMain.RemoveColorSchemeObserver(this);
     m_dmMain.OnShowTrayIconChanged = nullptr;
     m_dmMain.Capture().OpenDroppedEntry = nullptr;
@@ -128,6 +141,8 @@ void TfrmTessarynMain::FormCreate()
     };
 
     CreateLayout();
+    m_entryBrowser = CreateEntryBrowser(m_dmMain, paBrowse);
+    InstallEntryEditors(m_dmMain);
     CreateTrayMenu();
     CreateMenus();
     resize(kInitialClientSize.width(), kInitialClientSize.height() + menuBar()->sizeHint().height());
@@ -295,7 +310,8 @@ void TfrmTessarynMain::CreateMenus()
                QLatin1Char('K'));
     m->addSeparator();
     miSearch = AddCommand(m, "miSearch", QStringLiteral("Search"),
-                          QStringLiteral("Search for certain words or phrases"), QLatin1Char('F'));
+                          QStringLiteral("Search for certain words or phrases"), QLatin1Char('F'),
+                          &TfrmTessarynMain::miSearchClick);
 
     m = heading("miOrganize", QStringLiteral("Organize"),
                 QStringLiteral("Management of categories, bookmark sets, folder, etc."));

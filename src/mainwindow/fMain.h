@@ -44,6 +44,8 @@ struct TDropData;
 // Test aid: when TESSARYN_ACTIVATION_LOG names a file, every DoActivate
 // appends a line "activated <process id>" to it, so that tests driving the
 // program as a separate process can see the activation.
+class TfrmEntryBrowser;
+
 class TfrmTessarynMain : public TFrmStatusBarMain, public IColorSchemeObserver
 {
     Q_OBJECT
@@ -171,6 +173,7 @@ private:
     void miQuickStartClick();
     void miHowdoIClick();
     void miAboutClick();
+    void miSearchClick();
 
     bool m_hiddenInTrayBar = false;
     bool m_exitRequested = false;
@@ -199,4 +202,5 @@ private:
     QAction* miApplicationSeparator1;
     QAction* Sendtotraybar1;
     QAction* miSearch;
+    TfrmEntryBrowser* m_entryBrowser = nullptr;
 };
