@@ -41,24 +41,6 @@ struct TPackConfig {
     quint32 randomStart = 20060301;
 };
 
-// A desktop for a run without windows: a message means the store or the
-// extraction failed, which ends the benchmark with its text.
-class TBenchDesktop : public IDesktop {
-public:
-    TAnswer MessageBox(const QString& text, TMsgKind, TButtons) override { throw ETessarynError(text); }
-    void Notice(const QString&, const QString&) override {}
-    bool ShellOpen(const QString&) override { return false; }
-    bool ShellExplore(const QString&) override { return false; }
-    void ShowFileProperties(const QString&) override {}
-    std::optional<QString> RequestEntryPassword(int, const QString&) override { return QString(); }
-    std::optional<QString> InputQuery(const QString&, const QString&, const QString&) override { return {}; }
-    QString PickFolder(const QString&, const QString&) override { return {}; }
-    QString PickOpenFile(const QString&, const QString&, const QString&) override { return {}; }
-    QString PickSaveFile(const QString&, const QString&, const QString&) override { return {}; }
-    void BeginWait() override {}
-    void EndWait() override {}
-};
-
 void WriteFile(const QString& path, const QByteArray& data)
 {
     QDir().mkpath(QFileInfo(path).path());
@@ -228,7 +210,7 @@ int RunPackScenario(const QStringList& arguments)
     if (!connection.Connect(false))
         throw EDatabaseError(connection.LastConnectError());
     TSchemaBuilder(connection).Create(false);
-    TBenchDesktop desktop;
+    BenchSupport::TSilentDesktop desktop;
     TdmMain main(connection, desktop);
     if (!main.IsInitialized())
         throw ETessarynError(main.InitializationError());

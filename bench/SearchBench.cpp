@@ -137,23 +137,6 @@ struct TBenchConfig {
     quint32 randomStart = 20060301;
 };
 
-// A desktop for a run without windows: any message ends the benchmark.
-class TSilentDesktop : public IDesktop {
-public:
-    TAnswer MessageBox(const QString& text, TMsgKind, TButtons) override { throw ETessarynError(text); }
-    void Notice(const QString&, const QString&) override {}
-    bool ShellOpen(const QString&) override { return false; }
-    bool ShellExplore(const QString&) override { return false; }
-    void ShowFileProperties(const QString&) override {}
-    std::optional<QString> RequestEntryPassword(int, const QString&) override { return std::nullopt; }
-    std::optional<QString> InputQuery(const QString&, const QString&, const QString&) override { return std::nullopt; }
-    QString PickFolder(const QString&, const QString&) override { return {}; }
-    QString PickOpenFile(const QString&, const QString&, const QString&) override { return {}; }
-    QString PickSaveFile(const QString&, const QString&, const QString&) override { return {}; }
-    void BeginWait() override {}
-    void EndWait() override {}
-};
-
 void Exec(QSqlQuery& query)
 {
     if (!query.exec())
@@ -351,7 +334,7 @@ int RunSearchScenario(const QStringList& arguments)
                .arg(config.runs);
     out.flush();
 
-    TSilentDesktop desktop;
+    BenchSupport::TSilentDesktop desktop;
     TdmSearch search(connection, desktop);
     search.SortField = [] { return QStringLiteral("ReverseCreationOrder"); };
 
