@@ -36,7 +36,10 @@ public:
     virtual QString BeginTransactionSql() const = 0;
 
     // DDL
-    virtual QString ColumnTypeSql(const TColumnDef& column) const = 0;
+    QString ColumnTypeSql(const TColumnDef& column) const;
+    // The engine's type of a field, and of a key the server numbers itself.
+    virtual QString TypeName(TFieldType type) const = 0;
+    virtual QString IdentityKeySql() const = 0;
     QString CreateTableSql(const TTableDef& table) const;
     QStringList CreateIndexSql(const TTableDef& table) const;
     virtual QStringList CreateProceduresSql() const = 0;
