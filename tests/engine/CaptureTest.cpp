@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "RecordingDesktop.h"
 #include "TestDatabase.h"
 #include "TestEnv.h"
@@ -34,20 +35,6 @@ namespace {
 const QString kStamp = QStringLiteral("\\d{8}_\\d{9}");
 const QString kNothing = QStringLiteral("The clipboard holds nothing that can be stored.");
 constexpr int kNotes = 7;
-
-void Write(const QString& path, const QByteArray& data)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
-    f.write(data);
-}
-
-QByteArray Read(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 // Names in a folder, files and folders, hidden ones included.
 QStringList NamesIn(const QString& folder)
@@ -193,8 +180,8 @@ TEST_P(EventAssistantTest, MimeDataGivesFilesTextHtmlAndLink)
 {
     const QString a = folder + "a.txt";
     const QString b = folder + "sub dir/b.txt";
-    Write(a, "A");
-    Write(b, "B");
+    WriteFile(a, "A");
+    WriteFile(b, "B");
 
     // A file manager's drag: the files, and their paths once more as text.
     std::unique_ptr<QMimeData> files(LocalFiles({a, b}));
@@ -269,7 +256,7 @@ TEST_P(EventAssistantTest, DroppedBrowserLinkBecomesShortcutAndPastedOneFollowsT
     const QString name = QFileInfo(written.first()).fileName();
     EXPECT_TRUE(QRegularExpression("^Example article abou" + kStamp + "\\.url$").match(name).hasMatch())
         << name.toStdString();
-    EXPECT_EQ(Read(written.first()), "[InternetShortcut]\r\nURL=" + url.toUtf8() + "\r\n");
+    EXPECT_EQ(ReadFile(written.first()), "[InternetShortcut]\r\nURL=" + url.toUtf8() + "\r\n");
     EXPECT_EQ(main->App.ClipboardTextHandling, 3);
     EXPECT_TRUE(events->RealDrop());
 
@@ -277,12 +264,12 @@ TEST_P(EventAssistantTest, DroppedBrowserLinkBecomesShortcutAndPastedOneFollowsT
     const QStringList asHtml = Paste(BrowserLink(url, title), 2);
     ASSERT_EQ(asHtml.size(), 1);
     EXPECT_TRUE(QRegularExpression("/Html_" + kStamp + "\\.html$").match(asHtml.first()).hasMatch());
-    EXPECT_TRUE(Read(asHtml.first()).contains("https://example.org/articles?id=7&amp;x=1<br>\r\n"));
+    EXPECT_TRUE(ReadFile(asHtml.first()).contains("https://example.org/articles?id=7&amp;x=1<br>\r\n"));
 
     const QStringList asText = Paste(BrowserLink(url, title), 3);
     ASSERT_EQ(asText.size(), 1);
     EXPECT_TRUE(QRegularExpression("/Text_" + kStamp + "\\.txt$").match(asText.first()).hasMatch());
-    EXPECT_EQ(Read(asText.first()), url.toUtf8() + "\r\n");
+    EXPECT_EQ(ReadFile(asText.first()), url.toUtf8() + "\r\n");
 
     const QStringList automatic = Paste(BrowserLink(url, title), 1);
     ASSERT_EQ(automatic.size(), 1);
@@ -300,7 +287,7 @@ TEST_P(EventAssistantTest, FormattedContentIsStoredByTheSetting)
     const TDropData data = TDropData::FromMimeData(*mime);
     const QStringList page = events->StoreDroppedData(folder, data);
     ASSERT_EQ(page.size(), 1);
-    EXPECT_EQ(Read(page.first()), (PageHeadText(false)
+    EXPECT_EQ(ReadFile(page.first()), (PageHeadText(false)
                                    + Crlf({"<!--StartFragment-->", "<p>Some <b>bold</b> words</p>",
                                            "<p>and a second paragraph</p>", "<!--EndFragment-->", "</body>",
                                            "</html>"}))
@@ -322,7 +309,7 @@ TEST_P(EventAssistantTest, FormattedContentIsStoredByTheSetting)
         const QStringList pasted = Paste(copy, c.handling);
         ASSERT_EQ(pasted.size(), 1) << c.handling;
         EXPECT_TRUE(pasted.first().endsWith(c.suffix)) << c.handling;
-        EXPECT_TRUE(Read(pasted.first()).contains(c.content)) << c.handling << Read(pasted.first()).toStdString();
+        EXPECT_TRUE(ReadFile(pasted.first()).contains(c.content)) << c.handling << ReadFile(pasted.first()).toStdString();
     }
 }
 
@@ -330,20 +317,20 @@ TEST_P(EventAssistantTest, TextAsHtmlPageEscapesEveryLine)
 {
     const QStringList written = Paste(PlainText("a<b\nx y\r\n\tt|\"&>\r\n"), 4);
     ASSERT_EQ(written.size(), 1);
-    EXPECT_EQ(Read(written.first()),
+    EXPECT_EQ(ReadFile(written.first()),
               (PageHeadText(false)
                + Crlf({"a&lt;b<br>", "x&nbsp;y<br>", "&nbsp;&nbsp;&nbsp;t|&quot;&amp;&gt;<br>", "", "</font>",
                        "</body>", "</html>"}))
                   .toUtf8());
     // Without the charset the third line starts with a blank before <title>.
-    const QStringList lines = QString::fromUtf8(Read(written.first())).split("\r\n");
+    const QStringList lines = QString::fromUtf8(ReadFile(written.first())).split("\r\n");
     EXPECT_TRUE(lines[2].startsWith(" <title>"));
 
     main->App.StoreCharsetInHtml = true;
     main->App.HtmlCharset = "utf-8";
     const QStringList withCharset = Paste(PlainText("x"), 2);
     ASSERT_EQ(withCharset.size(), 1);
-    EXPECT_EQ(Read(withCharset.first()),
+    EXPECT_EQ(ReadFile(withCharset.first()),
               (PageHeadText(true) + Crlf({"x<br>", "", "</font>", "</body>", "</html>"})).toUtf8());
 
     // Plain text pasted the automatic way, or as text, is a text file of its
@@ -352,7 +339,7 @@ TEST_P(EventAssistantTest, TextAsHtmlPageEscapesEveryLine)
         const QStringList text = Paste(PlainText("one\rtwo\n\nthree"), handling);
         ASSERT_EQ(text.size(), 1);
         EXPECT_TRUE(text.first().endsWith(".txt"));
-        EXPECT_EQ(Read(text.first()), "one\r\ntwo\r\n\r\nthree\r\n");
+        EXPECT_EQ(ReadFile(text.first()), "one\r\ntwo\r\n\r\nthree\r\n");
     }
 }
 
@@ -397,22 +384,22 @@ TEST_P(EventAssistantTest, FragmentLinesAndHtmlPages)
     const QStringList document{"Version:0.9", "StartHTML:0000000105", "<!DOCTYPE html>", "<HTML lang=en>",
                                "<body>", "<p>x</p>", "</body>", "</HTML>"};
     QStringList written = events->SaveHtml(document, folder);
-    EXPECT_EQ(Read(written.first()), Crlf(document.mid(3)).toUtf8());
+    EXPECT_EQ(ReadFile(written.first()), Crlf(document.mid(3)).toUtf8());
 
     // A fragment in a bare document gets a generated head; the remaining
     // clipboard lines bring the closing tags.
     const QStringList fragment{"Version:1.0", "<html><body>", "<!--StartFragment--><i>it</i><!--EndFragment-->",
                                "</body>", "</html>"};
     written = events->SaveHtml(fragment, folder);
-    EXPECT_EQ(Read(written.first()), (PageHeadText(false) + Crlf(fragment.mid(2))).toUtf8());
+    EXPECT_EQ(ReadFile(written.first()), (PageHeadText(false) + Crlf(fragment.mid(2))).toUtf8());
 
     // Content behind the marker on its own line stays.
     written = events->SaveHtml({"<HTML><BODY><p>kept</p>", "</BODY></HTML>"}, folder);
-    EXPECT_EQ(Read(written.first()), (PageHeadText(false) + Crlf({"<p>kept</p>", "</BODY></HTML>"})).toUtf8());
+    EXPECT_EQ(ReadFile(written.first()), (PageHeadText(false) + Crlf({"<p>kept</p>", "</BODY></HTML>"})).toUtf8());
 
     // No document at all: the lines as they are.
     written = events->SaveHtml({"<p>a</p>", "<p>b</p>"}, folder);
-    EXPECT_EQ(Read(written.first()), "<p>a</p>\r\n<p>b</p>\r\n");
+    EXPECT_EQ(ReadFile(written.first()), "<p>a</p>\r\n<p>b</p>\r\n");
 }
 
 TEST_P(EventAssistantTest, CapturesInOneMillisecondGetDistinctNames)
@@ -423,7 +410,7 @@ TEST_P(EventAssistantTest, CapturesInOneMillisecondGetDistinctNames)
     QStringList occupied;
     for (int ms = 0; ms < 15; ++ms) {
         occupied.append(folder + "Text_" + TimeStampText(now.addMSecs(ms)) + ".txt");
-        Write(occupied.last(), "occupied");
+        WriteFile(occupied.last(), "occupied");
     }
     QStringList written;
     for (int i = 0; i < 8; ++i)
@@ -432,14 +419,14 @@ TEST_P(EventAssistantTest, CapturesInOneMillisecondGetDistinctNames)
     EXPECT_EQ(QSet<QString>(written.begin(), written.end()).size(), 8);
     for (int i = 0; i < 8; ++i) {
         EXPECT_FALSE(occupied.contains(written[i])) << written[i].toStdString();
-        EXPECT_EQ(Read(written[i]), QByteArray::number(i) + "\r\n");
+        EXPECT_EQ(ReadFile(written[i]), QByteArray::number(i) + "\r\n");
         // Names sort in the order the captures were made.
         if (i > 0) {
             EXPECT_LT(written[i - 1], written[i]);
         }
     }
     for (const QString& path : occupied)
-        EXPECT_EQ(Read(path), "occupied");
+        EXPECT_EQ(ReadFile(path), "occupied");
     EXPECT_EQ(NamesIn(folder).size(), 15 + 8);
 }
 
@@ -480,13 +467,13 @@ TEST_P(EventAssistantTest, ShortcutTitlesAlwaysMakeFileNames)
 TEST_P(EventAssistantTest, DroppedFilesAreCopiedUnreadableOnesSkipped)
 {
     const QString source = TestEnv::ScratchFolder();
-    Write(source + "report.txt", "new report");
-    Write(source + "photos/2024/one.jpg", "jpeg");
-    Write(source + "secret.txt", "secret");
-    Write(source + "what?.txt", "question");
+    WriteFile(source + "report.txt", "new report");
+    WriteFile(source + "photos/2024/one.jpg", "jpeg");
+    WriteFile(source + "secret.txt", "secret");
+    WriteFile(source + "what?.txt", "question");
     ::chmod(QFile::encodeName(source + "secret.txt").constData(), 0);
     ASSERT_EQ(::mkfifo(QFile::encodeName(source + "pipe").constData(), 0666), 0);
-    Write(folder + "report.txt", "old report");
+    WriteFile(folder + "report.txt", "old report");
     OpenFolderChain(source);
     OpenFolderChain(folder);
 
@@ -500,10 +487,10 @@ TEST_P(EventAssistantTest, DroppedFilesAreCopiedUnreadableOnesSkipped)
     }
     EXPECT_EQ(written, QStringList({folder + "report (2).txt", folder + "photos", folder + "what?.txt"}));
     EXPECT_EQ(NamesIn(folder), QStringList({"photos", "report (2).txt", "report.txt", "what?.txt"}));
-    EXPECT_EQ(Read(folder + "report.txt"), "old report");
-    EXPECT_EQ(Read(folder + "report (2).txt"), "new report");
-    EXPECT_EQ(Read(folder + "photos/2024/one.jpg"), "jpeg");
-    EXPECT_EQ(Read(folder + "what?.txt"), "question");
+    EXPECT_EQ(ReadFile(folder + "report.txt"), "old report");
+    EXPECT_EQ(ReadFile(folder + "report (2).txt"), "new report");
+    EXPECT_EQ(ReadFile(folder + "photos/2024/one.jpg"), "jpeg");
+    EXPECT_EQ(ReadFile(folder + "what?.txt"), "question");
 
     // A folder dropped into itself is not copied.
     EXPECT_TRUE(events->CopyDroppedFiles({ExcludeTrailingBackslash(folder)}, folder + "photos/").isEmpty());
@@ -532,7 +519,7 @@ TEST_P(EventAssistantTest, NothingUsableWritesNothing)
 
 TEST_P(EventAssistantTest, SettingsComeBackWhenWritingFails)
 {
-    Write(folder + "plain-file", "x");
+    WriteFile(folder + "plain-file", "x");
     const QString impossible = folder + "plain-file/";
     main->App.ClipboardTextHandling = 3;
     EXPECT_THROW(events->StoreDroppedData(impossible, TDropData{{}, "text", {}, {}, {}}), ETessarynError);
@@ -580,7 +567,7 @@ protected:
         if (!entry)
             return 0;
         for (auto it = files.begin(); it != files.end(); ++it)
-            Write(entry->GetFolder() + it.key(), it.value());
+            WriteFile(entry->GetFolder() + it.key(), it.value());
         entry->FolderFiles().ListFolder(entry->GetFolder());
         entry->FolderFiles().SelectAll();
         entry->SetTitle(title);
@@ -636,8 +623,8 @@ TEST_P(EntryCaptureTest, NewEntryFromClipboardHoldsThePastedFilesAllMarked)
 
     // Files on the clipboard are copied into the new entry.
     const QString source = TestEnv::ScratchFolder();
-    Write(source + "a.pdf", "pdf");
-    Write(source + "notes/b.txt", "b");
+    WriteFile(source + "a.pdf", "pdf");
+    WriteFile(source + "notes/b.txt", "b");
     SetClipboard(LocalFiles({source + "a.pdf", source + "notes"}));
     shown.clear();
     ASSERT_TRUE(capture->CreateEntryFromClipboard(0));
@@ -752,7 +739,7 @@ TEST_P(EntryCaptureTest, ClipboardAddedToAnOpenEntryIsShownInItsEditor)
 TEST_P(EntryCaptureTest, DroppedEntryOpensAfterTheDropHasReturned)
 {
     const QString source = TestEnv::ScratchFolder();
-    Write(source + "dropped.txt", "dropped");
+    WriteFile(source + "dropped.txt", "dropped");
     const TDropData data{{source + "dropped.txt"}, {}, {}, {}, {}};
 
     QList<TEntryData*> opened;
@@ -793,7 +780,7 @@ TEST_P(EntryCaptureTest, QuickNoteGoesThroughTheClipboard)
     const QString folder = shown.first().first->GetFolder();
     const QStringList names = NamesIn(folder);
     ASSERT_EQ(names.size(), 1);
-    EXPECT_EQ(Read(folder + names.first()), "Call Anna\r\nabout the report\r\n");
+    EXPECT_EQ(ReadFile(folder + names.first()), "Call Anna\r\nabout the report\r\n");
 }
 
 TESSARYN_INSTANTIATE_ENGINES(EntryCaptureTest);

@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "RecordingDesktop.h"
 #include "TestDatabase.h"
 #include "TestEnv.h"
@@ -24,20 +25,6 @@ namespace {
 
 const QByteArray kArchive("PK\x03\x04 stand-in archive bytes \x00\x01\x02", 32);
 constexpr int kCategoryCode = 7;
-
-void WriteFile(const QString& path, const QByteArray& data = "x")
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
-    f.write(data);
-}
-
-QByteArray ReadFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 QStringList MarkedNames(const TGenericFiles& files)
 {

@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "RecordingDesktop.h"
 #include "TestDatabase.h"
 #include "TestEnv.h"
@@ -27,14 +28,6 @@ using TFiles = std::map<QString, QByteArray>;   // relative path -> content
 constexpr int kNotes = 7;
 constexpr int kArchive = 8;
 const QString kNoticeTitle = QStringLiteral("[Tessaryn]|");
-
-void Write(const QString& path, const QByteArray& data)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
-    f.write(data);
-}
 
 // Every file below a folder with its content (empty when the folder is missing).
 TFiles FilesBelow(const QString& folder)
@@ -88,7 +81,7 @@ protected:
         if (!entry)
             return 0;
         for (const auto& [name, content] : files)
-            Write(entry->GetFolder() + name, content);
+            WriteFile(entry->GetFolder() + name, content);
         entry->FolderFiles().ListFolder(entry->GetFolder());
         entry->FolderFiles().SelectAll();
         entry->SetTitle(title);
@@ -132,7 +125,7 @@ TEST_P(EntryManagerTest, NewEntryStoresItsFilesAndExtractsThemBack)
 
     const TFiles files{{"notes.txt", "plain notes"}, {"docs/a/b.txt", "nested"}, {"empty.dat", ""}};
     for (const auto& [name, content] : files)
-        Write(entry->GetFolder() + name, content);
+        WriteFile(entry->GetFolder() + name, content);
     entry->FolderFiles().ListFolder(entry->GetFolder());
     entry->FolderFiles().SelectAll();
     entry->SetTitle("Round trip");
@@ -328,8 +321,8 @@ TEST_P(EntryManagerTest, OnlyOneEntryMayWorkOnTheMonitoredFolder)
 {
     main->App.EditMultipleEntries = true;
     const QString monitored = main->App.MonitoredFolder;
-    Write(monitored + "scan.pdf", "scan");
-    Write(monitored + "sub/note.txt", "note");
+    WriteFile(monitored + "scan.pdf", "scan");
+    WriteFile(monitored + "sub/note.txt", "note");
     QList<int> pagesShown;
     manager->OpenEntries().ShowEntryPage = [&pagesShown](int code) { pagesShown << code; };
 
@@ -367,10 +360,10 @@ TEST_P(EntryManagerTest, MoveAndCopyRenameANameTheTargetAlreadyLists)
         SCOPED_TRACE(move ? "move" : "copy");
         const QString from = root + (move ? "move-from/" : "copy-from/");
         const QString to = root + (move ? "move-to/" : "copy-to/");
-        Write(from + "report.pdf", "source report");
-        Write(from + "fresh.txt", "fresh");
-        Write(from + "left.txt", "not marked");
-        Write(to + "Report.PDF", "target report");
+        WriteFile(from + "report.pdf", "source report");
+        WriteFile(from + "fresh.txt", "fresh");
+        WriteFile(from + "left.txt", "not marked");
+        WriteFile(to + "Report.PDF", "target report");
         TFolderFiles source(*main, nullptr);
         TFolderFiles target(*main, nullptr);
         source.ListFolder(from);
@@ -408,13 +401,13 @@ TEST_P(EntryManagerTest, EntriesMoveTheirFilesThroughTheManager)
     // An entry relocating its files (the editor saving an entry made from the
     // monitored folder) uses the manager's move, renames included.
     const QString monitored = main->App.MonitoredFolder;
-    Write(monitored + "a.txt", "from monitored");
+    WriteFile(monitored + "a.txt", "from monitored");
     std::unique_ptr<TEntryData> entry = manager->CreateNewEntry(true);
     entry->SetFolderOverride(monitored);
     entry->FolderFiles().ListFolder(monitored);
     entry->FolderFiles().SelectAll();
     const QString own = FolderOf(entry->Code());
-    Write(own + "A.TXT", "already there");
+    WriteFile(own + "A.TXT", "already there");
 
     entry->MoveSelectedFilesTo(own);
     const TFiles moved = FilesBelow(own);

@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "RecordingDesktop.h"
 #include "TestDatabase.h"
 #include "TestEnv.h"
@@ -48,20 +49,6 @@ public:
     }
     void FilesDestroyed(TGenericFiles*) override { destroyedSeen = true; }
 };
-
-void WriteFile(const QString& path, const QByteArray& data = "x")
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
-    f.write(data);
-}
-
-QByteArray ReadFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 QStringList Names(const TGenericFiles& files)
 {

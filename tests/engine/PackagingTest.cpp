@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "RecordingDesktop.h"
 #include "TestDatabase.h"
 #include "TestEnv.h"
@@ -17,20 +18,6 @@
 
 namespace {
 
-void Write(const QString& path, const QByteArray& data)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(data);
-}
-
-QByteArray Read(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 // Relative path -> content (folders as "<dir>") of everything below a folder.
 QMap<QString, QByteArray> Snapshot(const QString& folder)
 {
@@ -39,7 +26,7 @@ QMap<QString, QByteArray> Snapshot(const QString& folder)
     while (it.hasNext()) {
         const QString path = it.next();
         const QString rel = QDir(folder).relativeFilePath(path);
-        result.insert(rel, it.fileInfo().isDir() ? QByteArray("<dir>") : Read(path));
+        result.insert(rel, it.fileInfo().isDir() ? QByteArray("<dir>") : ReadFile(path));
     }
     return result;
 }
@@ -96,7 +83,7 @@ protected:
     QString ArchiveOutOfDatabase(int code)
     {
         const QString path = TestEnv::ScratchFolder() + "out.zip";
-        Write(path, ItemsOf(code));
+        WriteFile(path, ItemsOf(code));
         return path;
     }
 
@@ -111,13 +98,13 @@ TEST_P(Packaging, AwkwardContentRoundTripsAndReadsWithInfoZip)
 {
     auto entry = NewEntry("Round trip");
     const QString f = entry->GetFolder();
-    Write(f + "docs/a/b.txt", "nested");
-    Write(f + "page.html", "<html>page</html>");
-    Write(f + "page_files/style.css", "body{}");
-    Write(f + "empty.txt", "");
-    Write(f + "it's a \"quoted\" name.txt", "quotes");
-    Write(f + "Καλημέρα Привет.txt", "unicode");
-    Write(f + QString(196, 'n') + ".txt", "long name");
+    WriteFile(f + "docs/a/b.txt", "nested");
+    WriteFile(f + "page.html", "<html>page</html>");
+    WriteFile(f + "page_files/style.css", "body{}");
+    WriteFile(f + "empty.txt", "");
+    WriteFile(f + "it's a \"quoted\" name.txt", "quotes");
+    WriteFile(f + "Καλημέρα Привет.txt", "unicode");
+    WriteFile(f + QString(196, 'n') + ".txt", "long name");
     QDir().mkpath(f + "empty folder");
     entry->FolderFiles().ListFolder(f);
     entry->FolderFiles().SelectAll();
@@ -145,7 +132,7 @@ TEST_P(Packaging, FileRowsUseOneReservedBlockAndOnlyMarkedItems)
 {
     auto entry = NewEntry("Rows");
     for (const char* name : {"one.txt", "two.txt", "three.txt"})
-        Write(entry->GetFolder() + name, name);
+        WriteFile(entry->GetFolder() + name, name);
     entry->FolderFiles().ListFolder(entry->GetFolder());
     entry->FolderFiles().SelectAll();
     entry->FolderFiles().SetSelectedByName("two.txt", false);
@@ -170,7 +157,7 @@ TEST_P(Packaging, FileRowsUseOneReservedBlockAndOnlyMarkedItems)
 TEST_P(Packaging, TitleOnlyChangeKeepsTheArchiveAndAPasswordRebuildsIt)
 {
     auto entry = NewEntry("Plain");
-    Write(entry->GetFolder() + "secret.txt", QByteArray(5000, 's'));
+    WriteFile(entry->GetFolder() + "secret.txt", QByteArray(5000, 's'));
     entry->FolderFiles().ListFolder(entry->GetFolder());
     entry->FolderFiles().SelectAll();
     entry->SetDeleteStoredFilesAfterSave(false);   // as when open in the editor
@@ -191,22 +178,22 @@ TEST_P(Packaging, TitleOnlyChangeKeepsTheArchiveAndAPasswordRebuildsIt)
     const QString target = TestEnv::ScratchFolder();
     EXPECT_NE(TestEnv::Run("unzip", {"-q", "-P", "wrong", ArchiveOutOfDatabase(code), "-d", target}), 0);
     EXPECT_EQ(TestEnv::Run("unzip", {"-q", "-o", "-P", "pä55 word", ArchiveOutOfDatabase(code), "-d", target}), 0);
-    EXPECT_EQ(Read(target + "secret.txt"), QByteArray(5000, 's'));
+    EXPECT_EQ(ReadFile(target + "secret.txt"), QByteArray(5000, 's'));
 }
 
 TEST_P(Packaging, ProtectedEntriesAskForThePassword)
 {
     // an archive made by Info-ZIP goes into a row of a protected entry
     const QString src = TestEnv::ScratchFolder();
-    Write(src + "notes/n1.txt", "first note");
-    Write(src + "top.txt", "top");
+    WriteFile(src + "notes/n1.txt", "first note");
+    WriteFile(src + "top.txt", "top");
     const QString zipFile = TestEnv::ScratchFolder() + "made-by-zip.zip";
     ASSERT_EQ(TestEnv::Run("zip", {"-q", "-e", "-9", "-r", "-P", "open sesame", zipFile, "notes", "top.txt"}, nullptr, src), 0);
     auto entry = NewEntry("Protected");
     entry->SetPasswordProtected(true);
-    entry->EntryRecordSet().SetValue("Items", Read(zipFile));
+    entry->EntryRecordSet().SetValue("Items", ReadFile(zipFile));
     entry->EntryRecordSet().Post();
-    Write(entry->GetFolder() + "top.txt", "placeholder");   // one marked item for the file row
+    WriteFile(entry->GetFolder() + "top.txt", "placeholder");   // one marked item for the file row
     entry->FolderFiles().ListFolder(entry->GetFolder());
     entry->FolderFiles().SelectAll();
     conn->ApplyEntryUpdates(entry->BuildEntryDelta());
@@ -231,16 +218,16 @@ TEST_P(Packaging, ProtectedEntriesAskForThePassword)
     desktop.QueuePassword(QString("open sesame"));
     auto back = Extracted(code);
     EXPECT_EQ(desktop.passwordRequests, QList<int>({code, code, code}));
-    EXPECT_EQ(Read(back->GetFolder() + "notes/n1.txt"), "first note");
+    EXPECT_EQ(ReadFile(back->GetFolder() + "notes/n1.txt"), "first note");
     EXPECT_EQ(back->Password(), "open sesame");
 }
 
 TEST_P(Packaging, OneItemComesOutWithItsCompanionFolder)
 {
     auto entry = NewEntry("Web page");
-    Write(entry->GetFolder() + "page.html", "<html/>");
-    Write(entry->GetFolder() + "page_files/img.png", "png");
-    Write(entry->GetFolder() + "other.txt", "other");
+    WriteFile(entry->GetFolder() + "page.html", "<html/>");
+    WriteFile(entry->GetFolder() + "page_files/img.png", "png");
+    WriteFile(entry->GetFolder() + "other.txt", "other");
     entry->FolderFiles().ListFolder(entry->GetFolder());
     entry->FolderFiles().SelectAll();
     ASSERT_TRUE(Store(*entry));
@@ -252,7 +239,7 @@ TEST_P(Packaging, OneItemComesOutWithItsCompanionFolder)
 TEST_P(Packaging, FailedStoreLeavesDatabaseAndFilesAsTheyWere)
 {
     auto entry = NewEntry("Will fail");
-    Write(entry->GetFolder() + "keep.txt", "keep me");
+    WriteFile(entry->GetFolder() + "keep.txt", "keep me");
     entry->FolderFiles().ListFolder(entry->GetFolder());
     entry->FolderFiles().SelectAll();
     QDir(main->App.CompressionFolder).removeRecursively();
@@ -265,7 +252,7 @@ TEST_P(Packaging, FailedStoreLeavesDatabaseAndFilesAsTheyWere)
                             .arg(ExcludeTrailingBackslash(main->App.CompressionFolder)));
     EXPECT_EQ(texts[1], "Entry was NOT saved.");
     EXPECT_EQ(conn->GetEntry(entry->Code())[0].RowCount(), 0);
-    EXPECT_EQ(Read(entry->GetFolder() + "keep.txt"), "keep me");
+    EXPECT_EQ(ReadFile(entry->GetFolder() + "keep.txt"), "keep me");
     EXPECT_TRUE(entry->IsModified());
 }
 
@@ -273,14 +260,14 @@ TEST_P(Packaging, FiveHundredFilesRoundTrip)
 {
     auto entry = NewEntry("Many");
     for (int i = 0; i < 500; ++i)
-        Write(entry->GetFolder() + QString("file%1.txt").arg(i, 3, 10, QChar('0')), QByteArray::number(i));
+        WriteFile(entry->GetFolder() + QString("file%1.txt").arg(i, 3, 10, QChar('0')), QByteArray::number(i));
     entry->FolderFiles().ListFolder(entry->GetFolder());
     entry->FolderFiles().SelectAll();
     ASSERT_TRUE(Store(*entry));
     auto back = Extracted(entry->Code());
     EXPECT_EQ(back->FolderFiles().Count(), 500);
     EXPECT_EQ(back->EntryFiles().Count(), 500);
-    EXPECT_EQ(Read(back->GetFolder() + "file499.txt"), "499");
+    EXPECT_EQ(ReadFile(back->GetFolder() + "file499.txt"), "499");
 }
 
 TESSARYN_INSTANTIATE_ENGINES(Packaging);
