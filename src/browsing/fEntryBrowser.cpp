@@ -13,6 +13,7 @@
 #include "engine/EntryManager.h"
 #include "engine/FileHelpers.h"
 #include "engine/FileLists.h"
+#include "editing/fSelectCategories.h"
 #include "mainwindow/CategoryMenu.h"
 #include "search/SearchQuery.h"
 #include "search/dmSearch.h"
@@ -420,10 +421,6 @@ void TfrmEntryBrowser::BuildMenus()
     popEntryFiles->addAction(miExtractSelected);
     connect(popEntryFiles, &QMenu::aboutToShow, this, &TfrmEntryBrowser::popEntryFilesPopup);
 
-    popMoveToCategory = new QMenu(this);
-    popMoveToCategory->setObjectName(QStringLiteral("popMoveToCategory"));
-    m_categoryMenu = new TCategoryMenu(m_dmMain, *popMoveToCategory, this);
-    m_categoryMenu->OnCategoryPicked = [this](TCategory* category) { m_pickedCategory = category->Code(); };
 }
 
 // --- showing and hiding parts -------------------------------------------------------
@@ -1151,10 +1148,11 @@ void TfrmEntryBrowser::miMoveToCategoryClick()
 {
     if (SelectedCount() == 0)
         return;
-    m_pickedCategory = 0;
-    popMoveToCategory->exec(QCursor::pos());
-    if (m_pickedCategory != 0)
-        MoveSelectedToCategory(m_pickedCategory);
+    // With no category yet there is nothing to pick: offer to make one.
+    if (!TCategoryMenu::EnsureCategories(m_dmMain))
+        return;
+    if (const int picked = TfrmSelectCategories::PickCategory(m_dmMain, this); picked != 0)
+        MoveSelectedToCategory(picked);
 }
 
 void TfrmEntryBrowser::MoveSelectedToCategory(int categoryCode)
@@ -1196,7 +1194,7 @@ void TfrmEntryBrowser::ApplyColorScheme()
     setAutoFillBackground(true);
 
     for (QMenu* menu :
-         {popEntries, miEN_MarkedEntries, miSelectMenu, miSortMenu, popEntryFiles, miSelectFilesMenu, popMoveToCategory}) {
+         {popEntries, miEN_MarkedEntries, miSelectMenu, miSortMenu, popEntryFiles, miSelectFilesMenu}) {
         QPalette colours = menu->palette();
         colours.setColor(QPalette::Highlight, dm.Colour(csMenuBrush));
         colours.setColor(QPalette::HighlightedText, dm.Colour(csWindowText));

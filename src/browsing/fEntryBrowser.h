@@ -194,8 +194,6 @@ public:
     void popEntriesPopup();
     void popEntryFilesPopup();
 
-    // The category chooser behind "Move to category...".
-    QMenu* MoveToCategoryMenu() const { return popMoveToCategory; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -270,9 +268,6 @@ private:
     QMenu* miSelectFilesMenu;
     QAction* miSelectFilesSeparator;
     QAction* miSelectFilesMenuAction;
-    QMenu* popMoveToCategory;
-    TCategoryMenu* m_categoryMenu;
-    int m_pickedCategory = 0;
     std::unique_ptr<TEditMRUListObserver> m_searchHistory;
 };
 

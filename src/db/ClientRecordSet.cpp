@@ -313,7 +313,12 @@ void ClientRecordSet::Delete()
         throw EDatabaseError(QStringLiteral("Cannot perform this operation on an empty dataset"));
     TRow& r = m_rows[row];
     r.deleted = true;
-    if (!r.logged) {
+    if (r.inserted) {
+        // A row that never reached the database leaves no change behind.
+        if (r.logged)
+            m_log.erase(std::remove(m_log.begin(), m_log.end(), row), m_log.end());
+        r.logged = false;
+    } else if (!r.logged) {
         r.logged = true;
         m_log.push_back(row);
     }

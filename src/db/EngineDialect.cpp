@@ -110,6 +110,9 @@ public:
         return QStringLiteral("-julianday(%1)").arg(column);
     }
     QString BeginTransactionSql() const override { return QStringLiteral("begin immediate"); }
+    // "begin immediate" already lets only one writer in at a time: whatever a
+    // write transaction reads stays as it is until it ends.
+    QString LockAgainstDeleteSql() const override { return QString(); }
 
     QString IdentityKeySql() const override { return QStringLiteral("integer primary key autoincrement"); }
     QString TypeName(TFieldType type) const override
@@ -170,6 +173,11 @@ public:
         return QStringLiteral("-(extract(epoch from (%1 - timestamp '1900-01-01')) / 86400.0)::float8").arg(column);
     }
     QString BeginTransactionSql() const override { return QStringLiteral("begin"); }
+    // The weakest row lock that a delete (which takes FOR UPDATE) conflicts
+    // with: writers of other columns of the row are not held up, and a
+    // reader that arrives while a delete is pending waits for it and then
+    // finds the row gone.
+    QString LockAgainstDeleteSql() const override { return QStringLiteral(" for key share"); }
 
     QString IdentityKeySql() const override
     {

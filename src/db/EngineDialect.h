@@ -34,6 +34,12 @@ public:
 
     // Opening statements of a write transaction.
     virtual QString BeginTransactionSql() const = 0;
+    // Appended to a "select ... from <table> where <key> = ?" inside a write
+    // transaction: keeps the rows read from being deleted by another
+    // connection until the transaction ends, and makes the statement wait for
+    // a delete that is already under way. Empty where write transactions
+    // never overlap.
+    virtual QString LockAgainstDeleteSql() const = 0;
 
     // DDL
     QString ColumnTypeSql(const TColumnDef& column) const;

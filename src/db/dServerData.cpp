@@ -8,11 +8,25 @@
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <algorithm>
 
 namespace {
 
 const QString kRecordNotFound = QStringLiteral("Record not found or changed by another user");
 const QString kMoreThanOne = QStringLiteral("Update affected more than 1 record.");
+const QString kEntryCategoryGone =
+    QStringLiteral("The category of this entry no longer exists: another user may have deleted it. "
+                   "Choose another category and save again.");
+const QString kMoveTargetGone = QStringLiteral(
+    "The chosen category no longer exists: another user may have deleted it. The entries were not moved.");
+const QString kDeletedCategoryInUse =
+    QStringLiteral("The category \"%1\" cannot be deleted: entries or subcategories were filed under it in the "
+                   "meantime. Your changes to the categories were not saved.");
+
+bool IsTable(const QString& name, const QString& table)
+{
+    return name.compare(table, Qt::CaseInsensitive) == 0;
+}
 
 QString ServerText(const QSqlError& error)
 {
@@ -150,8 +164,80 @@ bool TdmServerData::DeleteEntries(const QString& codes)
 
 void TdmServerData::MoveEntriesToCategory(const QString& codes, int category)
 {
-    Execute({QStringLiteral("update entries set category = ? where code in (%1)").arg(CheckedCodeList(codes)),
-             {category}});
+    const QString list = CheckedCodeList(codes);
+    // One transaction: the target is locked before any entry points at it,
+    // so either every entry moves into a category that stays, or none moves.
+    m_connection.BeginTransaction();
+    try {
+        if (category != 0)   // 0, like null, files the entries under no category
+            LockCategory(category, kMoveTargetGone);
+        Execute({QStringLiteral("update entries set category = ? where code in (%1)").arg(list), {category}});
+        m_connection.Commit();
+    } catch (...) {
+        m_connection.Rollback();
+        throw;
+    }
+}
+
+void TdmServerData::LockCategory(qint64 category, const QString& missingMessage)
+{
+    // Without a transaction the lock would end with the statement and guard nothing.
+    Q_ASSERT(m_connection.TransactionDepth() > 0);
+    const QString lock = m_connection.Dialect().LockAgainstDeleteSql();
+    const DataPacket found = RunQuery({QStringLiteral("select code from categories where code = ?") + lock, {category}});
+    if (found.IsEmpty())
+        throw EDatabaseError(missingMessage);
+}
+
+void TdmServerData::LockCategoriesFiledBy(const Delta& entries)
+{
+    const int column = FindFieldIndex(entries.fields, QStringLiteral("category"));
+    if (column < 0)
+        return;
+    // Only rows that set a category need it to exist: a modification of other
+    // columns leaves whatever category the entry had alone.
+    QList<qint64> targets;
+    for (const TDeltaRow& row : entries.rows) {
+        if (row.kind == TChangeKind::Delete || !row.assigned.value(column))
+            continue;
+        const QVariant value = row.newValues.value(column);
+        if (value.isNull() || value.toLongLong() == 0)
+            continue;
+        targets << value.toLongLong();
+    }
+    // Always locked in ascending order, so two writers filing into the same
+    // categories queue up instead of deadlocking.
+    std::sort(targets.begin(), targets.end());
+    targets.erase(std::unique(targets.begin(), targets.end()), targets.end());
+    for (const qint64 category : std::as_const(targets))
+        LockCategory(category, kEntryCategoryGone);
+}
+
+void TdmServerData::CheckDeletedCategoriesUnused(const Delta& categories)
+{
+    const int codeColumn = FindFieldIndex(categories.fields, QStringLiteral("code"));
+    const int nameColumn = FindFieldIndex(categories.fields, QStringLiteral("name"));
+    if (codeColumn < 0)
+        return;   // every category record set of the program carries the code
+    // Runs after the whole delta, so a subtree deleted together is no
+    // obstacle to itself. The delete has locked the rows: a writer filing
+    // into one of them now waits for this transaction, and one that got in
+    // first has committed its entry, which this statement sees.
+    for (const TDeltaRow& row : categories.rows) {
+        if (row.kind != TChangeKind::Delete)
+            continue;
+        const QVariant code = row.oldValues.value(codeColumn);
+        if (code.isNull())
+            continue;
+        const DataPacket used = RunQuery(
+            {QStringLiteral("select 1 as used where exists (select 1 from entries where category = ?)\r\n"
+                            "or exists (select 1 from categories where parent = ?)"),
+             {code.toLongLong(), code.toLongLong()}});
+        if (!used.IsEmpty()) {
+            const QString name = nameColumn >= 0 ? row.oldValues.value(nameColumn).toString() : code.toString();
+            throw EDatabaseError(kDeletedCategoryInUse.arg(name));
+        }
+    }
 }
 
 // --- bookmark sets, books, settings, MRU lists, templates, charsets ---------
@@ -241,9 +327,15 @@ void TdmServerData::ApplyInTransaction(const QList<QPair<QString, std::optional<
 {
     m_connection.BeginTransaction();
     try {
-        for (const auto& [table, delta] : deltas)
-            if (delta)
-                ApplyDelta(table, *delta);
+        for (const auto& [table, delta] : deltas) {
+            if (!delta)
+                continue;
+            if (IsTable(table, QStringLiteral("entries")))
+                LockCategoriesFiledBy(*delta);
+            ApplyDelta(table, *delta);
+            if (IsTable(table, QStringLiteral("categories")))
+                CheckDeletedCategoriesUnused(*delta);
+        }
         m_connection.Commit();
     } catch (...) {
         m_connection.Rollback();

@@ -41,6 +41,17 @@ public:
     int Execute(const TSqlStatement& statement);
 
 private:
+    // Entries carry their category without a foreign key, so the references
+    // are guarded here, inside the write transaction of the call.
+    // Locks a category row against deletion until the transaction ends;
+    // throws EDatabaseError(missingMessage) when the row is gone already.
+    void LockCategory(qint64 category, const QString& missingMessage);
+    // Locks every category that an entries delta files an entry into.
+    void LockCategoriesFiledBy(const Delta& entries);
+    // After a categories delta: refuses it when a deleted category still has
+    // entries or subcategories.
+    void CheckDeletedCategoriesUnused(const Delta& categories);
+
     TdmConnection& m_connection;
 };
 

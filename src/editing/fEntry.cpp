@@ -565,6 +565,9 @@ void TfrmEntry::CategoryMenuPopup()
 {
     if (!m_entry || m_readOnly)
         return;
+    // With no category yet the menu would be empty: offer to make one.
+    if (!TCategoryMenu::EnsureCategories(m_dmMain))
+        return;
     if (!m_categoryMenu) {
         m_categoryMenu = new QMenu(this);
         m_categoryMenu->setObjectName(QStringLiteral("popCategories"));
@@ -630,8 +633,16 @@ bool TfrmEntry::ValidateAndSave()
         edTitle->setFocus();
         return false;
     }
-    if (!m_entry->Category())
+    if (!m_entry->Category()) {
+        if (m_dmMain.Categories().Count() == 0) {
+            // Nothing to pick from: the way to a category is the manager.
+            if (TCategoryMenu::EnsureCategories(m_dmMain))
+                CategoryMenuPopup();
+            m_modalResult = QDialog::Rejected;
+            return false;
+        }
         return refuse(NoCategoryText(), IDesktop::TMsgKind::Information);
+    }
     TFolderFiles& files = m_entry->FolderFiles();
     if (files.SelectedCount() == 0)
         return refuse(NoFilesText(), IDesktop::TMsgKind::Information);

@@ -5,6 +5,7 @@
 #include "db/dmConnection.h"
 #include "engine/FileHelpers.h"
 
+#include <QHash>
 #include <QSet>
 #include <utility>
 
@@ -106,22 +107,47 @@ void TCategories::Load(int parentCode, ClientRecordSet* recordSet)
 
 void TCategories::LoadLevel(int parentCode, ClientRecordSet& recordSet)
 {
-    const QString code = QStringLiteral("code");
-    const bool hasOccurences = recordSet.HasField(QStringLiteral("Occurences"));
-    recordSet.SetRange(QStringLiteral("parent"), parentCode);
-    for (recordSet.First(); !recordSet.Eof(); recordSet.Next()) {
-        const int rowCode = recordSet.AsInteger(code);
-        // A row that names itself as its parent would make the tree endless.
-        if (rowCode == parentCode)
-            continue;
-        auto category = std::make_unique<TCategory>(
-            rowCode, recordSet.AsString(QStringLiteral("name")), recordSet.AsString(QStringLiteral("description")),
-            hasOccurences ? recordSet.AsInteger(QStringLiteral("Occurences")) : 0);
-        category->m_ownerList = this;
-        m_items.append(category.release());
-    }
-    for (TCategory* category : std::as_const(m_items))
-        category->m_children.LoadLevel(category->m_code, recordSet);
+    // One pass over the record set in its "parent;name" order groups the rows
+    // by parent; the tree is then built from the groups. Narrowing the record
+    // set to each category's children in turn would rebuild its view once per
+    // category, which grows with the square of the tree's size.
+    struct TRowData {
+        int code;
+        QString name;
+        QString description;
+        int occurences;
+    };
+    const int code = recordSet.FieldIndex(QStringLiteral("code"));
+    const int parent = recordSet.FieldIndex(QStringLiteral("parent"));
+    const int name = recordSet.FieldIndex(QStringLiteral("name"));
+    const int description = recordSet.FieldIndex(QStringLiteral("description"));
+    const int occurences = recordSet.FieldIndex(QStringLiteral("Occurences"));
+    if (code < 0 || parent < 0 || name < 0 || description < 0)
+        throw EDatabaseError(QStringLiteral("The categories lack the columns code, parent, name or description"));
+    QHash<int, QList<TRowData>> byParent;
+    recordSet.CancelRange();
+    for (recordSet.First(); !recordSet.Eof(); recordSet.Next())
+        byParent[recordSet.Value(parent).toInt()].append({recordSet.Value(code).toInt(),
+                                                          recordSet.Value(name).toString(),
+                                                          recordSet.Value(description).toString(),
+                                                          occurences >= 0 ? recordSet.Value(occurences).toInt() : 0});
+
+    const std::function<void(TCategories&, int)> build = [&](TCategories& list, int listParent) {
+        const auto rows = byParent.constFind(listParent);
+        if (rows == byParent.constEnd())
+            return;
+        for (const TRowData& row : *rows) {
+            // A row that names itself as its parent would make the tree endless.
+            if (row.code == listParent)
+                continue;
+            auto category = std::make_unique<TCategory>(row.code, row.name, row.description, row.occurences);
+            category->m_ownerList = &list;
+            list.m_items.append(category.release());
+        }
+        for (TCategory* category : std::as_const(list.m_items))
+            build(category->m_children, category->m_code);
+    };
+    build(*this, parentCode);
 }
 
 int TCategories::IndexOf(const TCategory* category) const

@@ -2,6 +2,7 @@
 
 #include "engine/Category.h"
 #include "engine/MostUsedCategories.h"
+#include "app/IDesktop.h"
 #include "settings/dmMain.h"
 
 #include <QAction>
@@ -28,6 +29,22 @@ TCategoryMenu::TCategoryMenu(TdmMain& main, QMenu& menu, QObject* parent) : QObj
 {
     connect(&m_menu, &QMenu::aboutToShow, this, &TCategoryMenu::BuildCategoryMenu);
     BuildCategoryMenu();
+}
+
+const QString TCategoryMenu::NoCategoriesText =
+    QStringLiteral("There are no categories yet, and every entry must belong to one. Do you want to open the "
+                   "category manager and create a category now?");
+
+bool TCategoryMenu::EnsureCategories(TdmMain& main)
+{
+    if (main.Categories().Count() > 0)
+        return true;
+    if (!main.OnManageCategories)
+        return false;
+    if (!main.Desktop().Confirm(NoCategoriesText))
+        return false;
+    main.OnManageCategories();
+    return main.Categories().Count() > 0;
 }
 
 int TCategoryMenu::CategoryCodeOf(const QAction* action)

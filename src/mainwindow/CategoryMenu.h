@@ -44,6 +44,11 @@ public:
 
     void BuildCategoryMenu();
 
+    // Every entry needs a category. When none exists yet, says so and offers
+    // to open the category manager; true when a category exists (now).
+    static const QString NoCategoriesText;
+    static bool EnsureCategories(TdmMain& main);
+
     // The code an item of the menu stands for; 0 for anything else.
     static int CategoryCodeOf(const QAction* action);
 

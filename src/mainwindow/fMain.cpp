@@ -1,6 +1,9 @@
 #include "mainwindow/fMain.h"
 
+#include "browsing/fCategoryBrowser.h"
+#include "browsing/EntryGrid.h"
 #include "browsing/fEntryBrowser.h"
+#include "organisation/fCategories.h"
 #include "editing/fEntry.h"
 #include "editing/fOpenEntries.h"
 
@@ -8,6 +11,7 @@
 #include "app/Errors.h"
 #include "app/IDesktop.h"
 #include "app/fSplash.h"
+#include "engine/Category.h"
 #include "engine/EntryCapture.h"
 #include "engine/EntryManager.h"
 #include "engine/EventAssistant.h"
@@ -112,8 +116,91 @@ TfrmTessarynMain::TfrmTessarynMain(TdmMain& dmMain, QWidget* parent) : TFrmStatu
 
 void TfrmTessarynMain::miSearchClick()
 {
+    // The search takes the place of the left browser.
+    CloseLeftBrowser();
     if (m_entryBrowser)
         m_entryBrowser->ShowSearchBox();
+}
+
+void TfrmTessarynMain::miBrowseByCategoryClick()
+{
+    ShowCategoryBrowser();
+}
+
+void TfrmTessarynMain::ShowCategoryBrowser()
+{
+    if (!m_entryBrowser)
+        return;
+    m_entryBrowser->BeginGridUpdate();
+    paLeft->show();
+    if (!m_categoryBrowser) {
+        m_categoryBrowser = new TfrmCategoryBrowser(m_dmMain, paLeft);
+        paLeft->layout()->addWidget(m_categoryBrowser);
+        TfrmCategoryBrowser* browser = m_categoryBrowser;
+        browser->OnBrowseCategory = [this](int code) { m_entryBrowser->BrowseCategory(code); };
+        browser->OnMoveSelectedToCategory = [this](int code) { m_entryBrowser->MoveSelectedToCategory(code); };
+        browser->IsEntryGridDrag = [this](const QObject* source) {
+            const QWidget* grid = m_entryBrowser->Grid();
+            return source
+                   && (source == grid
+                       || (source->isWidgetType() && grid->isAncestorOf(static_cast<const QWidget*>(source))));
+        };
+        m_entryBrowser->OnCategoryDragEnded = [browser] { browser->tvEndDrag(); };
+    }
+    m_entryBrowser->SetLeftView(TfrmEntryBrowser::TLeftView::Categories);
+    m_categoryBrowser->SelectCategory(m_lastCategoryBrowsed);
+    m_categoryBrowser->show();
+    m_entryBrowser->EndGridUpdate();
+    if (m_lastCategoryEntry > 0)
+        m_entryBrowser->LocateEntry(m_lastCategoryEntry);
+    miBrowseByCategory->setEnabled(false);
+    miSearch->setEnabled(true);
+    m_entryBrowser->UpdateSelectionCommands();
+}
+
+void TfrmTessarynMain::CloseLeftBrowser()
+{
+    if (m_categoryBrowser) {
+        m_lastCategoryBrowsed = m_categoryBrowser->CurrentCategoryCode();
+        m_lastCategoryEntry = m_entryBrowser ? m_entryBrowser->CurrentEntryCode() : 0;
+        // Its destruction stores which categories were collapsed.
+        delete m_categoryBrowser;
+        m_categoryBrowser = nullptr;
+    }
+    if (m_entryBrowser) {
+        m_entryBrowser->OnCategoryDragEnded = nullptr;
+        m_entryBrowser->SetLeftView(TfrmEntryBrowser::TLeftView::None);
+        m_entryBrowser->UpdateSelectionCommands();
+    }
+    miBrowseByCategory->setEnabled(true);
+    paLeft->hide();
+}
+
+void TfrmTessarynMain::acManageCategoriesExecute()
+{
+    const bool hadCategories = m_dmMain.Categories().Count() > 0;
+    if (m_categoryBrowser)
+        m_categoryBrowser->FreezeSelection();
+    try {
+        TfrmCategories manager(m_dmMain, this);
+        manager.exec();
+    } catch (const ETessarynError& error) {
+        m_dmMain.Desktop().ShowMessage(error.Message(), IDesktop::TMsgKind::Error);
+    }
+    if (m_categoryBrowser) {
+        try {
+            m_categoryBrowser->ReloadTree();
+        } catch (const ETessarynError& error) {
+            m_dmMain.Desktop().ShowMessage(error.Message(), IDesktop::TMsgKind::Error);
+        }
+        m_categoryBrowser->ThawSelection();
+    } else if (!hadCategories && m_dmMain.Categories().Count() > 0) {
+        // The first categories: show them where entries are browsed.
+        ShowCategoryBrowser();
+    }
+    // The entry cards show category paths, which may have changed.
+    if (m_entryBrowser)
+        m_entryBrowser->RefreshKeepingSelection();
 }
 
 TfrmTessarynMain::~TfrmTessarynMain()
@@ -121,6 +208,10 @@ TfrmTessarynMain::~TfrmTessarynMain()
     // The editors and the open-entries window still use the main data
     // module while they go: they are taken down before it.
     UninstallEntryEditors(m_dmMain);
+    // The category browser stores its state while the settings are there.
+    delete m_categoryBrowser;
+    m_categoryBrowser = nullptr;
+    m_dmMain.OnManageCategories = nullptr;
     m_dmMain.RemoveColorSchemeObserver(this);
     m_dmMain.OnShowTrayIconChanged = nullptr;
     m_dmMain.Capture().OpenDroppedEntry = nullptr;
@@ -145,6 +236,12 @@ void TfrmTessarynMain::FormCreate()
     InstallEntryEditors(m_dmMain);
     CreateTrayMenu();
     CreateMenus();
+    m_entryBrowser->OnGoToCategory = [this](int code) {
+        if (!m_categoryBrowser)
+            ShowCategoryBrowser();
+        m_categoryBrowser->SelectCategory(code);
+    };
+    m_dmMain.OnManageCategories = [this] { acManageCategoriesExecute(); };
     resize(kInitialClientSize.width(), kInitialClientSize.height() + menuBar()->sizeHint().height());
 
     m_exitRequested = false;
@@ -212,6 +309,8 @@ void TfrmTessarynMain::CreateLayout()
     splitterVertical->setChildrenCollapsible(false);
     topColumn->addWidget(splitterVertical);
     paLeft = NewPanel("paLeft");
+    auto* leftColumn = new QVBoxLayout(paLeft);
+    leftColumn->setContentsMargins(0, 0, 0, 0);
     paBrowse = NewPanel("paBrowse");
     splitterVertical->addWidget(paLeft);
     splitterVertical->addWidget(paBrowse);
@@ -302,8 +401,9 @@ void TfrmTessarynMain::CreateMenus()
     AddCommand(m, "miClear", QStringLiteral("Clear"), QStringLiteral("Click to empty all files from monitored folder"));
 
     m = heading("miBrowse", QStringLiteral("Browse"), QStringLiteral("Browse entries by category, book, bookmark sets, etc"));
-    AddCommand(m, "miBrowseByCategory", QStringLiteral("Categories"), QStringLiteral("Browse entries by category"),
-               QLatin1Char('G'));
+    miBrowseByCategory = AddCommand(m, "miBrowseByCategory", QStringLiteral("Categories"),
+                                    QStringLiteral("Browse entries by category"), QLatin1Char('G'),
+                                    &TfrmTessarynMain::miBrowseByCategoryClick);
     AddCommand(m, "miBrowseByBook", QStringLiteral("Books"), QStringLiteral("Browse the books you have created"))
         ->setVisible(false);
     AddCommand(m, "miBrowseByBookmarkSet", QStringLiteral("Bookmark sets"), QStringLiteral("Browse bookmark sets"),
@@ -315,8 +415,9 @@ void TfrmTessarynMain::CreateMenus()
 
     m = heading("miOrganize", QStringLiteral("Organize"),
                 QStringLiteral("Management of categories, bookmark sets, folder, etc."));
-    AddCommand(m, "miManageCategories", QStringLiteral("Manage categories"),
-               QStringLiteral("Add, delete, change categories"));
+    miManageCategories = AddCommand(m, "miManageCategories", QStringLiteral("Manage categories"),
+                                    QStringLiteral("Add, delete, change categories"), QChar(),
+                                    &TfrmTessarynMain::acManageCategoriesExecute);
     AddCommand(m, "miManageBookmarkSets", QStringLiteral("Manage bookmark sets"),
                QStringLiteral("Add, delete, change bookmark sets"));
     QMenu* miMonitor = m->addMenu(QStringLiteral("Monitoring"));

@@ -45,6 +45,7 @@ struct TDropData;
 // appends a line "activated <process id>" to it, so that tests driving the
 // program as a separate process can see the activation.
 class TfrmEntryBrowser;
+class TfrmCategoryBrowser;
 
 class TfrmTessarynMain : public TFrmStatusBarMain, public IColorSchemeObserver
 {
@@ -113,6 +114,16 @@ public:
     // data; returns the files written into the monitored folder.
     QStringList DropComboTarget1Drop(const TDropData& data);
 
+    // The left panel: the category browser, or nothing (the search box).
+    // ShowCategoryBrowser makes (or keeps) it, CloseLeftBrowser closes it.
+    void ShowCategoryBrowser();
+    void CloseLeftBrowser();
+    TfrmCategoryBrowser* CategoryBrowser() const { return m_categoryBrowser; }
+    TfrmEntryBrowser* EntryBrowser() const { return m_entryBrowser; }
+    // Opens the category manager modally; the category browser stays where
+    // it was and shows the changed tree afterwards.
+    void acManageCategoriesExecute();
+
     // The strip is a gradient unless the palette was made for a display of
     // fewer than 24 bits, whose highlight is flat.
     bool GradientStrip() const;
@@ -174,6 +185,7 @@ private:
     void miHowdoIClick();
     void miAboutClick();
     void miSearchClick();
+    void miBrowseByCategoryClick();
 
     bool m_hiddenInTrayBar = false;
     bool m_exitRequested = false;
@@ -202,5 +214,11 @@ private:
     QAction* miApplicationSeparator1;
     QAction* Sendtotraybar1;
     QAction* miSearch;
+    QAction* miBrowseByCategory;
+    QAction* miManageCategories;
     TfrmEntryBrowser* m_entryBrowser = nullptr;
+    TfrmCategoryBrowser* m_categoryBrowser = nullptr;
+    // Where the category browser was when it closed, for its next opening.
+    int m_lastCategoryBrowsed = -1;
+    int m_lastCategoryEntry = 0;
 };

@@ -101,6 +101,10 @@ public:
     // Installed by the windows that show the tray icon and watch the monitored folder.
     std::function<void(bool)> OnShowTrayIconChanged;
     std::function<void(bool)> OnMonitorFolderChanged;
+    // Installed by the main window: opens the category manager modally (the
+    // way its menu command does) for a window that needs a category while
+    // none exists. Not installed, nothing can open it.
+    std::function<void()> OnManageCategories;
     QString GetHTMLBackgroundColour() const;
     void SetHTMLBackgroundColour(const QString& bgr);
 

@@ -6,6 +6,8 @@
 #include "browsing/EntryGrid.h"
 #include "browsing/IDataChangeListener.h"
 #include "browsing/fEntryBrowser.h"
+#include "controls/BTreeView.h"
+#include "editing/fSelectCategories.h"
 #include "db/ClientRecordSet.h"
 #include "db/EngineDialect.h"
 #include "engine/Category.h"
@@ -805,13 +807,19 @@ TEST_P(EntryBrowserTest, MoveToCategoryKeepsSelectionAndCurrentEntry)
     ClickRow(3);
     desktop.Clear();
 
-    // the category chooser: Archive is picked like the user does, by keys
-    OnNextPopup([](QMenu* popup) {
-        for (QAction* item : popup->actions())
-            if (TCategoryMenu::CategoryCodeOf(item) == kArchive)
-                popup->setActiveAction(item);
-        QTest::keyClick(popup, Qt::Key_Return);
-    });
+    // the category picker: Archive is clicked and "Select" pressed, as the user does
+    QStringList captions;
+    TfrmSelectCategories::ExecuteHook = [&](TfrmSelectCategories& picker) {
+        captions << picker.windowTitle();
+        picker.show();
+        TBTreeView* tree = picker.Tree();
+        TBTreeViewNode* node = tree->FindNodeByData(main->Categories().FindByCode(kArchive));
+        const QRect row = tree->RowRect(tree->RowOfNode(node));
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          QPoint(tree->TextRect(row, node->Level()).left() + 2, row.center().y()));
+        QTest::mouseClick(picker.btnSelect, Qt::LeftButton);
+        return picker.result();
+    };
     browser->miMoveToCategory->trigger();
     EXPECT_EQ(Column(105, "category").toInt(), kArchive);
     EXPECT_EQ(Column(102, "category").toInt(), kArchive);
@@ -821,10 +829,17 @@ TEST_P(EntryBrowserTest, MoveToCategoryKeepsSelectionAndCurrentEntry)
     EXPECT_EQ(browser->SelectedEntryCodes(), QList<int>({105, 102}));
     EXPECT_EQ(browser->CurrentEntryCode(), 104);
 
-    // cancelling the menu moves nothing
+    EXPECT_EQ(captions, QStringList{"Select category"});
+
+    // cancelling the picker moves nothing
     desktop.Clear();
-    OnNextPopup([](QMenu* popup) { popup->close(); });
+    TfrmSelectCategories::ExecuteHook = [](TfrmSelectCategories& picker) {
+        picker.show();
+        QTest::mouseClick(picker.btnCancel, Qt::LeftButton);
+        return picker.result();
+    };
     browser->miMoveToCategory->trigger();
+    TfrmSelectCategories::ExecuteHook = nullptr;
     EXPECT_TRUE(desktop.notices.isEmpty());
     EXPECT_EQ(Column(105, "category").toInt(), kArchive);
 

@@ -6,17 +6,42 @@
 #include "db/dmConnection.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QSet>
 #include <QSqlQuery>
+#include <chrono>
+#include <functional>
+#include <future>
 #include <gtest/gtest.h>
 #include <thread>
 
 namespace {
 
+const QString kEntryCategoryGone = "The category of this entry no longer exists: another user may have deleted it. "
+                                   "Choose another category and save again.";
+const QString kMoveTargetGone =
+    "The chosen category no longer exists: another user may have deleted it. The entries were not moved.";
+const QString kCategoryInUse = "The category \"%1\" cannot be deleted: entries or subcategories were filed under it "
+                               "in the meantime. Your changes to the categories were not saved.";
+
+// The message a gateway call fails with, or "saved" when it succeeds.
+QString Outcome(const std::function<void()>& call)
+{
+    try {
+        call();
+        return "saved";
+    } catch (const ETessarynError& e) {
+        return e.Message();
+    } catch (const std::exception& e) {
+        return QString("unexpected: ") + e.what();
+    }
+}
+
 class Gateway : public EngineTest {
 protected:
-    // A stored entry with two file rows, written through the delta path.
-    int StoreEntry(const QString& title, const QVariant& category = QVariant(), const QString& comments = " ")
+    // A new entry with two file rows as the deltas that store it, not yet applied.
+    QPair<int, DeltaArray> NewEntry(const QString& title, const QVariant& category = QVariant(),
+                                    const QString& comments = " ")
     {
         ClientRecordSet entry, files;
         const DataPackets empty = conn->GetEntry(0);
@@ -43,7 +68,14 @@ protected:
             files.SetValue("FileSize", 10);
             files.Post();
         }
-        conn->ApplyEntryUpdates({entry.GetDelta(), files.GetDelta()});
+        return {code, {entry.GetDelta(), files.GetDelta()}};
+    }
+
+    // A stored entry with two file rows, written through the delta path.
+    int StoreEntry(const QString& title, const QVariant& category = QVariant(), const QString& comments = " ")
+    {
+        const auto [code, updates] = NewEntry(title, category, comments);
+        conn->ApplyEntryUpdates(updates);
         return code;
     }
 
@@ -60,6 +92,25 @@ protected:
         conn->OpenQueries({{sql, {}}}, {&rs});
         rs.First();
         return rs.Value(0).toInt();
+    }
+
+    // Every row the category guards could touch, as comparable text.
+    QStringList Snapshot()
+    {
+        QStringList rows;
+        for (const char* sql : {"select code, category, Title from entries order by code",
+                                "select code, entry, Name from entryfiles order by code",
+                                "select code, parent, name from categories order by code"}) {
+            ClientRecordSet rs;
+            conn->OpenQueries({{sql, {}}}, {&rs});
+            for (rs.First(); !rs.Eof(); rs.Next()) {
+                QStringList values;
+                for (int i = 0; i < rs.FieldCount(); ++i)
+                    values << (rs.Value(i).isNull() ? QString("null") : rs.Value(i).toString());
+                rows << QString(sql).section(' ', 5, 5) + ": " + values.join(" | ");
+            }
+        }
+        return rows;
     }
 
     int AddCategory(const QString& name, int parent)
@@ -421,7 +472,191 @@ TEST_P(Gateway, LikeIgnoresCaseForEveryLetter)
     EXPECT_EQ(count("%51%"), 0);
 }
 
+TEST_P(Gateway, FilingIntoADeletedCategoryIsRefusedAndChangesNothing)
+{
+    const int kept = AddCategory("Kept", 0);
+    const int doomed = AddCategory("Doomed", 0);
+    const int live = AddCategory("Live", 0);
+    const int first = StoreEntry("First", kept);
+    const int second = StoreEntry("Second");
+    db->ExecOutside(QStringLiteral("delete from categories where code = %1").arg(doomed));   // another user
+
+    const auto recategorize = [&](int category) {
+        ClientRecordSet rs;
+        conn->OpenQueries({{"select * from entries order by code", {}}}, {&rs});
+        rs.Locate("code", second);
+        rs.SetValue("Title", "Second renamed");   // an innocent change in the same save
+        rs.Post();
+        rs.Locate("code", first);
+        rs.SetValue("category", category);
+        rs.Post();
+        conn->ApplyEntryUpdates({rs.GetDelta(), std::nullopt});
+    };
+    struct TCase {
+        const char* name;
+        std::function<void(int category)> file;
+        QString refusal;
+    };
+    const QList<TCase> cases = {
+        {"new entry", [&](int category) { conn->ApplyEntryUpdates(NewEntry("New", category).second); },
+         kEntryCategoryGone},
+        {"changed category", recategorize, kEntryCategoryGone},
+        {"moved entries",
+         [&](int category) { conn->MoveEntriesToCategory(QStringLiteral("%1,%2").arg(second).arg(first), category); },
+         kMoveTargetGone},
+    };
+    for (const auto& c : cases) {
+        const QStringList before = Snapshot();
+        EXPECT_EQ(Outcome([&] { c.file(doomed); }), c.refusal) << c.name;
+        EXPECT_EQ(Snapshot(), before) << c.name;
+        EXPECT_EQ(conn->TransactionDepth(), 0) << c.name;
+    }
+    const QString inLive = QStringLiteral("select count(*) from entries where category = %1").arg(live);
+    for (const auto& c : cases) {
+        const int filed = Count(inLive);
+        EXPECT_EQ(Outcome([&] { c.file(live); }), "saved") << c.name;
+        EXPECT_GT(Count(inLive), filed) << c.name;
+    }
+}
+
+TEST_P(Gateway, ChangesThatLeaveTheCategoryAloneAreNotChecked)
+{
+    const int doomed = AddCategory("Doomed", 0);
+    const int dangling = StoreEntry("Filed before the delete", doomed);
+    const int zero = StoreEntry("Code zero");
+    const int none = StoreEntry("No category");
+    // Both bypass the gateway, as older data or another program may have done.
+    db->ExecOutside(QStringLiteral("delete from categories where code = %1").arg(doomed));
+    db->ExecOutside(QStringLiteral("update entries set category = 0 where code = %1").arg(zero));
+    for (const int code : {dangling, zero, none}) {
+        ClientRecordSet rs;
+        rs.LoadFromPacket(conn->GetEntry(code)[0]);
+        rs.SetValue("Title", "Renamed");
+        rs.Post();
+        EXPECT_EQ(Outcome([&] { conn->ApplyEntryUpdates({rs.GetDelta(), std::nullopt}); }), "saved") << code;
+        EXPECT_EQ(TitleOf(code), "Renamed");
+    }
+}
+
+TEST_P(Gateway, DeletingACategoryFiledIntoMeanwhileIsRefused)
+{
+    const int other = AddCategory("Other", 0);
+    struct TCase {
+        const char* name;
+        const char* counter;
+        QString filing;   // another user's statement; %1 the category, %2 a new code
+    };
+    const QList<TCase> cases = {
+        {"entry", "entries", "insert into entries (code, category, Title) values (%2, %1, 'Filed meanwhile')"},
+        {"subcategory", "categories", "insert into categories (code, parent, name) values (%2, %1, 'Added meanwhile')"},
+    };
+    for (const auto& c : cases) {
+        const QString name = QStringLiteral("Doomed %1").arg(c.name);
+        const int doomed = AddCategory(name, 0);
+        ClientRecordSet rs;
+        rs.LoadFromPacket(conn->GetCategories()[0]);   // what the category manager shows
+        db->ExecOutside(c.filing.arg(doomed).arg(conn->GetNextRecID(c.counter)));
+        ASSERT_TRUE(rs.Locate("code", other));
+        rs.SetValue("name", "Other renamed");   // saved together with the delete, so lost with it
+        rs.Post();
+        ASSERT_TRUE(rs.Locate("code", doomed));
+        rs.Delete();
+        EXPECT_EQ(Outcome([&] { conn->ApplyCategoryUpdates({rs.GetDelta()}); }), kCategoryInUse.arg(name)) << c.name;
+        EXPECT_EQ(Count(QStringLiteral("select count(*) from categories where code = %1").arg(doomed)), 1) << c.name;
+        EXPECT_EQ(Count("select count(*) from categories where name = 'Other'"), 1) << c.name;
+    }
+
+    // Unused categories still go, a parent together with its child in one save.
+    const int parent = AddCategory("Parent", 0);
+    const int child = AddCategory("Child", parent);
+    ClientRecordSet rs;
+    rs.LoadFromPacket(conn->GetCategories()[0]);
+    for (const int code : {parent, child}) {
+        ASSERT_TRUE(rs.Locate("code", code));
+        rs.Delete();
+    }
+    EXPECT_EQ(Outcome([&] { conn->ApplyCategoryUpdates({rs.GetDelta()}); }), "saved");
+    EXPECT_EQ(Count(QStringLiteral("select count(*) from categories where code in (%1, %2)").arg(parent).arg(child)),
+              0);
+}
+
 TESSARYN_INSTANTIATE_ENGINES(Gateway);
+
+// Only a server lets two write transactions overlap; SQLite queues them.
+class GatewayServerRace : public Gateway {};
+
+TEST_P(GatewayServerRace, FilingWaitsForAnUncommittedCategoryDeleteAndThenFails)
+{
+    using namespace std::chrono_literals;
+    const int doomed = AddCategory("Doomed", 0);
+    const DeltaArray filing = NewEntry("Filed during the delete", doomed).second;
+
+    // User A deletes the category and has not committed yet.
+    auto userA = db->Connect();
+    userA->BeginTransaction();
+    QSqlQuery remove(userA->Database());
+    ASSERT_TRUE(remove.exec(QStringLiteral("delete from categories where code = %1").arg(doomed)));
+    QSqlQuery pidA(userA->Database());
+    ASSERT_TRUE(pidA.exec("select pg_backend_pid()") && pidA.next());
+    const int backendA = pidA.value(0).toInt();
+
+    // User B files an entry into it, on a connection of its own thread.
+    std::promise<int> backendPromise;
+    std::shared_future<int> backendB = backendPromise.get_future().share();
+    std::promise<QString> outcomePromise;
+    std::shared_future<QString> outcome = outcomePromise.get_future().share();
+    std::thread userB([&, info = db->Info(), filing] {
+        TdmConnection own(info);
+        if (!own.Connect()) {
+            backendPromise.set_value(0);
+            outcomePromise.set_value("no connection: " + own.LastConnectError());
+            return;
+        }
+        QSqlQuery pid(own.Database());
+        backendPromise.set_value(pid.exec("select pg_backend_pid()") && pid.next() ? pid.value(0).toInt() : 0);
+        outcomePromise.set_value(Outcome([&] { own.ApplyEntryUpdates(filing); }));
+    });
+    // However the test ends, B is released (A's rollback; its session ended
+    // as a last resort) and joined, so a failure can never hang the run.
+    const auto release = qScopeGuard([&] {
+        userA->Rollback();
+        if (outcome.wait_for(10s) != std::future_status::ready && backendB.wait_for(0s) == std::future_status::ready) {
+            ClientRecordSet ignored;
+            try {
+                conn->OpenQueries({{"select pg_terminate_backend(?)", {backendB.get()}}}, {&ignored});
+            } catch (const ETessarynError&) {
+            }
+        }
+        userB.join();
+    });
+
+    ASSERT_EQ(backendB.wait_for(10s), std::future_status::ready);
+    const int pidB = backendB.get();
+    ASSERT_NE(pidB, 0) << (outcome.wait_for(0s) == std::future_status::ready ? outcome.get().toStdString() : "");
+    // B must be waiting for A, not merely slow.
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    bool waitsForA = false;
+    while (!waitsForA && outcome.wait_for(20ms) != std::future_status::ready
+           && std::chrono::steady_clock::now() < deadline) {
+        ClientRecordSet blockers;
+        conn->OpenQueries({{"select count(*) from (select unnest(pg_blocking_pids(?)) as pid) b where pid = ?",
+                            {pidB, backendA}}},
+                          {&blockers});
+        blockers.First();
+        waitsForA = blockers.Value(0).toInt() > 0;
+    }
+    ASSERT_TRUE(waitsForA) << "the filing did not wait for the delete: "
+                           << (outcome.wait_for(0s) == std::future_status::ready ? outcome.get().toStdString()
+                                                                                   : "still running");
+
+    userA->Commit();
+    ASSERT_EQ(outcome.wait_for(10s), std::future_status::ready) << "the filing did not finish after the commit";
+    EXPECT_EQ(outcome.get(), kEntryCategoryGone);
+    EXPECT_EQ(conn->CountEntries(), 0);
+    EXPECT_EQ(Count("select count(*) from entryfiles"), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, GatewayServerRace, ::testing::Values(TEngine::PostgreSQL), EngineName);
 
 TEST(GatewayConnect, MissingOrForeignDatabasesFailWithoutRaising)
 {

@@ -390,6 +390,20 @@ void DrawExpansionMark(QPainter& p, bool plus)
         p.drawLine(5, 2, 5, 8);
 }
 
+// The check of a selected node in the tree grids.
+void DrawCheck(QPainter& p)
+{
+    QPainterPath tick;
+    tick.moveTo(3, 8.5);
+    tick.lineTo(6.5, 12);
+    tick.lineTo(13, 3.5);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(QColor(10, 90, 20), 3.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawPath(tick);
+    p.setPen(QPen(QColor(70, 190, 60), 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawPath(tick);
+}
+
 void DrawToolbarLogo(QPainter& p)
 {
     DrawMark(p, QPointF(7, 7), 6.5);
@@ -457,6 +471,10 @@ int main(int argc, char** argv)
                QStringLiteral("BMP_PLUS_CYAN"));
     SaveBitmap(Draw(11, 11, [](QPainter& p) { DrawExpansionMark(p, false); }), folder,
                QStringLiteral("BMP_MINUS_CYAN"));
+
+    SaveBitmap(Draw(11, 11, [](QPainter& p) { DrawExpansionMark(p, true); }), folder,
+               QStringLiteral("BMP_TREE_EXPAND"));
+    SaveBitmap(Draw(16, 16, DrawCheck), folder, QStringLiteral("BMP_OK"));
 
     WriteCollection(folder);
     return 0;
