@@ -169,7 +169,7 @@ const QString TfrmCategories::ConfirmDeleteText = QStringLiteral("Are you sure y
 const QString TfrmCategories::SaveChangesText =
     QStringLiteral("You have made changes to the list of categories. Do you want to save these changes?");
 
-TfrmCategories::TfrmCategories(TdmMain& dmMain, QWidget* parent) : TFrmPersistent(dmMain, parent)
+TfrmCategories::TfrmCategories(TdmMain& dmMain, QWidget* parent) : TFrmStatusBar(dmMain, parent)
 {
     setObjectName(QStringLiteral("TfrmCategories"));
     BuildControls();
@@ -203,7 +203,8 @@ void TfrmCategories::BuildControls()
     setModal(true);
     resize(460, 420);
 
-    tv = new TBTreeView(this);
+    QWidget* client = ClientArea();
+    tv = new TBTreeView(client);
     tv->setObjectName(QStringLiteral("tv"));
     tv->SetAllowNodeMoving(true);
     tv->SetAllowSelection(false);
@@ -222,16 +223,16 @@ void TfrmCategories::BuildControls()
     tv->OnSelectCell = [this](int) { UpdateButtons(); };
     tv->OnDblClick = [this] { EditCategory(); };
 
-    btnNewPeer = NewButton(this, "btnNewPeer", QStringLiteral("New category"),
+    btnNewPeer = NewButton(client, "btnNewPeer", QStringLiteral("New category"),
                            QStringLiteral("Create a new category below the currently selected category"));
-    btnNewChild = NewButton(this, "btnNewChild", QStringLiteral("New subcategory"),
+    btnNewChild = NewButton(client, "btnNewChild", QStringLiteral("New subcategory"),
                             QStringLiteral("Create a new category as a subcategory of the currently selected category"));
-    btnEdit = NewButton(this, "btnEdit", QStringLiteral("Edit"), QStringLiteral("Edit the currently selected category"));
-    btnDelete = NewButton(this, "btnDelete", QStringLiteral("Delete"),
+    btnEdit = NewButton(client, "btnEdit", QStringLiteral("Edit"), QStringLiteral("Edit the currently selected category"));
+    btnDelete = NewButton(client, "btnDelete", QStringLiteral("Delete"),
                           QStringLiteral("Delete the currently selected category"));
-    btnSave = NewButton(this, "btnSave", QStringLiteral("Save"),
+    btnSave = NewButton(client, "btnSave", QStringLiteral("Save"),
                         QStringLiteral("Saves changes to categories and exits this form"));
-    btnCancel = NewButton(this, "btnCancel", QStringLiteral("Exit"),
+    btnCancel = NewButton(client, "btnCancel", QStringLiteral("Exit"),
                           QStringLiteral("Exits without saving changes to categories"));
     btnSave->setEnabled(false);
     connect(btnNewPeer, &QPushButton::clicked, this, &TfrmCategories::NewPeer);
@@ -270,14 +271,14 @@ void TfrmCategories::BuildControls()
     side->addStretch(1);
     side->addWidget(btnSave);
     side->addWidget(btnCancel);
-    auto* row = new QHBoxLayout(this);
+    auto* row = new QHBoxLayout(client);
     row->addWidget(tv, 1);
     row->addLayout(side);
 }
 
 void TfrmCategories::FormShow()
 {
-    TFrmPersistent::FormShow();
+    TFrmStatusBar::FormShow();
     ApplyColorScheme();
     UpdateButtons();
 }
@@ -335,6 +336,8 @@ void TfrmCategories::NewPeer()
                                                node->Collection()->IndexOf(node) + 1, added);
         else
             newNode = tv->Nodes().AddNode(added->Name(), QString(), tv->Nodes().IndexOf(node) + 1, added);
+        // Subcategories the user adds to it next are then in sight.
+        newNode->SetExpanded(true);
         tv->MakeNodeCurrent(newNode);
     } catch (const ETessarynError& e) {
         m_dmMain.Desktop().ShowMessage(e.Message(), IDesktop::TMsgKind::Error);
@@ -355,7 +358,7 @@ void TfrmCategories::NewChild()
             list.DeleteCategory(added);
             return;
         }
-        tv->Nodes().AddChildNode(node, added->Name(), QString(), -1, added);
+        tv->Nodes().AddChildNode(node, added->Name(), QString(), -1, added)->SetExpanded(true);
     } catch (const ETessarynError& e) {
         m_dmMain.Desktop().ShowMessage(e.Message(), IDesktop::TMsgKind::Error);
     }
@@ -482,12 +485,12 @@ void TfrmCategories::done(int result)
     // Saved already when "Save" closes the window; any other way out asks.
     if (result != QDialog::Accepted && !FormCloseQuery())
         return;
-    TFrmPersistent::done(result);
+    TFrmStatusBar::done(result);
 }
 
 bool TfrmCategories::FormKeyDown(QKeyEvent* event)
 {
-    if (TFrmPersistent::FormKeyDown(event))
+    if (TFrmStatusBar::FormKeyDown(event))
         return true;
     if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
         OpenHelpPage(m_dmMain, HelpContext);

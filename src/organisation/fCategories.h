@@ -2,6 +2,7 @@
 
 #include "db/DataPacket.h"
 #include "settings/dmMain.h"
+#include "mainwindow/fStatusBar.h"
 #include "settings/fPersistent.h"
 
 #include <QDialog>
@@ -58,7 +59,7 @@ private:
 // its record set, so other windows see the edits at once; a snapshot of the
 // record set taken at opening lets the user throw everything away again.
 // Nothing reaches the database before "Save".
-class TfrmCategories : public TFrmPersistent, public IColorSchemeObserver
+class TfrmCategories : public TFrmStatusBar, public IColorSchemeObserver
 {
     Q_OBJECT
 

@@ -3,6 +3,10 @@
 #include "TestEnv.h"
 #include "app/AppResources.h"
 #include "app/fSplash.h"
+#include "browsing/fCategoryBrowser.h"
+#include "browsing/fEntryBrowser.h"
+#include "controls/BTreeView.h"
+#include "organisation/fCategories.h"
 #include "engine/Category.h"
 #include "engine/EntryData.h"
 #include "engine/EntryManager.h"
@@ -20,6 +24,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocalSocket>
 #include <QMenu>
 #include <QMenuBar>
@@ -670,3 +675,137 @@ TEST_F(MainWindow, ScreenshotsWhenAsked)
     delete splash.data();
 }
 
+
+namespace {
+
+// The category manager the menu command opens, driven like a user: the
+// category window is answered with a name, then "Save" is pressed.
+void AddCategoryInTheOpenManager(const QString& name, int* shown = nullptr)
+{
+    QTimer::singleShot(0, [name, shown] {
+        auto* manager = qobject_cast<TfrmCategories*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(manager);
+        if (shown)
+            ++*shown;
+        manager->ExecuteEditDialog = [name](TfrmEditCategory& dialog) {
+            dialog.show();
+            dialog.edName->setText(name);
+            QTest::mouseClick(dialog.btnOK, Qt::LeftButton);
+            return dialog.result() == QDialog::Accepted;
+        };
+        QTest::mouseClick(manager->btnNewPeer, Qt::LeftButton);
+        QTest::mouseClick(manager->btnSave, Qt::LeftButton);
+    });
+}
+
+QPoint NodePoint(TBTreeView* tree, TBTreeViewNode* node)
+{
+    const QRect row = tree->RowRect(tree->RowOfNode(node));
+    return QPoint(tree->TextRect(row, node->Level()).left() + 3, row.center().y());
+}
+
+} // namespace
+
+TEST_F(MainWindow, ANewUserMakesTheFirstCategoryWhereverOneIsNeeded)
+{
+    QSqlQuery(conn->Database()).exec("delete from categories");
+    main->Categories().Load(0);
+    ASSERT_EQ(main->Categories().Count(), 0);
+    TfrmTessarynMain& w = Open(false);
+    EXPECT_FALSE(w.CategoryBrowser());
+
+    // a window that needs a category asks first; "No" leaves everything as it was
+    desktop.QueueAnswer(IDesktop::TAnswer::No);
+    EXPECT_FALSE(TCategoryMenu::EnsureCategories(*main));
+    EXPECT_EQ(desktop.MessageTexts(), QStringList{TCategoryMenu::NoCategoriesText});
+    EXPECT_EQ(desktop.messages.value(0).buttons, IDesktop::TButtons::YesNo);
+
+    // "Yes" opens the manager; the category made there is there at once
+    int shown = 0;
+    AddCategoryInTheOpenManager("Notes", &shown);
+    EXPECT_TRUE(TCategoryMenu::EnsureCategories(*main));
+    EXPECT_EQ(shown, 1);
+    ASSERT_EQ(main->Categories().Count(), 1);
+    EXPECT_EQ(main->Categories().Items(0)->Name(), "Notes");
+    QSqlQuery q(conn->Database());
+    ASSERT_TRUE(q.exec("select name from categories"));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toString(), "Notes");
+
+    // the first categories appear in the left panel, browsed at once
+    ASSERT_TRUE(w.CategoryBrowser());
+    EXPECT_TRUE(w.findChild<QWidget*>("paLeft")->isVisible());
+    EXPECT_EQ(w.CategoryBrowser()->CurrentCategoryCode(), main->Categories().Items(0)->Code());
+    EXPECT_EQ(w.EntryBrowser()->LeftView(), TfrmEntryBrowser::TLeftView::Categories);
+    EXPECT_EQ(w.EntryBrowser()->OwnSearchOptions().CategoryCodes, QList<int>{main->Categories().Items(0)->Code()});
+    EXPECT_FALSE(Command("miBrowseByCategory")->isEnabled());
+
+    // and the menu command opens the same manager; the browser shows the new tree
+    AddCategoryInTheOpenManager("Archive");
+    Command("miManageCategories")->trigger();
+    EXPECT_EQ(w.CategoryBrowser()->Tree()->RowCount(), 2);
+    // (in the place it was made; the name order comes with the next start)
+    EXPECT_EQ(w.CategoryBrowser()->Tree()->NodeAtRow(1)->Caption, "Archive");
+}
+
+TEST_F(MainWindow, GoToContainingCategoryAndTheBrowserAroundTheManager)
+{
+    QSqlQuery q(conn->Database());
+    ASSERT_TRUE(q.exec(QString("insert into entries (code, category, Title, Keywords, PasswordProtected) values "
+                               "(5, %1, 'Quarterly offer', 'offer', 0), (6, %1, 'Old offer', 'offer', 0), "
+                               "(7, %2, 'Lab offer', 'offer', 0)")
+                           .arg(kAlpha)
+                           .arg(kResearch)))
+        << q.lastError().text().toStdString();
+    TfrmTessarynMain& w = Open(false);
+    TfrmEntryBrowser* browser = w.EntryBrowser();
+    browser->ShowSearchBox();
+    browser->SearchEdit()->setText("offer");
+    QTest::keyClick(browser->SearchEdit(), Qt::Key_Return);
+    ASSERT_EQ(browser->ResultCount(), 3);
+    browser->LocateEntry(6);
+    ASSERT_TRUE(browser->acEN_GoToCategory->isEnabled());
+
+    // from a search result to the entry's category, the same entry highlighted
+    browser->acEN_GoToCategory->trigger();
+    ASSERT_TRUE(w.CategoryBrowser());
+    EXPECT_EQ(w.CategoryBrowser()->CurrentCategoryCode(), kAlpha);
+    EXPECT_EQ(browser->ResultCount(), 2);
+    EXPECT_EQ(browser->CurrentEntryCode(), 6);
+    EXPECT_FALSE(browser->acEN_GoToCategory->isEnabled());
+
+    // Search closes the browser; Categories brings it back where it was
+    Command("miSearch")->trigger();
+    EXPECT_FALSE(w.CategoryBrowser());
+    EXPECT_FALSE(w.findChild<QWidget*>("paLeft")->isVisible());
+    Command("miBrowseByCategory")->trigger();
+    ASSERT_TRUE(w.CategoryBrowser());
+    EXPECT_EQ(w.CategoryBrowser()->CurrentCategoryCode(), kAlpha);
+
+    // while the manager is open a click in the browser starts no search; after
+    // it the same category is current, under its new name, without a search
+    TBTreeView* tree = w.CategoryBrowser()->Tree();
+    QTimer::singleShot(0, [&] {
+        auto* manager = qobject_cast<TfrmCategories*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(manager);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          NodePoint(tree, tree->NodeAtRow(tree->RowCount() - 1)));
+        EXPECT_EQ(browser->OwnSearchOptions().CategoryCodes, QList<int>{kAlpha});
+        TBTreeViewNode* alpha = manager->Tree()->FindNodeByData(main->Categories().FindByCode(kAlpha));
+        manager->Tree()->MakeNodeCurrent(alpha);
+        manager->ExecuteEditDialog = [](TfrmEditCategory& dialog) {
+            dialog.show();
+            dialog.edName->setText("Alpha renamed");
+            QTest::mouseClick(dialog.btnOK, Qt::LeftButton);
+            return dialog.result() == QDialog::Accepted;
+        };
+        QTest::mouseClick(manager->btnEdit, Qt::LeftButton);
+        QTest::mouseClick(manager->btnSave, Qt::LeftButton);
+    });
+    Command("miManageCategories")->trigger();
+    EXPECT_EQ(w.CategoryBrowser()->CurrentCategoryCode(), kAlpha);
+    EXPECT_FALSE(w.CategoryBrowser()->Frozen());
+    EXPECT_EQ(tree->CurrentNode()->Caption, "Alpha renamed");
+    EXPECT_EQ(browser->OwnSearchOptions().CategoryCodes, QList<int>{kAlpha});
+    EXPECT_EQ(browser->CurrentEntryCode(), 6);
+}
