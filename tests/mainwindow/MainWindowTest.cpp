@@ -6,6 +6,7 @@
 #include "browsing/fCategoryBrowser.h"
 #include "browsing/fEntryBrowser.h"
 #include "controls/BTreeView.h"
+#include "editing/fSelectCategories.h"
 #include "organisation/fCategories.h"
 #include "engine/Category.h"
 #include "engine/EntryData.h"
@@ -808,4 +809,43 @@ TEST_F(MainWindow, GoToContainingCategoryAndTheBrowserAroundTheManager)
     EXPECT_EQ(tree->CurrentNode()->Caption, "Alpha renamed");
     EXPECT_EQ(browser->OwnSearchOptions().CategoryCodes, QList<int>{kAlpha});
     EXPECT_EQ(browser->CurrentEntryCode(), 6);
+}
+
+TEST_F(MainWindow, CategoryScreenshotsWhenAsked)
+{
+    const QString folder = qEnvironmentVariable("TESSARYN_SCREENS");
+    if (folder.isEmpty())
+        GTEST_SKIP() << "set TESSARYN_SCREENS to a folder to get the pictures";
+    QDir().mkpath(folder);
+    QSqlQuery q(conn->Database());
+    ASSERT_TRUE(q.exec(QString("insert into entries (code, category, Title, Keywords, Comments, PasswordProtected) "
+                               "values (5, %1, 'Quarterly offer', 'offer', 'Prices for the third quarter', 0), "
+                               "(6, %1, 'Old offer', 'offer', '', 0)")
+                           .arg(kBeta)));
+    TfrmTessarynMain& w = Open(false);
+    w.resize(900, 560);
+    for (int scheme : {0, 2}) {
+        main->SetColourScheme(scheme);
+        w.ShowCategoryBrowser();
+        w.CategoryBrowser()->SelectCategory(kBeta);
+        QApplication::processEvents();
+        ASSERT_TRUE(w.grab().save(folder + QString("/category-browser-scheme-%1.png").arg(scheme)));
+
+        TfrmCategories manager(*main, &w);
+        manager.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&manager));
+        manager.Tree()->MakeNodeCurrent(manager.Tree()->FindNodeByData(main->Categories().FindByCode(kAlpha)));
+        QApplication::processEvents();
+        ASSERT_TRUE(manager.grab().save(folder + QString("/category-manager-scheme-%1.png").arg(scheme)));
+        manager.hide();
+
+        TfrmSelectCategories picker(*main, &w);
+        picker.SelectCodes({kAlpha, kResearch});
+        picker.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&picker));
+        picker.ShowShortcuts(true);
+        QApplication::processEvents();
+        ASSERT_TRUE(picker.grab().save(folder + QString("/category-picker-scheme-%1.png").arg(scheme)));
+        picker.hide();
+    }
 }
