@@ -1,5 +1,7 @@
 #include "EditorFixture.h"
 
+#include "db/ClientRecordSet.h"
+#include "db/dmConnection.h"
 #include "editing/FolderFilesGridObserver.h"
 #include "editing/fEntry.h"
 #include "editing/fOpenEntries.h"
@@ -8,6 +10,7 @@
 #include "engine/EntryManager.h"
 #include "engine/FileLists.h"
 #include "engine/MostUsedCategories.h"
+#include "mainwindow/CategoryMenu.h"
 #include "settings/MruDropDown.h"
 #include "settings/MruLists.h"
 #include "settings/dmMain.h"
@@ -28,6 +31,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QToolButton>
+#include <QSqlQuery>
 #include <QUrl>
 #include <gtest/gtest.h>
 
@@ -168,6 +172,46 @@ TEST_P(EntryEditorTest, TitleAndCategoryChecksRefuseToSave)
         desktop.QueueAnswer(TAnswer::No);
         EXPECT_TRUE(editor->DoFormClose());
     }
+}
+
+TEST_P(EntryEditorTest, WithoutAnyCategorySavingOffersToMakeOne)
+{
+    QSqlQuery(conn->Database()).exec("delete from categories");
+    main->Categories().Load(0);
+    ASSERT_EQ(main->Categories().Count(), 0);
+    // The main window opens the category manager here; the user makes "Inbox" in it.
+    int managerOpened = 0;
+    main->OnManageCategories = [&] {
+        ++managerOpened;
+        TCategories& root = main->Categories();
+        root.AddCategory(std::make_unique<TCategory>(0, QString("Inbox")));
+        conn->ApplyCategoryUpdates({root.RecordSet()->GetDelta()});
+        root.RecordSet()->MergeChangeLog();
+    };
+    TfrmEntry* editor = OpenDocked(NewEntry({{"a.txt", "alpha"}}), true);
+    ASSERT_NE(editor, nullptr);
+    const int code = editor->Entry()->Code();
+    TypeInto(Child<QLineEdit>(*editor, "edTitle"), "First note");
+
+    // "No": nothing is made, nothing stored, the editor stays
+    desktop.QueueAnswer(TAnswer::No);
+    EXPECT_FALSE(SaveAndClose(editor, code));
+    EXPECT_EQ(desktop.MessageTexts(), QStringList{TCategoryMenu::NoCategoriesText});
+    EXPECT_EQ(managerOpened, 0);
+
+    // "Yes": the manager opens and the new category is offered at once
+    desktop.Clear();
+    desktop.QueueAnswer(TAnswer::Yes);
+    EXPECT_FALSE(SaveAndClose(editor, code));
+    EXPECT_EQ(managerOpened, 1);
+    EXPECT_FALSE(RowExists(code));
+    QMenu* menu = editor->CategoryMenu();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_TRUE(TestEnv::WaitFor([menu] { return menu->isVisible(); }));
+    menu->hide();
+    PickCategory(*editor, {"Inbox"});
+    EXPECT_TRUE(SaveAndClose(editor, code));
+    EXPECT_EQ(Column(code, "category").toInt(), main->Categories().Items(0)->Code());
 }
 
 TEST_P(EntryEditorTest, FileCountAndSizeLimits)
