@@ -97,11 +97,9 @@ void TCategories::Load(int parentCode, ClientRecordSet* recordSet)
 
     if (recordSet->IndexFieldNames() != ParentNameIndex)
         recordSet->SetIndexFieldNames(ParentNameIndex);
+    // The whole tree is built from one pass over all rows, which leaves the
+    // record set unnarrowed for its other users (the lookups by code).
     LoadLevel(parentCode, *recordSet);
-    // Every level narrowed the shared record set to its own rows; the other
-    // users of the record set (the category manager's grid, the lookups by
-    // code) need all of them again.
-    recordSet->CancelRange();
     recordSet->First();
 }
 

@@ -260,6 +260,16 @@ void TEntryData::SetCategory(TCategory* category)
     SetColumn(QStringLiteral("category"), category ? QVariant(category->Code()) : QVariant());
 }
 
+void TEntryData::ResolveCategory()
+{
+    // A new entry's row may still be in the edit buffer; Value reads it there.
+    const QVariant code = m_entryRecordSet.Active() ? m_entryRecordSet.Value(QStringLiteral("category")) : QVariant();
+    // The old object may be gone, and a new one may even sit at its address:
+    // the windows are told in any case, to show the category as it is now.
+    m_category = code.isNull() ? nullptr : m_main.Categories().FindByCode(code.toInt());
+    NotifyObservers();
+}
+
 void TEntryData::SetPasswordProtected(bool passwordProtected)
 {
     if (passwordProtected == m_passwordProtected)

@@ -88,6 +88,10 @@ public:
     void SetSource(const QString& source);
     void SetComments(const QString& comments);
     void SetCategory(TCategory* category);
+    // Finds the category object again by the code the entry holds, after the
+    // category tree was rebuilt or a category was deleted (then none). The
+    // entry's data do not change.
+    void ResolveCategory();
     void SetPasswordProtected(bool passwordProtected);
     void SetPassword(const QString& password);
 

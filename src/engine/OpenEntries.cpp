@@ -81,6 +81,12 @@ TEntryData* TOpenEntries::FindOpenEntry(int code) const
     return index == -1 ? nullptr : m_items[size_t(index)]->Entry.get();
 }
 
+void TOpenEntries::ResolveCategories()
+{
+    for (const auto& item : m_items)
+        item->Entry->ResolveCategory();
+}
+
 int TOpenEntries::IndexOfCode(int code) const
 {
     for (size_t i = 0; i < m_items.size(); ++i)

@@ -68,6 +68,9 @@ public:
 
     // The first listed entry with that code, in opening order, or nullptr.
     TEntryData* FindOpenEntry(int code) const;
+    // The category objects were recreated or some deleted: every open entry
+    // finds its category again by code.
+    void ResolveCategories();
     TEntryData* Find(int code) const { return FindOpenEntry(code); }
     int IndexOfCode(int code) const;
     bool AnyOpen(const QList<int>& codes) const;

@@ -7,6 +7,8 @@
 #include "db/ClientRecordSet.h"
 #include "db/dmConnection.h"
 #include "engine/Category.h"
+#include "engine/EntryManager.h"
+#include "engine/OpenEntries.h"
 #include "engine/FillCategoryTree.h"
 #include "engine/MostUsedCategories.h"
 #include "mainwindow/fMain.h"
@@ -406,6 +408,8 @@ void TfrmCategories::DeleteCategory()
         return;
     current->OwnerList()->DeleteCategory(current);
     tv->DeleteNode(node);
+    // An open entry filed under it must not keep the freed object.
+    m_dmMain.EntryManager().OpenEntries().ResolveCategories();
     UpdateButtons();
 }
 
@@ -462,6 +466,7 @@ void TfrmCategories::DiscardChanges()
         records->SetOnChange([this] { UpdateButtons(); });
     }
     mostUsed.Refresh();
+    m_dmMain.EntryManager().OpenEntries().ResolveCategories();
 }
 
 bool TfrmCategories::FormCloseQuery()

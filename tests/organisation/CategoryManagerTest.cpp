@@ -5,6 +5,9 @@
 #include "controls/BTreeView.h"
 #include "db/ClientRecordSet.h"
 #include "engine/Category.h"
+#include "engine/EntryData.h"
+#include "engine/EntryManager.h"
+#include "engine/OpenEntries.h"
 #include "organisation/fCategories.h"
 #include "settings/dmMain.h"
 
@@ -394,6 +397,67 @@ TEST_P(CategoryManagerTest, NamesAreStoredExactlyOrRefusedClearly)
     QStringList expected = names;
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(stored, expected);
+}
+
+TEST_P(CategoryManagerTest, ASaveRefusedByTheDatabaseKeepsTheChangesPending)
+{
+    Insert({{1, 0, "Work"}, {2, 0, "Home"}});
+    Open();
+    Click("Home");
+    desktop.QueueAnswer(IDesktop::TAnswer::Yes);
+    QTest::mouseClick(form->btnDelete, Qt::LeftButton);
+    ASSERT_FALSE(Node("Home"));
+    // meanwhile another user files an entry under Home
+    db->ExecOutside("insert into entries (code, category, Title, PasswordProtected) values (50, 2, 'theirs', 0)");
+
+    desktop.Clear();
+    QTest::mouseClick(form->btnSave, Qt::LeftButton);
+    ASSERT_EQ(desktop.messages.size(), 1);
+    EXPECT_EQ(desktop.messages[0].kind, IDesktop::TMsgKind::Error);
+    EXPECT_TRUE(desktop.messages[0].text.contains("\"Home\" cannot be deleted")) << desktop.messages[0].text.toStdString();
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(main->Categories().IsModified());
+    EXPECT_EQ(Stored(), QStringList({"Home<", "Work<"}));
+
+    // closing asks again; "No" gives the tree back as the database has it
+    desktop.Clear();
+    desktop.QueueAnswer(IDesktop::TAnswer::No);
+    QTest::mouseClick(form->btnCancel, Qt::LeftButton);
+    EXPECT_EQ(desktop.MessageTexts(), QStringList{TfrmCategories::SaveChangesText});
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(main->Categories().FindByCode(2));
+}
+
+TEST_P(CategoryManagerTest, OpenEntriesFindTheirCategoryAgain)
+{
+    Insert({{1, 0, "Work"}, {2, 0, "Home"}});
+    Open();
+    main->App.EditMultipleEntries = true;
+    main->EntryManager().OpenEntries().ShowEditor = [](TEntryData*, bool) {};
+    const auto openEntry = [&](int category) {
+        std::unique_ptr<TEntryData> entry = main->EntryManager().CreateNewEntry(false);
+        entry->SetCategory(main->Categories().FindByCode(category));
+        TEntryData* held = entry.get();
+        main->EntryManager().OpenEntries().OpenForEditing(entry.release(), true);
+        return held;
+    };
+    TEntryData* inHome = openEntry(2);
+    TEntryData* inWork = openEntry(1);
+
+    // Home has no stored entries, so it can go; the open entry lets go of it
+    Click("Home");
+    desktop.QueueAnswer(IDesktop::TAnswer::Yes);
+    QTest::mouseClick(form->btnDelete, Qt::LeftButton);
+    EXPECT_EQ(inHome->Category(), nullptr);
+    EXPECT_EQ(inWork->Category(), main->Categories().FindByCode(1));
+
+    // throwing the changes away recreates every category object
+    desktop.QueueAnswer(IDesktop::TAnswer::No);
+    QTest::mouseClick(form->btnCancel, Qt::LeftButton);
+    ASSERT_FALSE(form->isVisible());
+    EXPECT_EQ(inWork->Category(), main->Categories().FindByCode(1));
+    ASSERT_TRUE(inHome->Category());
+    EXPECT_EQ(inHome->Category()->Name(), "Home");
 }
 
 TESSARYN_INSTANTIATE_ENGINES(CategoryManagerTest);
