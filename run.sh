@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/common.sh
 
-ensure_packages
+ensure_packages "${TESSARYN_RUNTIME_PACKAGES[@]}"
 
 build="${TESSARYN_BUILD_DIR:-build}"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -5,13 +5,21 @@ TESSARYN_PACKAGES=(cmake g++ make pkg-config ccache qt6-base-dev libqt6sql6-sqli
   libzip-dev libcurl4-openssl-dev sqlite3 libsqlite3-dev postgresql libgtest-dev libgmock-dev
   libbenchmark-dev xvfb xauth zip unzip python3-aiosmtpd)
 
+# Needed only when the program runs: Qt opens files and folders with the
+# desktop's programs through xdg-open; without it nothing can be opened. The
+# tests never hand anything to the desktop, so test.sh does without it.
+TESSARYN_RUNTIME_PACKAGES=(xdg-utils)
+
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
+# Installs what is missing of TESSARYN_PACKAGES and of the packages given
+# (run.sh, which starts the program, gives TESSARYN_RUNTIME_PACKAGES).
 ensure_packages() {
+  local wanted=("${TESSARYN_PACKAGES[@]}" "$@")
   local missing=()
-  for p in "${TESSARYN_PACKAGES[@]}"; do
+  for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   if [ ${#missing[@]} -gt 0 ]; then

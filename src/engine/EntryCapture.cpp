@@ -160,8 +160,10 @@ bool TEntryCapture::AddClipboardToEntry(int code, int textMode)
     }
     TEntryData& entry = open ? *open : *fresh;
     try {
-        entry.CleanFolder();
-        TdmDB().ExtractEntry(entry);
+        // What is stored next is the whole folder: it must start as the
+        // stored archive, without files an earlier extraction left there. An
+        // open entry's folder is not emptied; it holds the editor's work.
+        m_manager.ExtractWholeEntry(entry);
         const bool written = !PasteInto(entry.GetFolder(), textMode).isEmpty();
         if (!written)
             TellNothingToStore();

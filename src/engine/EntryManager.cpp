@@ -8,6 +8,7 @@
 #include "engine/EntryData.h"
 #include "engine/FileHelpers.h"
 #include "engine/FileLists.h"
+#include "engine/OpenWithDesktop.h"
 #include "engine/dDB.h"
 #include "settings/dmMain.h"
 
@@ -171,7 +172,15 @@ std::unique_ptr<TEntryData> TEntryManager::LoadEntry(int code, const std::functi
 
 std::unique_ptr<TEntryData> TEntryManager::LoadAndExtractEntry(int code)
 {
-    return LoadEntry(code, [this](TEntryData& entry) { m_db.ExtractEntry(entry); });
+    return LoadEntry(code, [this](TEntryData& entry) { ExtractWholeEntry(entry); });
+}
+
+void TEntryManager::ExtractWholeEntry(TEntryData& entry)
+{
+    if (m_openEntries.UsesFolder(entry.GetFolder()))
+        m_db.ExtractEntry(entry);
+    else
+        m_db.ExtractEntryAfresh(entry);
 }
 
 std::unique_ptr<TEntryData> TEntryManager::LoadEntryRecordOnly(int code)
@@ -219,7 +228,7 @@ void TEntryManager::OpenEntryWith(int code, int singleFileAction, int multipleFi
     switch (files.DetermineMainFile() ? singleFileAction : multipleFilesAction) {
     case 0:
         // Without a main file the name is empty and the folder itself opens.
-        m_main.Desktop().ShellOpen(entry->GetFolder() + files.MainFileName());
+        OpenWithDesktop(m_main.Desktop(), entry->GetFolder() + files.MainFileName());
         break;
     case 2:
         entry->ExploreFolder();
@@ -243,13 +252,13 @@ void TEntryManager::OpenEntryFile(int code, const QString& name, int kind)
     if (!CheckView(code))
         return;
     if (const TEntryData* open = m_openEntries.FindOpenEntry(code)) {
-        m_main.Desktop().ShellOpen(open->GetFolder() + name);
+        OpenWithDesktop(m_main.Desktop(), open->GetFolder() + name);
         return;
     }
     const auto entry = NewEntryObject(true);
     entry->SetCode(code);
     m_db.ExtractEntry(*entry, name, nullptr, kind);
-    m_main.Desktop().ShellOpen(entry->GetFolder() + name);
+    OpenWithDesktop(m_main.Desktop(), entry->GetFolder() + name);
 }
 
 // --- extracting -------------------------------------------------------------

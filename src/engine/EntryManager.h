@@ -44,8 +44,14 @@ public:
     // today's creation date, a new GUID and its folder on disk. nullptr after
     // the refusal message when the user may not create entries.
     std::unique_ptr<TEntryData> CreateNewEntry(bool watchFolder);
-    // The entry read and unpacked into its folder.
+    // The entry read and unpacked into its folder (ExtractWholeEntry).
     std::unique_ptr<TEntryData> LoadAndExtractEntry(int code);
+    // Reads the entry and unpacks all of it into its folder. The folder is
+    // emptied first, so that it holds exactly what is stored and an editor
+    // or a store working from it never takes up files an earlier extraction
+    // left there, unless an entry open for editing works in that folder:
+    // its unsaved work stays, and the stored files come out beside it.
+    void ExtractWholeEntry(TEntryData& entry);
     // The entry read, its archive written to the extract folder, nothing unpacked.
     std::unique_ptr<TEntryData> LoadEntryRecordOnly(int code);
 

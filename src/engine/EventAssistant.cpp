@@ -52,6 +52,15 @@ bool EntryExists(const QString& path)
     return info.exists() || info.isSymLink();
 }
 
+// The setting's red-green-blue digits as a CSS colour "#rrggbb". A value
+// that is no colour (the setting is free text in the database) would make
+// the page's style invalid: white then, the setting's default.
+QString CssColour(const QString& rgb)
+{
+    static const QRegularExpression hexColour(QStringLiteral("^[0-9A-Fa-f]{6}$"));
+    return hexColour.match(rgb).hasMatch() ? u'#' + rgb.toLower() : QStringLiteral("#ffffff");
+}
+
 // The first count characters, never ending in half of a surrogate pair.
 QString FirstCharacters(const QString& text, int count)
 {
@@ -314,7 +323,7 @@ QStringList TEventAssistant::SaveText(const QString& text, const QString& folder
 
 QStringList TEventAssistant::SaveTextAsHtml(const QString& text, const QString& folder)
 {
-    const QString page = PageHead() + HtmlFromText(text) + QStringLiteral("\r\n</font>\r\n</body>\r\n</html>");
+    const QString page = PageHead() + HtmlFromText(text) + QStringLiteral("</body>\r\n</html>");
     const QString path = StampedPath(folder, QStringLiteral("Html_"), QStringLiteral(".html"));
     WriteLines(path, SplitLines(page));
     return {path};
@@ -473,16 +482,14 @@ QString TEventAssistant::ShortcutBaseName(const QString& title)
 
 QString TEventAssistant::PageHead() const
 {
-    const TAppSettings& app = m_main.App;
-    // Without a charset the head line is a single blank, so the title line
-    // then starts with it.
-    const QString charset =
-        app.StoreCharsetInHtml
-            ? QStringLiteral("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=%1\">\r\n").arg(app.HtmlCharset)
-            : QStringLiteral(" ");
-    return QStringLiteral("<html>\r\n<head>\r\n") + charset + QStringLiteral("<title>HTML page auto-created by Ostrivale v.")
-           + VersionText(true) + QStringLiteral("</title>\r\n</head>\r\n<body leftmargin=\"10\" topmargin=\"10\" bgcolor=\"")
-           + app.HtmlBackgroundColor + QStringLiteral("\">\r\n");
+    // The pages are always written in UTF-8 (WriteLines), so that is the
+    // charset they declare: a browser told anything else, or left to guess,
+    // garbles every letter beyond ASCII.
+    return QStringLiteral("<!DOCTYPE html>\r\n<html>\r\n<head>\r\n<meta charset=\"utf-8\">\r\n"
+                          "<title>HTML page auto-created by Tessaryn v.")
+           + VersionText(true).toHtmlEscaped()
+           + QStringLiteral("</title>\r\n</head>\r\n<body style=\"margin: 10px; background-color: ")
+           + CssColour(m_main.App.HtmlBackgroundColor) + QStringLiteral("\">\r\n");
 }
 
 QString TEventAssistant::StampedPath(const QString& folder, const QString& prefix, const QString& suffix)

@@ -138,7 +138,8 @@ public:
     static QString ShortcutBaseName(const QString& title);
 
 private:
-    // The head of a generated page up to and including the body tag.
+    // The start of a generated page, an HTML5 document that declares UTF-8,
+    // up to and including the body tag in the background colour setting.
     QString PageHead() const;
     // The first free path folder + prefix + <time stamp> + suffix.
     static QString StampedPath(const QString& folder, const QString& prefix, const QString& suffix);

@@ -4,6 +4,7 @@
 #include "db/ClientRecordSet.h"
 #include "engine/EntryData.h"
 #include "engine/FileHelpers.h"
+#include "engine/OpenWithDesktop.h"
 #include "settings/dmMain.h"
 
 #include <QDir>
@@ -704,7 +705,7 @@ void TFolderFiles::SetCurrent(int index)
 void TFolderFiles::OpenItem(int index)
 {
     if (const TEntryItem* item = Items(index))
-        m_main.Desktop().ShellOpen(m_folderPath + item->Name());
+        OpenWithDesktop(m_main.Desktop(), m_folderPath + item->Name());
 }
 
 void TFolderFiles::SelectAll()

@@ -3,6 +3,8 @@
 #include "engine/EntryData.h"
 #include "settings/dmMain.h"
 
+#include <QDir>
+
 #include <algorithm>
 
 TOpenEntry::TOpenEntry(std::unique_ptr<TEntryData> entry) : Entry(std::move(entry)) {}
@@ -114,4 +116,16 @@ bool TOpenEntries::Holds(const TEntryData* entry) const
         return true;
     return std::any_of(m_items.begin(), m_items.end(),
                        [entry](const std::unique_ptr<TOpenEntry>& item) { return item->Entry.get() == entry; });
+}
+
+bool TOpenEntries::UsesFolder(const QString& folder) const
+{
+    const QString wanted = QDir::cleanPath(folder);
+    const auto uses = [&wanted](const TEntryData* entry) {
+        return entry && QDir::cleanPath(entry->GetFolder()) == wanted;
+    };
+    if (uses(m_modalEntry.get()))
+        return true;
+    return std::any_of(m_items.begin(), m_items.end(),
+                       [&uses](const std::unique_ptr<TOpenEntry>& item) { return uses(item->Entry.get()); });
 }

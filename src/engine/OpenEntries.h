@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QString>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -79,6 +80,9 @@ public:
     bool AnyModified() const;
     // True when the object itself is held here, listed or modal.
     bool Holds(const TEntryData* entry) const;
+    // True when an entry held here, listed or modal, works in that folder:
+    // what lies there may be the user's unsaved work.
+    bool UsesFolder(const QString& folder) const;
     // The entry of the modal editor, or nullptr.
     TEntryData* ModalEntry() const { return m_modalEntry.get(); }
 

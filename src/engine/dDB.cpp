@@ -5,13 +5,16 @@
 #include "db/ClientRecordSet.h"
 #include "db/dmConnection.h"
 #include "engine/EntryData.h"
+#include "engine/FileHelpers.h"
 #include "engine/FileLists.h"
+#include "engine/ProtectedFolders.h"
 #include "engine/ZipArchive.h"
 #include "engine/dZip.h"
 #include "settings/dmMain.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -23,6 +26,28 @@ void Warn(IDesktop& desktop, const QString& text)
 bool FolderHasItems(const QString& folder)
 {
     return !QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).isEmpty();
+}
+
+// Once unpacked, or stored from its folder, a protected entry's files lie
+// there in plain form: that folder must not outlive the run. A folder the
+// entry was only pointed at holds the user's own files and is not recorded.
+void RecordPlainCopies(TEntryData& entry)
+{
+    if (entry.PasswordProtected() && entry.FolderOverride().isEmpty())
+        entry.Main().ProtectedFolders().Add(entry.GetFolder());
+}
+
+// Empties an entry's folder before an extraction; an error when anything
+// stays, since it would be taken for part of the entry.
+void EmptyEntryFolder(const QString& folder)
+{
+    if (!QFileInfo(folder).isDir())
+        return;
+    ShellDelete(folder + QStringLiteral("*.*"));
+    if (FolderHasItems(folder))
+        throw ETessarynError(QStringLiteral("The folder \"%1\" could not be emptied before the entry was extracted "
+                                            "into it.")
+                                 .arg(folder));
 }
 
 } // namespace
@@ -67,6 +92,7 @@ bool TdmDB::StoreEntry(TEntryData& entry)
         return true;
     }
 
+    RecordPlainCopies(entry);
     const QString archive = entry.GetStoreArchivePath();
     try {
         TdmZip zip;
@@ -104,6 +130,16 @@ bool TdmDB::StoreEntry(TEntryData& entry)
 
 void TdmDB::ExtractEntry(TEntryData& entry, const QString& name, TEntryFiles* entryFiles, int kind)
 {
+    Extract(entry, name, entryFiles, kind, false);
+}
+
+void TdmDB::ExtractEntryAfresh(TEntryData& entry)
+{
+    Extract(entry, QString(), nullptr, 1, entry.FolderOverride().isEmpty());
+}
+
+void TdmDB::Extract(TEntryData& entry, const QString& name, TEntryFiles* entryFiles, int kind, bool emptyFolder)
+{
     IDesktop& desktop = entry.Main().Desktop();
     TCursorRestore wait(desktop);
     LoadEntryRecord(entry);
@@ -120,7 +156,10 @@ void TdmDB::ExtractEntry(TEntryData& entry, const QString& name, TEntryFiles* en
     }
     entry.SetPassword(password);
 
+    RecordPlainCopies(entry);
     try {
+        if (emptyFolder)
+            EmptyEntryFolder(entry.GetFolder());
         TdmZip zip;
         zip.PrepareExtract(archive);
         if (entryFiles)

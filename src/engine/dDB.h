@@ -22,6 +22,14 @@ public:
     // entryFiles), one item, or the items marked in entryFiles.
     void ExtractEntry(TEntryData& entry, const QString& name = QString(), TEntryFiles* entryFiles = nullptr,
                       int kind = 1);
+    // Like ExtractEntry for the whole entry, into a folder emptied first
+    // (once the password was given), so that it holds exactly what the
+    // stored archive holds: nothing an earlier extraction left there can be
+    // stored again, nor pass for the content of an archive that yields
+    // nothing. Only for a folder no open entry works in: the caller knows
+    // which entries are open. A folder the entry was pointed at (the
+    // monitored folder) is never emptied.
+    void ExtractEntryAfresh(TEntryData& entry);
 
     // GetEntry for the entry's code, then LoadFromPacket (which writes the
     // archive to the extract folder).
@@ -33,4 +41,7 @@ public:
 
     // The message of an extraction that left the entry's folder empty.
     static QString NotExtractedText();
+
+private:
+    void Extract(TEntryData& entry, const QString& name, TEntryFiles* entryFiles, int kind, bool emptyFolder);
 };

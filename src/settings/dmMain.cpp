@@ -12,6 +12,7 @@
 #include "engine/dDB.h"
 #include "engine/FileHelpers.h"
 #include "engine/MostUsedCategories.h"
+#include "engine/ProtectedFolders.h"
 #include "search/SearchOptions.h"
 #include "settings/AppSettingsCatalogue.h"
 #include "settings/DatabaseSettingsManager.h"
@@ -73,6 +74,10 @@ TdmMain::TdmMain(TdmConnection& connection, IDesktop& desktop, TdmDB* db)
 
 void TdmMain::Create()
 {
+    // Plain copies of protected entries that a run which died left behind go
+    // first, before anything else can fail.
+    m_protectedFolders = std::make_unique<TProtectedFolders>(ProgramFolder() + QStringLiteral("ProtectedFolders.lst"));
+    m_protectedFolders->RemoveAll();
     m_searchOptions = std::make_unique<TOstrivaleSearchOptions>();
     m_user = std::make_unique<TUser>();
     m_settings = std::make_unique<TDatabaseSettingsManager>(m_connection, *m_user, ProgramFolder());
@@ -101,6 +106,10 @@ void TdmMain::Create()
 
 TdmMain::~TdmMain()
 {
+    // Not left to the clean-up setting, which may keep extracted files until
+    // the next start: a protected entry's files must not outlive the run.
+    if (m_protectedFolders)
+        m_protectedFolders->RemoveAll();
     if (m_initialized) {
         if (App.CleanupTemporaryFiles == 0 || App.CleanupTemporaryFiles == 1)
             ClearExtractFolder();

@@ -25,6 +25,7 @@ class TMostUsedCategories;
 class TMRUList;
 class TMRUListProvider;
 class TOstrivaleSearchOptions;
+class TProtectedFolders;
 class TUser;
 class TFolderFiles;
 
@@ -54,6 +55,7 @@ public:
     TdmMain(TdmConnection& connection, IDesktop& desktop, TdmDB* db = nullptr);
     // When initialized: cleans the temporary folders, writes every setting and
     // sends the settings changes to the database, then frees the objects.
+    // The folders of protected entries go in any case (ProtectedFolders).
     ~TdmMain();
     TdmMain(const TdmMain&) = delete;
     TdmMain& operator=(const TdmMain&) = delete;
@@ -78,6 +80,10 @@ public:
     TMRUList& SourceMRU() { return *m_mruSource; }
     TMRUList& KeywordsMRU() { return *m_mruKeywords; }
     TMRUList& SearchMRU() { return *m_mruSearches; }
+    // Folders that held plain copies of protected entries: removed at the
+    // end of the run whatever the clean-up setting, and at the start after a
+    // run that could not end properly. Its list lives in the data folder.
+    TProtectedFolders& ProtectedFolders() { return *m_protectedFolders; }
 
     // Application settings held in memory
     TAppSettings App;
@@ -141,6 +147,7 @@ private:
     std::unique_ptr<TMRUList> m_mruSource;
     std::unique_ptr<TMRUList> m_mruKeywords;
     std::unique_ptr<TMRUList> m_mruSearches;
+    std::unique_ptr<TProtectedFolders> m_protectedFolders;
 
     std::array<QColor, 16> m_palette;
     int m_screenDepth = 24;

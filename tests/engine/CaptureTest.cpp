@@ -159,13 +159,11 @@ protected:
             [this](const TDropData& data) { return events->StoreDroppedData(folder, data); });
     }
 
-    QString PageHeadText(bool charset) const
+    QString PageHeadText(const QString& colour = "#ffffff") const
     {
-        return Crlf({"<html>", "<head>"})
-               + (charset ? QStringLiteral("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">\r\n")
-                          : QStringLiteral(" "))
-               + Crlf({"<title>HTML page auto-created by Ostrivale v." + VersionText(true) + "</title>", "</head>",
-                       "<body leftmargin=\"10\" topmargin=\"10\" bgcolor=\"FFFFFF\">"});
+        return Crlf({"<!DOCTYPE html>", "<html>", "<head>", "<meta charset=\"utf-8\">",
+                     "<title>HTML page auto-created by Tessaryn v." + VersionText(true) + "</title>", "</head>",
+                     "<body style=\"margin: 10px; background-color: " + colour + "\">"});
     }
 
     RecordingDesktop desktop;
@@ -287,7 +285,7 @@ TEST_P(EventAssistantTest, FormattedContentIsStoredByTheSetting)
     const TDropData data = TDropData::FromMimeData(*mime);
     const QStringList page = events->StoreDroppedData(folder, data);
     ASSERT_EQ(page.size(), 1);
-    EXPECT_EQ(ReadFile(page.first()), (PageHeadText(false)
+    EXPECT_EQ(ReadFile(page.first()), (PageHeadText()
                                    + Crlf({"<!--StartFragment-->", "<p>Some <b>bold</b> words</p>",
                                            "<p>and a second paragraph</p>", "<!--EndFragment-->", "</body>",
                                            "</html>"}))
@@ -315,23 +313,29 @@ TEST_P(EventAssistantTest, FormattedContentIsStoredByTheSetting)
 
 TEST_P(EventAssistantTest, TextAsHtmlPageEscapesEveryLine)
 {
-    const QStringList written = Paste(PlainText("a<b\nx y\r\n\tt|\"&>\r\n"), 4);
+    const QStringList written = Paste(PlainText("a<b\nx y\r\n\tt|\"&>\r\n\u00c4\u03a9</p>\n"), 4);
     ASSERT_EQ(written.size(), 1);
     EXPECT_EQ(ReadFile(written.first()),
-              (PageHeadText(false)
-               + Crlf({"a&lt;b<br>", "x&nbsp;y<br>", "&nbsp;&nbsp;&nbsp;t|&quot;&amp;&gt;<br>", "", "</font>",
-                       "</body>", "</html>"}))
+              (PageHeadText()
+               + Crlf({"a&lt;b<br>", "x&nbsp;y<br>", "&nbsp;&nbsp;&nbsp;t|&quot;&amp;&gt;<br>",
+                       "\u00c4\u03a9&lt;/p&gt;<br>", "</body>", "</html>"}))
                   .toUtf8());
-    // Without the charset the third line starts with a blank before <title>.
-    const QStringList lines = QString::fromUtf8(ReadFile(written.first())).split("\r\n");
-    EXPECT_TRUE(lines[2].startsWith(" <title>"));
 
+    // The page is UTF-8 and says so whatever charset the settings name; the
+    // background colour is written as CSS wants it.
+    const struct {
+        QString setting;
+        QString colour;
+    } colours[] = {{"A0B1C2", "#a0b1c2"}, {"00ff7f", "#00ff7f"}, {"00zz00", "#ffffff"}};
     main->App.StoreCharsetInHtml = true;
-    main->App.HtmlCharset = "utf-8";
-    const QStringList withCharset = Paste(PlainText("x"), 2);
-    ASSERT_EQ(withCharset.size(), 1);
-    EXPECT_EQ(ReadFile(withCharset.first()),
-              (PageHeadText(true) + Crlf({"x<br>", "", "</font>", "</body>", "</html>"})).toUtf8());
+    main->App.HtmlCharset = "windows-1253";
+    for (const auto& c : colours) {
+        main->App.HtmlBackgroundColor = c.setting;
+        const QStringList page = Paste(PlainText("x"), 2);
+        ASSERT_EQ(page.size(), 1);
+        EXPECT_EQ(ReadFile(page.first()), (PageHeadText(c.colour) + Crlf({"x<br>", "</body>", "</html>"})).toUtf8())
+            << c.setting.toStdString();
+    }
 
     // Plain text pasted the automatic way, or as text, is a text file of its
     // lines with CR LF after each.
@@ -391,11 +395,11 @@ TEST_P(EventAssistantTest, FragmentLinesAndHtmlPages)
     const QStringList fragment{"Version:1.0", "<html><body>", "<!--StartFragment--><i>it</i><!--EndFragment-->",
                                "</body>", "</html>"};
     written = events->SaveHtml(fragment, folder);
-    EXPECT_EQ(ReadFile(written.first()), (PageHeadText(false) + Crlf(fragment.mid(2))).toUtf8());
+    EXPECT_EQ(ReadFile(written.first()), (PageHeadText() + Crlf(fragment.mid(2))).toUtf8());
 
     // Content behind the marker on its own line stays.
     written = events->SaveHtml({"<HTML><BODY><p>kept</p>", "</BODY></HTML>"}, folder);
-    EXPECT_EQ(ReadFile(written.first()), (PageHeadText(false) + Crlf({"<p>kept</p>", "</BODY></HTML>"})).toUtf8());
+    EXPECT_EQ(ReadFile(written.first()), (PageHeadText() + Crlf({"<p>kept</p>", "</BODY></HTML>"})).toUtf8());
 
     // No document at all: the lines as they are.
     written = events->SaveHtml({"<p>a</p>", "<p>b</p>"}, folder);
@@ -584,6 +588,20 @@ protected:
         return NamesIn(entry->GetFolder());
     }
 
+    // The members of the archive in the entry's row, as Info-ZIP lists them,
+    // in code point order.
+    QStringList StoredMembers(int code)
+    {
+        const std::unique_ptr<TEntryData> record = manager->LoadEntryRecordOnly(code);
+        QString listing;
+        EXPECT_EQ(TestEnv::Run("unzip", {"-Z1", record->GetExtractArchivePath()}, &listing), 0)
+            << listing.toStdString();
+        QFile::remove(record->GetExtractArchivePath());
+        QStringList members = listing.split('\n', Qt::SkipEmptyParts);
+        members.sort();
+        return members;
+    }
+
     void ExpectSettingsUntouched()
     {
         EXPECT_EQ(main->App.MonitoredFolder, monitored);
@@ -712,6 +730,10 @@ TEST_P(EntryCaptureTest, ClipboardAddedToAnOpenEntryIsShownInItsEditor)
     shown.clear();
     desktop.Clear();
 
+    // Work not yet saved in the editor survives the paste, also under the
+    // policy that empties an entry's folder when it closes.
+    main->App.CleanupTemporaryFiles = 0;
+    WriteFile(open->GetFolder() + "draft.txt", "unsaved");
     auto* link = new QMimeData;
     link->setData("text/x-moz-url", QByteArray("https://example.org/\nExample"));
     SetClipboard(link);
@@ -721,8 +743,9 @@ TEST_P(EntryCaptureTest, ClipboardAddedToAnOpenEntryIsShownInItsEditor)
     EXPECT_FALSE(shown.first().second);
     EXPECT_TRUE(desktop.notices.isEmpty());
     const QStringList names = NamesIn(open->GetFolder());
-    ASSERT_EQ(names.size(), 2) << names.join(",").toStdString();
+    ASSERT_EQ(names.size(), 3) << names.join(",").toStdString();
     EXPECT_TRUE(names.contains("a.txt"));
+    EXPECT_EQ(ReadFile(open->GetFolder() + "draft.txt"), "unsaved");
     EXPECT_EQ(names.filter(QRegularExpression("^Example" + kStamp + "\\.url$")).size(), 1);
     // Not stored: the editor does that.
     EXPECT_EQ(manager->OpenEntries().Count(), 1);
@@ -733,7 +756,43 @@ TEST_P(EntryCaptureTest, ClipboardAddedToAnOpenEntryIsShownInItsEditor)
     EXPECT_TRUE(capture->AddClipboardToEntry(code, 0));
     EXPECT_TRUE(shown.isEmpty());
     EXPECT_EQ(desktop.MessageTexts(), QStringList({kNothing}));
-    EXPECT_EQ(NamesIn(open->GetFolder()).size(), 2);
+    EXPECT_EQ(NamesIn(open->GetFolder()).size(), 3);
+}
+
+TEST_P(EntryCaptureTest, FileUnmarkedInTheEditorStaysOutOfLaterStores)
+{
+    main->App.EditMultipleEntries = true;
+    const int code = StoreEntry("Three files", {{"a.txt", "a"}, {"b.txt", "b"}, {"removed.txt", "r"}});
+    manager->EditEntry(code);
+    TEntryData* open = manager->OpenEntries().FindOpenEntry(code);
+    ASSERT_NE(open, nullptr);
+    open->FolderFiles().SetSelectedByName("removed.txt", false);
+    ASSERT_TRUE(open->Save([this](TEntryData& e) { return dbModule.StoreEntry(e); }));
+    EXPECT_EQ(StoredMembers(code), QStringList({"a.txt", "b.txt"}));
+    // Under the default clean-up policy the closed editor's folder stays on
+    // disk, the unmarked file in it.
+    const QString folder = open->GetFolder();
+    manager->OpenEntries().CloseEntry(open);
+    ASSERT_TRUE(QFile::exists(folder + "removed.txt"));
+    shown.clear();
+
+    SetClipboard(PlainText("added"));
+    ASSERT_TRUE(capture->AddClipboardToEntry(code, 3)) << desktop.MessageTexts().join(" / ").toStdString();
+    const QStringList members = StoredMembers(code);
+    ASSERT_EQ(members.size(), 3) << members.join(",").toStdString();
+    EXPECT_TRUE(QRegularExpression("^Text_" + kStamp + "\\.txt$").match(members[0]).hasMatch())
+        << members[0].toStdString();
+    EXPECT_EQ(members.mid(1), QStringList({"a.txt", "b.txt"}));
+
+    // Opened again, the entry shows what it holds and nothing else.
+    WriteFile(folder + "removed.txt", "r");
+    manager->EditEntry(code);
+    open = manager->OpenEntries().FindOpenEntry(code);
+    ASSERT_NE(open, nullptr);
+    QStringList listed = NamesIn(folder);
+    listed.sort();
+    EXPECT_EQ(listed, members);
+    EXPECT_EQ(open->FolderFiles().Count(), 3);
 }
 
 TEST_P(EntryCaptureTest, DroppedEntryOpensAfterTheDropHasReturned)

@@ -19,7 +19,9 @@
 #include <QSqlQuery>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
+#include <utility>
 
 namespace {
 
@@ -539,6 +541,84 @@ TEST_P(EntryManagerTest, RegistryKeepsOneObjectPerCodeAndCleansOnClose)
     EXPECT_EQ(registry.Count(), 0);
     EXPECT_EQ(closing, QList<int>{code});
     EXPECT_TRUE(FilesBelow(FolderOf(code)).empty());
+}
+
+TEST_P(EntryManagerTest, ExtractionStartsFromAnEmptiedFolderUnlessTheEntryIsOpen)
+{
+    main->App.EditMultipleEntries = true;
+    const int code = StoreEntry("Kept", {{"kept.txt", "k"}});
+    WriteFile(FolderOf(code) + "left over.txt", "old");
+    WriteFile(FolderOf(code) + "old folder/x.txt", "old");
+    manager->EditEntry(code);
+    TEntryData* open = manager->OpenEntries().FindOpenEntry(code);
+    ASSERT_NE(open, nullptr);
+    EXPECT_EQ(FilesBelow(FolderOf(code)), (TFiles{{"kept.txt", "k"}}));
+    EXPECT_EQ(open->FolderFiles().Count(), 1);
+
+    // The folder of an open entry holds the user's unsaved work: extracting
+    // the entry again (to explore it) leaves that alone.
+    WriteFile(FolderOf(code) + "draft.txt", "unsaved");
+    manager->ExploreEntry(code);
+    EXPECT_EQ(FilesBelow(FolderOf(code)), (TFiles{{"draft.txt", "unsaved"}, {"kept.txt", "k"}}));
+    manager->OpenEntries().CloseEntry(open);
+
+    // An archive that yields nothing is a failed extraction, whatever an
+    // earlier one left in the folder.
+    const QString emptyArchive = "504B0506" + QString(36, u'0');
+    QSqlQuery q(conn->Database());
+    ASSERT_TRUE(q.exec(QString(GetParam() == TEngine::SQLite ? "update entries set Items = X'%1' where code = %2"
+                                                               : "update entries set Items = decode('%1', 'hex') "
+                                                                 "where code = %2")
+                           .arg(emptyArchive)
+                           .arg(code)))
+        << q.lastError().text().toStdString();
+    editorShown.clear();
+    try {
+        manager->EditEntry(code);
+        ADD_FAILURE() << "the extraction passed for successful";
+    } catch (const ETessarynError& e) {
+        EXPECT_EQ(e.Message(), TdmDB::NotExtractedText());
+    }
+    EXPECT_TRUE(editorShown.isEmpty());
+}
+
+TEST_P(EntryManagerTest, AFileNoProgramOpensIsReportedByName)
+{
+    const int code = StoreEntry("Single", {{"only.pdf", "pdf"}});
+    desktop.shellOpenSucceeds = false;
+    const std::pair<const char*, std::function<void()>> ways[] = {
+        {"viewing the entry", [&] { manager->ViewEntry(code); }},
+        {"a stored item", [&] { manager->OpenEntryFile(code, "only.pdf", 1); }},
+        {"a stored item of an open entry",
+         [&] {
+             main->App.EditMultipleEntries = true;
+             manager->EditEntry(code);
+             desktop.Clear();
+             manager->OpenEntryFile(code, "only.pdf", 1);
+         }},
+        {"an item of the open entry's folder",
+         [&] {
+             TFolderFiles& files = manager->OpenEntries().FindOpenEntry(code)->FolderFiles();
+             files.OpenItem(files.IndexOf("only.pdf"));
+         }},
+    };
+    for (const auto& [way, open] : ways) {
+        SCOPED_TRACE(way);
+        desktop.Clear();
+        open();
+        EXPECT_EQ(desktop.opened, QStringList{FolderOf(code) + "only.pdf"});
+        ASSERT_EQ(desktop.messages.size(), 1);
+        EXPECT_EQ(desktop.messages[0].text, "No program is set up to open \"only.pdf\". Open it from its folder, "
+                                            "or install a program for this kind of file.");
+        EXPECT_EQ(desktop.messages[0].kind, IDesktop::TMsgKind::Error);
+    }
+
+    // A file gone from the folder is no matter of a missing program.
+    QFile::remove(FolderOf(code) + "only.pdf");
+    desktop.Clear();
+    manager->OpenEntries().FindOpenEntry(code)->FolderFiles().OpenItem(0);
+    EXPECT_EQ(desktop.MessageTexts(), QStringList{"\"only.pdf\" could not be found in \"" + FolderOf(code) +
+                                                  "\". It may have been moved or deleted."});
 }
 
 } // namespace

@@ -1,7 +1,12 @@
 #include "RecordingDesktop.h"
 #include "TestDatabase.h"
 #include "TestEnv.h"
+#include "TestFiles.h"
 #include "db/ClientRecordSet.h"
+#include "engine/EntryData.h"
+#include "engine/EntryManager.h"
+#include "engine/ProtectedFolders.h"
+#include "engine/dDB.h"
 #include "search/SearchOptions.h"
 #include "settings/DatabaseSettingsManager.h"
 #include "settings/ISettingsManager.h"
@@ -54,6 +59,22 @@ protected:
         QFile g(path);
         ASSERT_TRUE(g.open(QIODevice::ReadWrite));
         ASSERT_TRUE(g.setFileTime(when, QFileDevice::FileModificationTime));
+    }
+
+    // A stored entry of one file, protected when a password is given; its code.
+    int StoreEntry(TdmMain& main, const QString& name, const QString& password)
+    {
+        std::unique_ptr<TEntryData> entry = main.EntryManager().CreateNewEntry(false);
+        WriteFile(entry->GetFolder() + name, "content");
+        entry->FolderFiles().ListFolder(entry->GetFolder());
+        entry->FolderFiles().SelectAll();
+        if (!password.isEmpty()) {
+            entry->SetPasswordProtected(true);
+            entry->SetPassword(password);
+        }
+        EXPECT_TRUE(entry->Save([&main](TEntryData& e) { return main.DB().StoreEntry(e); }))
+            << desktop.MessageTexts().join(" / ").toStdString();
+        return entry->Code();
     }
 
     QString home;
@@ -125,6 +146,63 @@ TEST_P(MainDataModule, CleanupPolicyDecidesWhenExtractedFilesGo)
             EXPECT_TRUE(QDir(home + "Extracted").exists());
         }
     }
+}
+
+TEST_P(MainDataModule, PlainCopiesOfProtectedEntriesDoNotOutliveTheRun)
+{
+    QString locked, unlocked, list;
+    QByteArray listed;
+    {
+        auto main = Start();
+        // The default policy keeps extracted files until the next start.
+        ASSERT_EQ(main->App.CleanupTemporaryFiles, 2);
+        const int lockedCode = StoreEntry(*main, "secret.txt", "pw");
+        const int unlockedCode = StoreEntry(*main, "public.txt", {});
+        locked = main->App.ExtractFolder + QString::number(lockedCode) + "/";
+        unlocked = main->App.ExtractFolder + QString::number(unlockedCode) + "/";
+        desktop.QueuePassword(QString("pw"));
+        ASSERT_TRUE(main->EntryManager().ExtractEntries({lockedCode, unlockedCode}));
+        ASSERT_EQ(ReadFile(locked + "secret.txt"), "content");
+        // What a run that died here would leave for the next start.
+        list = main->ProtectedFolders().ListPath();
+        listed = ReadFile(list);
+        EXPECT_EQ(listed, locked.toUtf8() + "\n");
+    }
+    // Whatever the policy, a protected entry's folder goes at the end.
+    EXPECT_FALSE(QDir(locked).exists());
+    EXPECT_EQ(ReadFile(unlocked + "public.txt"), "content");
+    EXPECT_FALSE(QFile::exists(list));
+
+    {
+        auto main = Start();
+        main->App.CleanupTemporaryFiles = 1;   // from now on nothing is cleaned at start
+    }
+    // The run died with the protected entry extracted.
+    WriteFile(locked + "secret.txt", "content");
+    WriteFile(unlocked + "public.txt", "content");
+    WriteFile(list, listed);
+    auto main = Start();
+    EXPECT_FALSE(QDir(locked).exists());
+    EXPECT_EQ(ReadFile(unlocked + "public.txt"), "content");
+    EXPECT_FALSE(QFile::exists(list));
+}
+
+TEST(ProtectedFolders, OnlyEntryFoldersAreEverRemoved)
+{
+    const QString scratch = TestEnv::ScratchFolder();
+    const QString list = scratch + "list";
+    const QString extract = scratch + "Extracted/";
+    for (const QString& folder : QStringList{extract + "12/", extract, extract + "1a/"})
+        WriteFile(folder + "file.txt", "x");
+    // A list damaged or edited by hand names other folders too.
+    WriteFile(list, (extract + "12/\n" + extract + "\n" + extract + "1a\n12/\n/\n").toUtf8());
+    TProtectedFolders folders(list);
+    EXPECT_EQ(folders.Folders(), QStringList{extract + "12/"});
+    folders.RemoveAll();
+    EXPECT_FALSE(QDir(extract + "12").exists());
+    EXPECT_EQ(ReadFile(extract + "file.txt"), "x");
+    EXPECT_EQ(ReadFile(extract + "1a/file.txt"), "x");
+    EXPECT_FALSE(QFile::exists(list));
 }
 
 TEST_P(MainDataModule, OldMailFilesAreDeletedAtExit)

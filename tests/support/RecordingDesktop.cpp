@@ -37,7 +37,7 @@ void RecordingDesktop::Notice(const QString& title, const QString& text)
 bool RecordingDesktop::ShellOpen(const QString& path)
 {
     opened << path;
-    return true;
+    return shellOpenSucceeds;
 }
 
 bool RecordingDesktop::ShellExplore(const QString& folder)

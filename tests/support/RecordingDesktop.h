@@ -26,6 +26,9 @@ public:
     QList<TShown> messages;
     QStringList notices;        // "title|text"
     QStringList opened;         // ShellOpen paths
+    // What ShellOpen answers: false plays a desktop that has no program for
+    // the file (the path is recorded all the same).
+    bool shellOpenSucceeds = true;
     QStringList explored;       // ShellExplore folders
     QStringList properties;
     QList<int> passwordRequests;

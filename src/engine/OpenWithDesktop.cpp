@@ -1,0 +1,31 @@
+#include "engine/OpenWithDesktop.h"
+
+#include "app/IDesktop.h"
+#include "engine/FileHelpers.h"
+
+#include <QFileInfo>
+
+QString NoProgramToOpenText(const QString& name)
+{
+    return QStringLiteral("No program is set up to open \"%1\". Open it from its folder, or install a program for "
+                          "this kind of file.")
+        .arg(name);
+}
+
+bool OpenWithDesktop(IDesktop& desktop, const QString& path)
+{
+    if (desktop.ShellOpen(path))
+        return true;
+    // The desktop answers false for a missing item as well; blaming the
+    // missing program then would send the user looking in the wrong place.
+    const QString plain = ExcludeTrailingBackslash(path);
+    const QFileInfo info(plain);
+    const QString name = info.fileName().isEmpty() ? plain : info.fileName();
+    if (info.exists())
+        desktop.ShowMessage(NoProgramToOpenText(name), IDesktop::TMsgKind::Error);
+    else
+        desktop.ShowMessage(QStringLiteral("\"%1\" could not be found in \"%2\". It may have been moved or deleted.")
+                                .arg(name, IncludeTrailingBackslash(info.path())),
+                            IDesktop::TMsgKind::Error);
+    return false;
+}

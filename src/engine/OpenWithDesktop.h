@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+class IDesktop;
+
+// Opens a file or folder with the program the desktop has for it. When there
+// is none, or the item is gone, the user is told so by name: a double click
+// that does nothing would leave them guessing. False then.
+bool OpenWithDesktop(IDesktop& desktop, const QString& path);
+
+// The message for an item the desktop has no program for.
+QString NoProgramToOpenText(const QString& name);
