@@ -14,6 +14,9 @@
 
 namespace {
 
+// The one-line prompt is at least this wide, and wide enough for its caption.
+constexpr int kInputQueryMinimumWidth = 420;
+
 // A modal window opened while long work shows the wait cursor would show it
 // too, and the user could not tell that the program waits for an answer.
 // The arrow goes on top for the life of the window and the wait cursor
@@ -105,7 +108,14 @@ void TWidgetDesktop::SetCaption(const QString& caption)
 
 QWidget* TWidgetDesktop::DialogParent() const
 {
-    return m_parentWindow ? m_parentWindow.data() : QApplication::activeWindow();
+    // A box belongs to the window the user is working in (an entry editor, a
+    // modal dialog): parented to the main window, the window manager would
+    // raise the main window with it and bury that window until it closed.
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    if (QWidget* active = QApplication::activeWindow())
+        return active;
+    return m_parentWindow;
 }
 
 IDesktop::TAnswer TWidgetDesktop::MessageBox(const QString& text, TMsgKind kind, TButtons buttons)
@@ -170,11 +180,18 @@ std::optional<QString> TWidgetDesktop::InputQuery(const QString& caption, const 
                                                   const QString& value)
 {
     const TModalCursor arrow;
-    bool ok = false;
-    const QString text = QInputDialog::getText(DialogParent(), caption, prompt, QLineEdit::Normal, value, &ok);
-    if (!ok)
+    QInputDialog dialog(DialogParent());
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(value);
+    // Qt sizes the prompt to its label alone: the caption was cut short and
+    // a file name hardly fitted into the field. The dialog's layout fixes its
+    // size from its contents, so the field is what is made wider.
+    if (auto* field = dialog.findChild<QLineEdit*>())
+        field->setMinimumWidth(qMax(kInputQueryMinimumWidth, dialog.fontMetrics().horizontalAdvance(caption) + 160));
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return text;
+    return dialog.textValue();
 }
 
 QString TWidgetDesktop::PickFolder(const QString& caption, const QString& start)

@@ -28,8 +28,9 @@ public:
     // Restores the cursor when work still had the wait cursor up.
     ~TWidgetDesktop() override;
 
-    // The window that owns message boxes and dialogs; while unset (or gone),
-    // the active window does.
+    // The owner of message boxes and dialogs when no window of the program
+    // is active; otherwise the active modal window, or else the active
+    // window, owns them.
     void SetParentWindow(QWidget* window);
     // The tray icon that shows notices as balloons, set by the main window
     // once it has made one. The icon stays the caller's.

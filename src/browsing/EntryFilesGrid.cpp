@@ -275,6 +275,10 @@ void TEntryFilesGrid::mousePressEvent(QMouseEvent* event)
         return;
     }
     MakeCurrent(row);
+    if (event->button() == Qt::LeftButton && m_markingAllowed && OnMark(event->position().toPoint())) {
+        m_files->SetSelected(row, !m_files->IsSelected(row));
+        return;
+    }
     if (event->button() == Qt::LeftButton) {
         m_pressPos = event->position().toPoint();
         m_dragArmed = true;
@@ -302,9 +306,18 @@ void TEntryFilesGrid::mouseMoveEvent(QMouseEvent* event)
     drag->exec(Qt::CopyAction);
 }
 
+bool TEntryFilesGrid::OnMark(const QPoint& pos) const
+{
+    return pos.x() < MarkColumnWidth && RowAt(pos.y()) >= 0;
+}
+
 void TEntryFilesGrid::mouseDoubleClickEvent(QMouseEvent* event)
 {
     m_dragArmed = false;
+    // Two quick clicks on a mark are two toggles (the second press has made
+    // its own), not a request to open the file.
+    if (event->button() == Qt::LeftButton && m_markingAllowed && OnMark(event->position().toPoint()))
+        return;
     const int row = RowAt(event->position().toPoint().y());
     if (event->button() == Qt::LeftButton && row >= 0 && m_openingAllowed && m_files)
         m_files->OpenItem(row);

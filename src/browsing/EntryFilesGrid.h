@@ -20,6 +20,9 @@ class TEntryFilesGrid : public QAbstractScrollArea, public IFilesObserver
 public:
     static constexpr int RowHeight = 18;
     static constexpr int MarkLeft = 10;
+    // The strip at the left of a row where its mark is drawn: a click there
+    // marks or unmarks the file.
+    static constexpr int MarkColumnWidth = MarkLeft + 18;
     static constexpr int SizeWidth = 100;
     static const QString NoFilesText;
 
@@ -69,6 +72,7 @@ private:
     void UpdateScrollRange();
     void ScrollToRow(int row);
     void MakeCurrent(int row);
+    bool OnMark(const QPoint& pos) const;
     QIcon IconFor(const TEntryItem& item);
 
     TGenericFiles* m_files;

@@ -121,6 +121,10 @@ TfrmEntryBrowser::TfrmEntryBrowser(TdmMain& dmMain, QWidget* parent)
     gr->SetAutoExpand(m_dmMain.App.AutoExpandSearchEntries);
     gr->SetSource(&m_search->cdsSearch);
     m_searchHistory = std::make_unique<TEditMRUListObserver>(edSearch, false, m_dmMain.SearchMRU(), &m_dmMain);
+    // Installed after the history's filter, so that this one sees the keys
+    // first (Qt asks the latest filter first) and can tell whether Escape
+    // found the list of recent searches open.
+    edSearch->installEventFilter(this);
 
     m_dmMain.AddColorSchemeObserver(this);
     ApplyColorScheme();
@@ -219,7 +223,6 @@ void TfrmEntryBrowser::BuildControls()
     layout->addWidget(splBrowseFiles, 1);
     layout->addWidget(paBrowseButtons);
 
-    edSearch->installEventFilter(this);
     gr->viewport()->setAcceptDrops(true);
     gr->viewport()->installEventFilter(this);
     gr->CategoryPath = [this](int code) {
@@ -238,9 +241,15 @@ void TfrmEntryBrowser::BuildControls()
     connect(btnSearch, &QPushButton::clicked, this, &TfrmEntryBrowser::btnSearchClick);
     connect(btnBrowseDown, &QToolButton::clicked, this, &TfrmEntryBrowser::btnBrowseDownClick);
     connect(btnBrowseUp, &QToolButton::clicked, this, &TfrmEntryBrowser::btnBrowseUpClick);
-    auto* findShortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
-    findShortcut->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(findShortcut, &QShortcut::activated, this, &TfrmEntryBrowser::ShowSearchBox);
+    m_findShortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
+    m_findShortcut->setObjectName(QStringLiteral("FindShortcut"));
+    m_findShortcut->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(m_findShortcut, &QShortcut::activated, this, &TfrmEntryBrowser::ShowSearchBox);
+}
+
+void TfrmEntryBrowser::SetFindKeyOwnedByHost(bool owned)
+{
+    m_findShortcut->setEnabled(!owned);
 }
 
 void TfrmEntryBrowser::BuildActions()
@@ -306,7 +315,8 @@ void TfrmEntryBrowser::BuildActions()
     acEN_SelectAll->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
     acEN_SelectNone->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
     acEN_InvertSelection->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
-    for (QAction* action : {acEN_SelectThis, acEN_SelectAll, acEN_SelectNone, acEN_InvertSelection})
+    acEN_DeleteEntries->setShortcut(QKeySequence(Qt::Key_Delete));
+    for (QAction* action : {acEN_SelectThis, acEN_SelectAll, acEN_SelectNone, acEN_InvertSelection, acEN_DeleteEntries})
         action->setShortcutContext(Qt::WidgetShortcut);
     acEN_ToggleAutoExpand = NewAction(this, "acEN_ToggleAutoExpand", QStringLiteral("Auto expand entries"));
     acEN_ToggleAutoExpand->setCheckable(true);
@@ -907,6 +917,11 @@ bool TfrmEntryBrowser::GridKeyDown(QKeyEvent* event)
             return false;
         acEN_SelectThisExecute();
         return true;
+    case Qt::Key_Delete:
+        if (!m_selectionEnabled || modifiers != Qt::NoModifier)
+            return false;
+        acEN_DeleteEntriesExecute();
+        return true;
     case Qt::Key_A:
     case Qt::Key_D:
     case Qt::Key_I:
@@ -1008,7 +1023,12 @@ bool TfrmEntryBrowser::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
         if (key->key() == Qt::Key_Escape) {
-            HideSearchBox();
+            // The first Escape closes the list of recent searches only; the
+            // search box goes with the next one.
+            if (TfrmMRUList* list = m_searchHistory->DropDown(); list && list->isVisible())
+                m_searchHistory->CloseDropDown();
+            else
+                HideSearchBox();
             return true;
         }
     }
@@ -1171,11 +1191,19 @@ void TfrmEntryBrowser::MoveSelectedToCategory(int categoryCode)
 
 void TfrmEntryBrowser::acEN_DeleteEntriesExecute()
 {
-    const QList<int> codes = SelectedEntryCodes();
-    if (codes.isEmpty())
+    if (!m_selectionEnabled)
+        return;
+    QList<int> codes = SelectedEntryCodes();
+    QStringList titles = SelectedEntryTitles();
+    // With nothing marked (the Delete key on the grid) the highlighted entry is meant.
+    if (codes.isEmpty() && gr->HasRecords()) {
+        codes = {CurrentEntryCode()};
+        titles = {gr->Value(gr->CurrentRow(), gr->FieldIndex(kTitle)).toString()};
+    }
+    if (codes.isEmpty() || codes.first() <= 0)
         return;
     bool deleted = false;
-    RunCommand([&] { deleted = m_dmMain.EntryManager().DeleteEntries(codes, SelectedEntryTitles()); });
+    RunCommand([&] { deleted = m_dmMain.EntryManager().DeleteEntries(codes, titles); });
     if (deleted) {
         gr->SelectNone();
         DoSearch();

@@ -20,6 +20,7 @@ class QLineEdit;
 class QMenu;
 class QMimeData;
 class QPushButton;
+class QShortcut;
 class QSplitter;
 class QToolButton;
 class TdmSearch;
@@ -78,6 +79,10 @@ public:
     void RefreshKeepingSelection();
     void ShowSearchBox();
     void HideSearchBox();
+    // Ctrl+F shows the search box, unless the host window has a command of
+    // its own on that key: two owners of one key make Qt drop the key as
+    // ambiguous, so the browser then leaves it to the host.
+    void SetFindKeyOwnedByHost(bool owned);
     void ShowEntryFiles();
     void HideEntryFiles();
     // 0 when there is no current entry.
@@ -269,6 +274,7 @@ private:
     QAction* miSelectFilesSeparator;
     QAction* miSelectFilesMenuAction;
     std::unique_ptr<TEditMRUListObserver> m_searchHistory;
+    QShortcut* m_findShortcut = nullptr;
 };
 
 // Makes the entry browser of the main window inside host (its browse panel),

@@ -29,6 +29,9 @@ constexpr int kMarkTop = 1;
 constexpr int kMarkSize = 16;
 constexpr int kSizeWidth = 100;
 constexpr int kGap = 4;
+// The strip at the left of each row where the mark is drawn; a click there
+// marks or unmarks the file.
+constexpr int kMarkColumnWidth = kMarkLeft + kMarkSize + kGap / 2;
 
 // Hands the painting of every cell to the observer.
 class TFilesGridDelegate : public QStyledItemDelegate {
@@ -292,7 +295,13 @@ bool TFolderFilesGridObserver::eventFilter(QObject* watched, QEvent* event)
         break;
     case QEvent::MouseButtonDblClick:
         if (watched == m_grid->viewport()) {
-            const int row = RowAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            const QPoint pos = mouse->position().toPoint();
+            const int row = RowAt(pos);
+            // Two quick clicks on a mark are two toggles (the second press has
+            // made its own), not a request to open the file.
+            if (mouse->button() == Qt::LeftButton && MarkingAllowed && pos.x() < kMarkColumnWidth)
+                return true;
             if (OpeningAllowed && row >= 0 && row < m_files->Count())
                 m_files->OpenItem(row);
             return true;
@@ -361,6 +370,11 @@ bool TFolderFilesGridObserver::GridMouseDown(const QPoint& pos, Qt::MouseButton 
         if (modifiers & Qt::ControlModifier) {
             if (MarkingAllowed && onItem)
                 m_files->SetSelected(row, !m_files->IsSelected(row));
+            return true;
+        }
+        if (onItem && MarkingAllowed && pos.x() < kMarkColumnWidth) {
+            m_files->SetCurrent(row);
+            m_files->SetSelected(row, !m_files->IsSelected(row));
             return true;
         }
         if (onItem) {

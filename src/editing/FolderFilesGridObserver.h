@@ -17,7 +17,8 @@ class TFolderFilesMenu;
 // one-column grid and draws it: one row per item with its selection mark,
 // icon, name and size, the current item highlighted. The grid's keys and
 // mouse act on the list: Space, Ctrl+A, Ctrl+D and Ctrl+I change the marks,
-// Ctrl+click toggles one, a double click opens the item, the right button
+// a click on a row's mark (or Ctrl+click anywhere on it) toggles it, a double
+// click elsewhere on the row opens the item, the right button
 // opens the folder-files menu over this list, and dragging carries the
 // current item out as a file.
 //

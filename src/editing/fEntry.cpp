@@ -22,6 +22,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -305,6 +306,19 @@ void TfrmEntry::BuildControls()
     column->addLayout(titleRow);
     column->addWidget(pc, 1);
     column->addLayout(buttonRow);
+
+    // The keyboard walks through the entry's fields in the order they are
+    // read, then to the buttons. The capture tool buttons come last: beside
+    // the title they would take the first Tab, and a Space meant for the
+    // next field would paste the clipboard into the entry.
+    QList<QWidget*> tabOrder = {edTitle,       edKeywords, btnSelectCategory, edSource, meComments, btnPassword,
+                                grFolderFiles, btnExplore, btnSave,           btnCancel, pc->tabBar()};
+    for (QToolButton* tool : toolBar->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly))
+        tabOrder.append(tool);
+    for (qsizetype i = 1; i < tabOrder.size(); ++i)
+        QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    // Comments are prose: Tab leaves them like any other field.
+    meComments->setTabChangesFocus(true);
 
     for (QWidget* field : std::initializer_list<QWidget*>{edTitle, edKeywords, edSource, meComments})
         field->installEventFilter(this);
@@ -859,8 +873,28 @@ bool TfrmEntry::PlainKey(const QKeyEvent& event, int key)
     return event.key() == key && (event.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
 }
 
+bool TfrmEntry::KeyOfAnotherWindow(const QWidget* window)
+{
+    // An open popup menu has the keyboard, and so has a modal window (Qt
+    // gives the windows below it no input); otherwise the key goes to the
+    // focus widget's window.
+    const QWidget* owner = QApplication::activePopupWidget();
+    if (!owner)
+        owner = QApplication::activeModalWidget();
+    if (!owner) {
+        const QWidget* focus = QApplication::focusWidget();
+        owner = focus ? focus->window() : nullptr;
+    }
+    return owner && owner != window;
+}
+
 bool TfrmEntry::FormKeyDown(QKeyEvent* event)
 {
+    // The key preview also shows this window the keys of a window opened
+    // over it (a quick note, a prompt): those are not its own. Escape there
+    // must close that window, not the entry.
+    if (KeyOfAnotherWindow(window()))
+        return false;
     if (TFrmStatusBar::FormKeyDown(event))
         return true;
     if (PlainKey(*event, Qt::Key_Escape)) {
@@ -1004,7 +1038,26 @@ QStringList TfrmEntry::DropComboTarget1Drop(const TDropData& data)
         return {};
     const QStringList written = m_dmMain.EventAssistant().StoreDroppedData(m_entry->GetFolder(), data);
     RefreshFolderFiles();
+    QStringList names;
+    for (const QString& path : written)
+        names.append(QFileInfo(QDir::cleanPath(path)).fileName());
+    ShowAdded(names);
     return written;
+}
+
+QString TfrmEntry::AddedText(const QStringList& names)
+{
+    return QStringLiteral("Added %1 %2: %3")
+        .arg(names.size())
+        .arg(names.size() == 1 ? QStringLiteral("file") : QStringLiteral("files"), names.join(QStringLiteral(", ")));
+}
+
+void TfrmEntry::ShowAdded(const QStringList& names)
+{
+    // The new files may sit on the other page, or look like the ones already
+    // there; without a word a second paste is easily made by mistake.
+    if (!names.isEmpty())
+        ShowInfoHint(AddedText(names));
 }
 
 void TfrmEntry::RefreshFolderFiles()
@@ -1022,7 +1075,10 @@ void TfrmEntry::AddClipboardContents(int textMode)
     int& handling = m_dmMain.App.ClipboardTextHandling;
     try {
         const TRestoreOnExit<int> restore(handling, textMode != 0 ? textMode : handling);
-        m_dmMain.EventAssistant().PasteClipboard([this](const TDropData& data) { return DropComboTarget1Drop(data); });
+        const QStringList written = m_dmMain.EventAssistant().PasteClipboard(
+            [this](const TDropData& data) { return DropComboTarget1Drop(data); });
+        if (written.isEmpty())
+            ShowInfoHint(TEventAssistant::NothingToStoreText);
     } catch (const ETessarynError& error) {
         m_dmMain.Desktop().ShowMessage(error.Message(), IDesktop::TMsgKind::Error);
     }
@@ -1050,6 +1106,9 @@ void TfrmEntry::AddMonitoredFolderFiles()
     source.SelectAll();
     if (source.SelectedCount() == 0)
         return;
+    QStringList names;
+    for (const int index : source.Selection())
+        names.append(source.Items(index)->Name());
     try {
         const TMonitoringRestore restore(m_dmMain, m_dmMain.App.NotifyMonitoredFolderChanges);
         m_dmMain.SetMonitorFolder(false);
@@ -1059,8 +1118,11 @@ void TfrmEntry::AddMonitoredFolderFiles()
         QCoreApplication::processEvents();
     } catch (const ETessarynError& error) {
         m_dmMain.Desktop().ShowMessage(error.Message(), IDesktop::TMsgKind::Error);
+        RefreshFolderFiles();
+        return;
     }
     RefreshFolderFiles();
+    ShowAdded(names);
 }
 
 void TfrmEntry::ExploreFolder()

@@ -134,12 +134,17 @@ public:
     static QString ConfirmLargeText();
     static QString SaveChangesText();
     static QString PasswordLabelText(bool passwordProtected);
+    // What a capture tells in the status bar: "Added 1 file: note.txt".
+    static QString AddedText(const QStringList& names);
 
     void ApplyPlacement() override;
     void SavePlacement() override;
     bool FormKeyDown(QKeyEvent* event) override;
     // True for that key pressed without modifiers (the keypad flag aside).
     static bool PlainKey(const QKeyEvent& event, int key);
+    // True while the keyboard belongs to a window other than window (a
+    // dialog opened over it), whose keys the key preview shows to it too.
+    static bool KeyOfAnotherWindow(const QWidget* window);
 
     void done(int result) override;
     void reject() override;
@@ -166,6 +171,8 @@ private:
     void RelocateMonitoredFiles();
     void ResumeMonitoring();
     void RefreshFolderFiles();
+    // Tells in the status bar which files a capture put into the entry.
+    void ShowAdded(const QStringList& names);
     bool AcceptsMime(const QMimeData* mime) const;
     IOstrivaleDropTarget* HostDropTarget() const;
 

@@ -215,6 +215,10 @@ void TfrmOpenEntries::FormShow()
 
 bool TfrmOpenEntries::FormKeyDown(QKeyEvent* event)
 {
+    // Keys of a window opened over this one (a quick note from a docked
+    // editor, a prompt) pass through here too; they are that window's.
+    if (TfrmEntry::KeyOfAnotherWindow(this))
+        return false;
     if (TFrmStatusBar::FormKeyDown(event))
         return true;
     if (TfrmEntry::PlainKey(*event, Qt::Key_Escape)) {

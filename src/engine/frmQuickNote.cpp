@@ -4,6 +4,7 @@
 
 #include <QBoxLayout>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -30,6 +31,21 @@ void TFrmQuickNote::done(int result)
     if (result == QDialog::Accepted)
         TEventAssistant::PutTextOnClipboard(Text());
     TFrmPersistent::done(result);
+}
+
+bool TFrmQuickNote::FormKeyDown(QKeyEvent* event)
+{
+    if (TFrmPersistent::FormKeyDown(event))
+        return true;
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const int key = event->key();
+    if (modifiers != Qt::ControlModifier
+        || (key != Qt::Key_S && key != Qt::Key_Return && key != Qt::Key_Enter))
+        return false;
+    // Return alone is a line break in the note; with Ctrl it is the window's.
+    if (btnSave->isEnabled())
+        btnSave->click();
+    return true;
 }
 
 void TFrmQuickNote::BuildControls()

@@ -27,6 +27,9 @@ public:
     QString Text() const;
 
     void done(int result) override;
+    // Ctrl+S and Ctrl+Return save the note, as "Save" does; with nothing
+    // worth saving they do nothing.
+    bool FormKeyDown(QKeyEvent* event) override;
 
 private:
     void BuildControls();

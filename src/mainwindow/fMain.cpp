@@ -94,6 +94,8 @@ const QString TfrmTessarynMain::TrayTip = QStringLiteral("[Tessaryn] - (left-cli
 const QString TfrmTessarynMain::UnsavedEntriesText =
     QStringLiteral("There are open entries which have been modified but not saved yet. You must first close (or "
                    "save) them before exiting the application.");
+const QString TfrmTessarynMain::StoredInMonitoredFolderText =
+    QStringLiteral("Stored in the monitored folder: %1");
 const QByteArray TfrmTessarynMain::ActivateMessage = QByteArrayLiteral("2025");
 const QByteArray TfrmTessarynMain::ActivatedAnswer = QByteArrayLiteral("activated");
 
@@ -108,7 +110,8 @@ QString TfrmTessarynMain::HelpPage(int context)
            + QStringLiteral(".html");
 }
 
-TfrmTessarynMain::TfrmTessarynMain(TdmMain& dmMain, QWidget* parent) : TFrmStatusBarMain(dmMain, parent)
+TfrmTessarynMain::TfrmTessarynMain(TdmMain& dmMain, QWidget* parent)
+    : TFrmStatusBarMain(dmMain, parent), SystemTrayAvailable([] { return QSystemTrayIcon::isSystemTrayAvailable(); })
 {
     setObjectName(QStringLiteral("frmTessarynMain"));
     FormCreate();
@@ -233,6 +236,8 @@ void TfrmTessarynMain::FormCreate()
 
     CreateLayout();
     m_entryBrowser = CreateEntryBrowser(m_dmMain, paBrowse);
+    // Ctrl+F is the Search command's, wherever the focus is in the window.
+    m_entryBrowser->SetFindKeyOwnedByHost(true);
     InstallEntryEditors(m_dmMain);
     CreateTrayMenu();
     CreateMenus();
@@ -557,8 +562,8 @@ void TfrmTessarynMain::AddTrayIcon()
     });
     connect(m_trayIcon, &QSystemTrayIcon::messageClicked, this, &TfrmTessarynMain::DoActivate);
     // Without a notification area (a bare X server, no display) there is
-    // nothing to show it in; the rules of the window still follow the setting.
-    if (QSystemTrayIcon::isSystemTrayAvailable())
+    // nothing to show it in.
+    if (SystemTrayAvailable())
         m_trayIcon->show();
 }
 
@@ -584,12 +589,20 @@ void TfrmTessarynMain::HideTrayIcon()
 
 bool TfrmTessarynMain::ShowBalloon(const QString& text, const QString& title)
 {
-    if (!m_trayIcon || !m_trayIcon->isVisible() || !QSystemTrayIcon::isSystemTrayAvailable()
-        || !QSystemTrayIcon::supportsMessages())
-        return false;
-    m_trayIcon->showMessage(title.left(BalloonTitleLimit), text.left(BalloonTextLimit), QSystemTrayIcon::Information,
-                            BalloonTimeoutMs);
+    if (m_trayIcon && m_trayIcon->isVisible() && SystemTrayAvailable() && QSystemTrayIcon::supportsMessages()) {
+        m_trayIcon->showMessage(title.left(BalloonTitleLimit), text.left(BalloonTextLimit),
+                                QSystemTrayIcon::Information, BalloonTimeoutMs);
+        return true;
+    }
+    // A balloon nobody can see would leave a save, a move or a paste without
+    // any sign that it happened; the window says it instead.
+    ShowInfoHint(text);
     return true;
+}
+
+bool TfrmTessarynMain::CanHideToTray() const
+{
+    return m_dmMain.App.ShowTrayIcon && SystemTrayAvailable();
 }
 
 void TfrmTessarynMain::HideToTrayBar()
@@ -612,6 +625,12 @@ void TfrmTessarynMain::DoActivate()
 
 void TfrmTessarynMain::acSendToTrayBarExecute()
 {
+    // With no notification area a hidden window could not be found again;
+    // the task bar keeps a minimized one within reach.
+    if (!SystemTrayAvailable()) {
+        showMinimized();
+        return;
+    }
     HideToTrayBar();
 }
 
@@ -625,7 +644,9 @@ void TfrmTessarynMain::DoExitApplication()
 
 bool TfrmTessarynMain::FormCloseQuery()
 {
-    const bool allowed = m_exitRequested || m_sessionEnding || !m_dmMain.App.ShowTrayIcon;
+    // Without a notification area the close button is Exit: hiding the
+    // window would leave the program running with no way back to it.
+    const bool allowed = m_exitRequested || m_sessionEnding || !CanHideToTray();
     if (!allowed) {
         HideToTrayBar();
         return false;
@@ -706,7 +727,7 @@ bool TfrmTessarynMain::FormKeyDown(QKeyEvent* event)
         DoExitApplication();
         return true;
     case Qt::Key_T:
-        HideToTrayBar();
+        acSendToTrayBarExecute();
         return true;
     default:
         return false;
@@ -718,8 +739,19 @@ bool TfrmTessarynMain::FormKeyDown(QKeyEvent* event)
 QStringList TfrmTessarynMain::DropComboTarget1Drop(const TDropData& data)
 {
     TAppSettings& app = m_dmMain.App;
-    if (!m_dmMain.EventAssistant().RealDrop() || app.OnDropAction != 0)
-        return m_dmMain.EventAssistant().StoreDroppedData(app.MonitoredFolder, data);
+    if (!m_dmMain.EventAssistant().RealDrop() || app.OnDropAction != 0) {
+        const QStringList written = m_dmMain.EventAssistant().StoreDroppedData(app.MonitoredFolder, data);
+        // The files land in a folder the user is not looking at: say where
+        // they went, or the command seems to have done nothing.
+        if (!written.isEmpty()) {
+            QStringList names;
+            for (const QString& path : written)
+                names.append(QFileInfo(path).fileName());
+            m_dmMain.Desktop().Notice(QStringLiteral("[Tessaryn]"),
+                                      StoredInMonitoredFolderText.arg(names.join(QStringLiteral(", "))));
+        }
+        return written;
+    }
     // the new entry opens once the drop has completed (OpenDroppedEntry)
     m_dmMain.Capture().CreateEntryFromDrop(data);
     return {};

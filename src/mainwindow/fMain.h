@@ -33,9 +33,12 @@ struct TDropData;
 // while edited entries are unsaved.
 //
 // Closing the window with "Show tray bar icon" on hides it to the tray
-// instead; only Exit (menu, tray menu, Ctrl+Q) ends the program then. The
-// window emits FormClosed when a close has been allowed: the start-up code
-// ends the message loop on it.
+// instead; only Exit (menu, tray menu, Ctrl+Q) ends the program then. A
+// desktop without a notification area has nowhere to bring a hidden window
+// back from: there the close button acts as Exit, "Send to tray bar" (Ctrl+T)
+// minimizes the window, and the notices meant for balloons appear in the
+// window's status bar. The window emits FormClosed when a close has been
+// allowed: the start-up code ends the message loop on it.
 //
 // A second start of the program asks the running one to come to the front
 // (message 2025) through a local server named after the window class, per
@@ -55,6 +58,9 @@ public:
     static const QString ApplicationTitle;
     static const QString TrayTip;
     static const QString UnsavedEntriesText;
+    // The notice after a drop or a paste wrote files into the monitored
+    // folder; %1 lists their names.
+    static const QString StoredInMonitoredFolderText;
     // The activation message a second instance sends, and the answer it
     // waits for: sent when the running window has handled it.
     static const QByteArray ActivateMessage;
@@ -81,10 +87,15 @@ public:
     // Starts answering second instances; false when the name cannot be taken.
     bool ListenForActivation(const QString& serverName = ActivationServerName());
 
+    // Whether the desktop has a notification area for the tray icon now.
+    // Asks Qt unless replaced (tests do: the offscreen platform has none).
+    std::function<bool()> SystemTrayAvailable;
+
     // Operations other windows call
-    // A balloon on the tray icon, text and title cut to their limits. False
-    // when nothing could be shown: no tray icon, or a desktop without a
-    // notification area or balloons.
+    // A balloon on the tray icon, text and title cut to their limits. Where
+    // no balloon can be shown (no tray icon, a desktop without a notification
+    // area or balloons) the text goes into the status bar instead. True when
+    // the notice was shown one way or the other.
     bool ShowBalloon(const QString& text, const QString& title);
     void ApplyColorScheme() override;
     void SetWaitCursor();
@@ -94,6 +105,7 @@ public:
 
     void DoActivate();
     void DoExitApplication();
+    // Hides the window; only the tray icon or a second start brings it back.
     void HideToTrayBar();
 
     bool HiddenInTrayBar() const { return m_hiddenInTrayBar; }
@@ -157,6 +169,9 @@ private:
     void SessionEndQuery(QSessionManager& manager);
     void PaintBoxPaint(QPainter& painter);
     bool FormCloseQuery();
+    // The tray can take the window: the setting is on and the desktop has a
+    // notification area.
+    bool CanHideToTray() const;
     void LimitBottomPanel();
     void OpenHelp(int context);
     void Explore(const QString& folder);
@@ -179,6 +194,8 @@ private:
     void acWN_OpenEntriesExecute();
     void acOpenExtractFolderExecute();
     void miOpenExportFolderClick();
+    // Hides the window to the tray, or minimizes it when the desktop has no
+    // notification area to bring it back from.
     void acSendToTrayBarExecute();
     void miHelpContentsClick();
     void miQuickStartClick();

@@ -292,8 +292,12 @@ TEST_P(EntryBrowserTest, SearchIsRememberedAndOffersItselfAgain)
     ASSERT_TRUE(TfrmMRUList::Instance());
     EXPECT_EQ(TfrmMRUList::Instance()->Grid()->Items(), QStringList({"alpha beta"}));
     EXPECT_TRUE(Edit()->hasFocus());
-    QTest::keyClick(Edit(), Qt::Key_Escape);   // closes the list and hides the search box
+    // the first Escape closes the list only, the next one hides the search box
+    QTest::keyClick(Edit(), Qt::Key_Escape);
     EXPECT_FALSE(TfrmMRUList::Instance());
+    EXPECT_TRUE(browser->findChild<QFrame*>("paSearch")->isVisible());
+    EXPECT_TRUE(Edit()->hasFocus());
+    QTest::keyClick(Edit(), Qt::Key_Escape);
     EXPECT_FALSE(browser->findChild<QFrame*>("paSearch")->isVisible());
     QTest::keyClick(grid, Qt::Key_F, Qt::ControlModifier);
     EXPECT_TRUE(browser->findChild<QFrame*>("paSearch")->isVisible());
@@ -665,6 +669,37 @@ TEST_P(EntryBrowserTest, TheHostHearsOfRecordChangesAndTheFilesFollow)
 
 // --- commands ------------------------------------------------------------------------
 
+// A click on a file's mark (the strip left of its icon) marks or unmarks it;
+// a click on its name only highlights it, and two quick clicks on the mark
+// are two toggles rather than an opening.
+TEST_P(EntryBrowserTest, AClickOnAFilesMarkTogglesIt)
+{
+    StoreEntry("Two files", {{"a.txt", "a"}, {"b.txt", "b"}});
+    SearchFor("");
+    QTest::mouseClick(browser->findChild<QToolButton*>("btnBrowseDown"), Qt::LeftButton);
+    TEntryFilesGrid* files = browser->FilesGrid();
+    TEntryFiles& list = browser->EntryFiles();
+    ASSERT_EQ(list.Count(), 2);
+    ASSERT_TRUE(TestEnv::WaitFor([files] { return files->viewport()->height() > files->RowRect(1).bottom(); }))
+        << files->viewport()->height();
+    const auto markOf = [files](int row) {
+        return QPoint(TEntryFilesGrid::MarkLeft + 5, files->RowRect(row).center().y());
+    };
+
+    QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, markOf(1));
+    EXPECT_EQ(list.Selection(), QList<int>({1}));
+    EXPECT_EQ(list.CurrentIndex(), 1);
+    QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, files->RowRect(0).center());
+    EXPECT_EQ(list.Selection(), QList<int>({1})) << "a click on the name marks nothing";
+    EXPECT_EQ(list.CurrentIndex(), 0);
+    QTest::mouseDClick(files->viewport(), Qt::LeftButton, {}, markOf(0));
+    EXPECT_EQ(list.Selection(), QList<int>({1})) << "marked and unmarked again";
+    EXPECT_TRUE(desktop.opened.isEmpty());
+    QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, markOf(1));
+    EXPECT_EQ(list.SelectedCount(), 0);
+}
+
+
 TEST_P(EntryBrowserTest, CommandsOnTheHighlightedEntryReachTheEngine)
 {
     const int code = StoreEntry("Only file", {{"note.txt", "n"}});
@@ -794,6 +829,41 @@ TEST_P(EntryBrowserTest, DeleteAsksRefusesOpenEntriesAndRefreshes)
     desktop.Clear();
     browser->acEN_DeleteEntries->trigger();
     EXPECT_TRUE(desktop.notices.isEmpty());
+    EXPECT_EQ(browser->ResultCount(), 0);
+}
+
+// The Delete key on the grid runs Delete on the marked entries, or on the
+// highlighted one when none is marked, after the same question.
+TEST_P(EntryBrowserTest, DeleteKeyDeletesTheMarkedOrElseTheHighlightedEntry)
+{
+    const int a = StoreEntry("First", {{"a.txt", "a"}});
+    const int b = StoreEntry("Second", {{"b.txt", "b"}});
+    const int c = StoreEntry("Third", {{"c.txt", "c"}});
+    main->App.EntriesSortOrder = 1;
+    SearchFor("");
+    const QString question = "Are you sure you want to delete entries:\r\n\r\n%1\r\n\r\n and their included files "
+                             "from the database?";
+    const auto listed = [](int code, const char* title) { return QString("[ %1. %2 ]\r\n").arg(code).arg(title); };
+
+    Key(Qt::Key_Down);
+    desktop.Clear();
+    desktop.QueueAnswer(IDesktop::TAnswer::No);
+    Key(Qt::Key_Delete);
+    EXPECT_EQ(desktop.MessageTexts(), QStringList{question.arg(listed(b, "Second"))});
+    EXPECT_EQ(conn->CountEntries(), 3);
+    EXPECT_EQ(browser->SelectedCount(), 0) << "refusing marks nothing";
+
+    desktop.Clear();
+    Key(Qt::Key_Delete);
+    EXPECT_EQ(desktop.MessageTexts(), QStringList{question.arg(listed(b, "Second"))});
+    EXPECT_EQ(GridCodes(), QList<int>({a, c}));
+
+    ClickRow(1, Qt::ControlModifier);
+    ClickRow(0, Qt::ControlModifier);
+    desktop.Clear();
+    Key(Qt::Key_Delete);
+    EXPECT_EQ(desktop.MessageTexts(), QStringList{question.arg(listed(c, "Third") + listed(a, "First"))});
+    EXPECT_EQ(conn->CountEntries(), 0);
     EXPECT_EQ(browser->ResultCount(), 0);
 }
 

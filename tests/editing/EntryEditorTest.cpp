@@ -2,12 +2,14 @@
 
 #include "db/ClientRecordSet.h"
 #include "db/dmConnection.h"
+#include "app/WidgetDesktop.h"
 #include "editing/FolderFilesGridObserver.h"
 #include "editing/fEntry.h"
 #include "editing/fOpenEntries.h"
 #include "engine/Category.h"
 #include "engine/EntryData.h"
 #include "engine/EntryManager.h"
+#include "engine/EventAssistant.h"
 #include "engine/FileLists.h"
 #include "engine/MostUsedCategories.h"
 #include "mainwindow/CategoryMenu.h"
@@ -22,14 +24,17 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QSqlQuery>
 #include <QUrl>
@@ -616,6 +621,231 @@ TEST_P(EntryEditorTest, ColourSchemeReachesTheEditor)
     main->SetColourScheme(2);
     EXPECT_TRUE(Child<QLabel>(*editor, "laEntryID")->styleSheet().contains(main->Colour(csHighlightStart).name()));
     EXPECT_TRUE(Child<QTabWidget>(*editor, "pc")->tabBar()->styleSheet().contains(main->Colour(csSelectedTitle).name()));
+}
+
+// Tab walks through the entry's fields in reading order, then the buttons;
+// the capture tool buttons beside the title are not in the way.
+TEST_P(EntryEditorTest, TabWalksTheFieldsInReadingOrderThenTheButtons)
+{
+    TfrmEntry* editor = OpenDocked(NewEntry({{"a.txt", "alpha"}}), true);
+    ASSERT_NE(editor, nullptr);
+    auto* title = Child<QLineEdit>(*editor, "edTitle");
+    title->setFocus();
+    ASSERT_TRUE(TestEnv::WaitFor([title] { return title->hasFocus(); }));
+    QStringList expected = {"edKeywords", "btnSelectCategory", "edSource", "meComments"};
+    // (the password button takes the focus only when it can be used)
+    if (Child<QPushButton>(*editor, "btnPassword")->isEnabled())
+        expected << "btnPassword";
+    expected << "btnExplore" << "btnSave" << "btnCancel";
+    QStringList visited;
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString());
+    }
+    EXPECT_EQ(visited, expected);
+    EXPECT_EQ(Child<QPlainTextEdit>(*editor, "meComments")->toPlainText(), "") << "Tab is no character here";
+    EXPECT_EQ(GridNames(*editor), QStringList{"a.txt"});
+}
+
+// Every capture into the entry says in the status bar what it added; a
+// quick note given up with Escape closes the note only.
+TEST_P(EntryEditorTest, CapturesSayWhatTheyAddedInTheStatusBar)
+{
+    TfrmEntry* editor = ReadyEditor({{"a.txt", "alpha"}});
+    ASSERT_NE(editor, nullptr);
+    QWidget* window = editor->window();
+    // the docked editor's texts show in the status bar of the window around it
+    const auto statusText = [window] {
+        for (QLabel* hint : window->findChildren<QLabel*>("paHint"))
+            if (hint->isVisible())
+                return hint->text();
+        return QString("<no status bar>");
+    };
+    const auto action = [editor](const char* name) { return editor->ActionsMenu()->findChild<QAction*>(name); };
+    const QString outside = TestEnv::ScratchFolder();
+    for (const char* name : {"x.txt", "y.txt"}) {
+        QFile f(outside + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(name);
+    }
+    // Answers the quick note that opens next: types a line, then Save or Escape.
+    const auto answerQuickNote = [](bool save) {
+        QTimer::singleShot(0, [save] {
+            auto* note = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(note, nullptr);
+            auto* text = note->findChild<QPlainTextEdit*>("meText");
+            QTest::keyClicks(text, "call back");
+            if (save)
+                QTest::mouseClick(note->findChild<QPushButton*>("btnSave"), Qt::LeftButton);
+            else
+                QTest::keyClick(text, Qt::Key_Escape);
+            if (note->isVisible()) {
+                ADD_FAILURE() << "the quick note stayed open";
+                note->reject();
+            }
+        });
+    };
+
+    const struct {
+        const char* capture;
+        std::function<void()> run;
+        QString expected;   // a regular expression for the whole text
+    } cases[] = {
+        {"clipboard",
+         [&] {
+             QApplication::clipboard()->setText("pasted words");
+             action("acAddClipboardAsText")->trigger();
+         },
+         "Added 1 file: Text_.*\\.txt"},
+        {"drop",
+         [&] {
+             QMimeData files;
+             files.setUrls({QUrl::fromLocalFile(outside + "x.txt"), QUrl::fromLocalFile(outside + "y.txt")});
+             DropOn(Grid(*editor)->viewport(), QPoint(20, 8), files);
+         },
+         "Added 2 files: x\\.txt, y\\.txt"},
+        {"quick note",
+         [&] {
+             answerQuickNote(true);
+             action("acAddQuickNote")->trigger();
+         },
+         "Added 1 file: Text_.*\\.txt"},
+        {"monitored folder",
+         [&] {
+             QFile f(main->App.MonitoredFolder + "m1.txt");
+             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+             f.close();
+             action("acAddMonitoredFiles")->trigger();
+         },
+         "Added 1 file: m1\\.txt"},
+        {"empty clipboard",
+         [&] {
+             QApplication::clipboard()->clear();
+             action("acAddClipboard")->trigger();
+         },
+         QRegularExpression::escape(TEventAssistant::NothingToStoreText)},
+    };
+    int files = 1;
+    for (const auto& c : cases) {
+        editor->ShowInfoHint(QString());
+        c.run();
+        EXPECT_TRUE(QRegularExpression("^" + c.expected + "$").match(statusText()).hasMatch())
+            << c.capture << ": " << statusText().toStdString();
+        files = editor->Entry()->FolderFiles().Count();
+    }
+    EXPECT_EQ(files, 6);
+
+    // Escape in a quick note opened from the editor closes the note alone
+    editor->ShowInfoHint(QString());
+    answerQuickNote(false);
+    action("acAddQuickNote")->trigger();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(TfrmOpenEntries::Instance()->FindEditor(editor->Entry()->Code()), editor);
+    EXPECT_EQ(editor->Entry()->FolderFiles().Count(), 6);
+    EXPECT_EQ(statusText(), "");
+    EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.MessageTexts().join(" / ").toStdString();
+}
+
+// A click on a file's mark (the strip left of its icon) marks or unmarks it;
+// elsewhere on the row it only highlights, and two quick clicks on the mark
+// are two toggles rather than an opening.
+TEST_P(EntryEditorTest, AClickOnAFilesMarkTogglesIt)
+{
+    TfrmEntry* editor = ReadyEditor({{"a.txt", "alpha"}, {"b.txt", "beta"}});
+    ASSERT_NE(editor, nullptr);
+    Child<QTabWidget>(*editor, "pc")->setCurrentIndex(1);
+    QTableWidget* grid = Grid(*editor);
+    TFolderFiles& files = editor->Entry()->FolderFiles();
+    ASSERT_EQ(files.SelectedCount(), 2);
+    const auto at = [grid](int row, int x) {
+        return QPoint(x, grid->visualRect(grid->model()->index(row, 0)).center().y());
+    };
+
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at(1, 15));
+    EXPECT_FALSE(files.IsSelected(1));
+    EXPECT_EQ(files.CurrentIndex(), 1);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at(0, 80));
+    EXPECT_TRUE(files.IsSelected(0)) << "a click on the name marks nothing";
+    EXPECT_EQ(files.CurrentIndex(), 0);
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at(0, 15));
+    EXPECT_TRUE(files.IsSelected(0)) << "unmarked and marked again";
+    EXPECT_TRUE(desktop.opened.isEmpty());
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at(1, 15));
+    EXPECT_EQ(files.SelectedCount(), 2);
+}
+
+// Message boxes and prompts belong to the window in front (the entry editor
+// of a modal edit, the open-entries window), never to the main window behind
+// it; the one-line prompt is wide enough for its caption and a file name.
+TEST_P(EntryEditorTest, PromptsBelongToTheWindowInFront)
+{
+    QMainWindow mainWindow;
+    mainWindow.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&mainWindow));
+    TWidgetDesktop widgets;
+    widgets.SetParentWindow(&mainWindow);   // as the program's start-up does
+
+    struct TPrompt {
+        QWidget* parent = nullptr;
+        int width = 0;
+        QString caption;
+    };
+    // Answers the box or prompt that opens next, noting its owner and size.
+    const auto answerNext = [](TPrompt& seen) {
+        QTimer::singleShot(0, [&seen] {
+            const auto prompt = [] {
+                QWidget* modal = QApplication::activeModalWidget();
+                return modal && (modal->inherits("QMessageBox") || modal->inherits("QInputDialog")) ? modal : nullptr;
+            };
+            ASSERT_TRUE(TestEnv::WaitFor([&] { return prompt() != nullptr; }));
+            QWidget* shown = prompt();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(shown));
+            seen = {shown->parentWidget(), shown->width(), shown->windowTitle()};
+            if (auto* field = shown->findChild<QLineEdit*>()) {
+                QTest::keyClick(field, Qt::Key_End);
+                QTest::keyClicks(field, "-renamed");
+                QTest::keyClick(field, Qt::Key_Return);
+            } else {
+                QTest::keyClick(shown, Qt::Key_Escape);
+            }
+        });
+    };
+    const auto ask = [&](QWidget* front) {
+        front->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(front));
+        TPrompt box, query;
+        answerNext(box);
+        EXPECT_EQ(widgets.MessageBox(TfrmEntry::SaveChangesText(), TMsgKind::Confirmation,
+                                     IDesktop::TButtons::YesNoCancel),
+                  TAnswer::Cancel);
+        EXPECT_EQ(box.parent, front);
+        front->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(front));
+        answerNext(query);
+        EXPECT_EQ(widgets.InputQuery("Rename file", "Enter filename", "note.txt"), "note.txt-renamed");
+        EXPECT_EQ(query.parent, front);
+        EXPECT_EQ(query.caption, "Rename file");
+        EXPECT_GE(query.width, 420);
+    };
+
+    // a docked editor: its window is the active one
+    TfrmEntry* docked = ReadyEditor({{"a.txt", "alpha"}});
+    ASSERT_NE(docked, nullptr);
+    ask(docked->window());
+    desktop.QueueAnswer(TAnswer::No);
+    ASSERT_TRUE(docked->DoFormClose());
+
+    // a modal editor
+    main->App.EditMultipleEntries = false;
+    bool asked = false;
+    WhenModalEditorShown([&](TfrmEntry& editor) {
+        ask(&editor);
+        asked = true;
+        desktop.QueueAnswer(TAnswer::No);
+        editor.DoFormClose();
+    });
+    main->EntryManager().ShowEntryEditor(NewEntry({{"b.txt", "beta"}}).release(), true);
+    EXPECT_TRUE(asked);
 }
 
 TESSARYN_INSTANTIATE_SQLITE(EntryEditorTest);

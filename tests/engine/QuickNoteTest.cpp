@@ -126,6 +126,43 @@ TEST_P(QuickNoteTest, ExitAndEscapeLeaveTheClipboardAlone)
     }
 }
 
+// Ctrl+S and Ctrl+Return save from the keyboard, once there is something to
+// save; Tab leaves the text for the buttons instead of typing a tab.
+TEST_P(QuickNoteTest, KeyboardSavesAndTabMovesOn)
+{
+    const struct {
+        const char* name;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+    } keys[] = {{"Ctrl+S", Qt::Key_S, Qt::ControlModifier},
+                {"Ctrl+Return", Qt::Key_Return, Qt::ControlModifier},
+                {"Ctrl+Enter", Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier}};
+    for (const auto& k : keys) {
+        TFrmQuickNote form(*main);
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+        QPlainTextEdit* meText = Text(form);
+        QTest::keyClick(meText, k.key, k.modifiers);
+        EXPECT_TRUE(form.isVisible()) << k.name << ": nothing to save yet";
+        EXPECT_EQ(meText->toPlainText(), "") << k.name;
+        QTest::keyClicks(meText, k.name);
+        QTest::keyClick(meText, k.key, k.modifiers);
+        EXPECT_FALSE(form.isVisible()) << k.name;
+        EXPECT_EQ(form.result(), QDialog::Accepted) << k.name;
+        EXPECT_EQ(QApplication::clipboard()->text(), k.name);
+    }
+
+    TFrmQuickNote form(*main);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QTest::keyClicks(Text(form), "first");
+    QTest::keyClick(Text(form), Qt::Key_Tab);
+    EXPECT_EQ(Text(form)->toPlainText(), "first");
+    EXPECT_EQ(QApplication::focusWidget(), Button(form, "btnSave"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), Button(form, "btnCancel"));
+}
+
 TEST_P(QuickNoteTest, TextAboveButtonsAtTheRight)
 {
     TFrmQuickNote form(*main);

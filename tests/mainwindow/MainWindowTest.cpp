@@ -3,6 +3,7 @@
 #include "TestEnv.h"
 #include "app/AppResources.h"
 #include "app/fSplash.h"
+#include "browsing/EntryGrid.h"
 #include "browsing/fCategoryBrowser.h"
 #include "browsing/fEntryBrowser.h"
 #include "controls/BTreeView.h"
@@ -10,12 +11,15 @@
 #include "organisation/fCategories.h"
 #include "engine/Category.h"
 #include "engine/EntryData.h"
+#include "engine/FileLists.h"
+#include "engine/dDB.h"
 #include "engine/EntryManager.h"
 #include "engine/EventAssistant.h"
 #include "engine/MostUsedCategories.h"
 #include "engine/OpenEntries.h"
 #include "mainwindow/CategoryMenu.h"
 #include "mainwindow/fMain.h"
+#include "settings/MruDropDown.h"
 #include "settings/dmMain.h"
 
 #include <QAction>
@@ -33,6 +37,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QSqlError>
@@ -41,6 +46,7 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -50,6 +56,20 @@ constexpr int kWork = 10;
 constexpr int kBeta = 11;
 constexpr int kAlpha = 12;
 constexpr int kResearch = 13;
+
+// The test desktop, with the tray notices also handed to the main window
+// the way the program's own desktop hands them (TApplicationDesktop).
+class NoticeRoutingDesktop : public RecordingDesktop {
+public:
+    std::function<bool(const QString& title, const QString& text)> NoticeChannel;
+
+    void Notice(const QString& title, const QString& text) override
+    {
+        RecordingDesktop::Notice(title, text);
+        if (NoticeChannel)
+            NoticeChannel(title, text);
+    }
+};
 
 class MainWindow : public ::testing::Test {
 protected:
@@ -76,6 +96,7 @@ protected:
 
     void TearDown() override
     {
+        desktop.NoticeChannel = nullptr;
         window.reset();
         main.reset();
         conn.reset();
@@ -87,6 +108,8 @@ protected:
     {
         main->App.ShowTrayIcon = trayIcon;
         window = std::make_unique<TfrmTessarynMain>(*main);
+        TfrmTessarynMain* w = window.get();
+        desktop.NoticeChannel = [w](const QString& title, const QString& text) { return w->ShowBalloon(text, title); };
         // the window installs the entry editors; these tests only record what would open
         main->EntryManager().OpenEntries().ShowEditor = [this](TEntryData* entry, bool isNew) {
             edited.append({entry, isNew});
@@ -129,7 +152,19 @@ protected:
         QApplication::sendEvent(window.get(), &drop);
     }
 
-    RecordingDesktop desktop;
+    // The text of the window's status bar.
+    QString StatusText() const { return window->findChild<QLabel*>("paHint")->text(); }
+
+    // A key typed by the user: it goes to the widget with the keyboard focus,
+    // or to the active window when nothing in it has the focus.
+    static void TypeKey(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : QApplication::activeWindow();
+        ASSERT_NE(target, nullptr);
+        QTest::keyClick(target, key, modifiers);
+    }
+
+    NoticeRoutingDesktop desktop;
     QString home;
     std::unique_ptr<TestDatabase> db;
     std::unique_ptr<TdmConnection> conn;
@@ -271,6 +306,7 @@ TEST_F(MainWindow, MenuCommandsCarryTheirCaptionsHintsShortcutsAndStates)
 TEST_F(MainWindow, TraySettingDecidesWhetherClosingHidesOrEnds)
 {
     TfrmTessarynMain& w = Open(true);
+    w.SystemTrayAvailable = [] { return true; };   // a desktop with a notification area
     QSignalSpy closed(&w, &TfrmTessarynMain::FormClosed);
     ASSERT_TRUE(w.TrayIcon());
     EXPECT_EQ(w.TrayIcon()->toolTip(), "[Tessaryn] - (left-click to activate)");
@@ -299,6 +335,7 @@ TEST_F(MainWindow, TraySettingDecidesWhetherClosingHidesOrEnds)
 TEST_F(MainWindow, UnsavedEntryBlocksExitUntilItIsClosedAndExitStaysRequested)
 {
     TfrmTessarynMain& w = Open(true);
+    w.SystemTrayAvailable = [] { return true; };   // a desktop with a notification area
     QSignalSpy closed(&w, &TfrmTessarynMain::FormClosed);
     main->App.EditMultipleEntries = true;
     auto* entry = new TEntryData(*main, false);   // a new entry counts as modified
@@ -345,12 +382,163 @@ TEST_F(MainWindow, KeysOfTheWindow)
     QTest::keyClick(&w, Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_TRUE(w.isVisible());
 
-    // Ctrl+T hides the window also without a tray icon to bring it back with
+    // Ctrl+T hides the window also without a tray icon to bring it back with,
+    // on a desktop that has a notification area
+    w.SystemTrayAvailable = [] { return true; };
     QTest::keyClick(&w, Qt::Key_T, Qt::ControlModifier);
     EXPECT_TRUE(w.isHidden());
     EXPECT_TRUE(w.HiddenInTrayBar());
     EXPECT_FALSE(w.TrayIcon());
     EXPECT_EQ(closed.count(), 0);
+    EXPECT_TRUE(desktop.messages.isEmpty());
+}
+
+// A desktop without a notification area (a bare window manager): nothing
+// could bring a hidden window back, so nothing hides it.
+TEST_F(MainWindow, WithoutANotificationAreaTheWindowNeverHidesIntoNothing)
+{
+    TfrmTessarynMain& w = Open(true);
+    w.SystemTrayAvailable = [] { return false; };
+    QSignalSpy closed(&w, &TfrmTessarynMain::FormClosed);
+
+    // "Send to tray bar", by key and by menu, minimizes instead
+    const std::function<void()> sendToTray[] = {[] { TypeKey(Qt::Key_T, Qt::ControlModifier); },
+                                                [this] { Command("miSendToTrayBar")->trigger(); }};
+    for (const auto& send : sendToTray) {
+        send();
+        EXPECT_TRUE(w.isVisible());
+        EXPECT_TRUE(w.isMinimized());
+        EXPECT_FALSE(w.HiddenInTrayBar());
+        w.DoActivate();
+        ASSERT_FALSE(w.isMinimized());
+    }
+
+    // the close button is Exit, with Exit's rule about unsaved entries
+    main->App.EditMultipleEntries = true;
+    auto* entry = new TEntryData(*main, false);
+    entry->SetCode(77);
+    main->EntryManager().OpenEntries().OpenForEditing(entry, true);
+    EXPECT_FALSE(w.close());
+    EXPECT_EQ(desktop.MessageTexts(), QStringList{TfrmTessarynMain::UnsavedEntriesText});
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(w.HiddenInTrayBar());
+    EXPECT_EQ(closed.count(), 0);
+    main->EntryManager().OpenEntries().CloseEntry(entry);
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(closed.count(), 1);
+}
+
+// The notices a tray would show as balloons appear in the status bar when
+// there is no tray: after a save, a move and a paste into the monitored folder.
+TEST_F(MainWindow, WithoutANotificationAreaNoticesAppearInTheStatusBar)
+{
+    TfrmTessarynMain& w = Open(true);
+    w.SystemTrayAvailable = [] { return false; };
+    TfrmEntryBrowser* browser = w.EntryBrowser();
+    const QString monitored = main->App.MonitoredFolder;
+
+    const struct {
+        const char* action;
+        std::function<void()> run;
+        QString expected;   // a regular expression for the whole text
+    } cases[] = {
+        {"save",
+         [this] {
+             std::unique_ptr<TEntryData> entry = main->EntryManager().CreateNewEntry(false);
+             QFile file(entry->GetFolder() + "report.txt");
+             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+             file.close();
+             entry->FolderFiles().ListFolder(entry->GetFolder());
+             entry->FolderFiles().SelectAll();
+             entry->SetTitle("Quarterly report");
+             entry->SetCategory(main->Categories().FindByCode(kAlpha));
+             ASSERT_TRUE(entry->Save([this](TEntryData& e) { return main->DB().StoreEntry(e); }));
+         },
+         "The selected file\\(s\\) have been successfully stored under the title \"Quarterly report\"\\."},
+        {"move",
+         [browser] {
+             browser->ShowSearchBox();
+             browser->SearchEdit()->setText("report");
+             QTest::keyClick(browser->SearchEdit(), Qt::Key_Return);
+             ASSERT_EQ(browser->ResultCount(), 1);
+             browser->acEN_SelectAll->trigger();
+             browser->MoveSelectedToCategory(kResearch);
+         },
+         "The selected entries have been moved under the specified category\\."},
+        {"paste",
+         [this] {
+             QGuiApplication::clipboard()->setText("pasted");
+             Command("miPasteFromClipboard")->trigger();
+         },
+         "Stored in the monitored folder: Text_.*\\.txt"},
+    };
+    for (const auto& c : cases) {
+        w.ShowInfoHint(QString());
+        c.run();
+        EXPECT_TRUE(QRegularExpression("^" + c.expected + "$").match(StatusText()).hasMatch())
+            << c.action << ": " << StatusText().toStdString();
+    }
+    EXPECT_EQ(Names(monitored).size(), 1);
+    EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.MessageTexts().join(" / ").toStdString();
+}
+
+// Ctrl+F has one owner in the window, the Search command: typed wherever the
+// keyboard is, it takes it to the search box; Escape in the box closes the
+// list of recent searches first, and Ctrl+F brings back a hidden box.
+TEST_F(MainWindow, CtrlFTakesTheKeyboardToTheSearchBoxFromAnywhere)
+{
+    QSqlQuery q(conn->Database());
+    ASSERT_TRUE(q.exec(QString("insert into entries (code, category, Title, Keywords, PasswordProtected) values "
+                               "(5, %1, 'Quarterly offer', 'offer', 0), (6, %1, 'Old offer', 'offer', 0)")
+                           .arg(kAlpha)))
+        << q.lastError().text().toStdString();
+    TfrmTessarynMain& w = Open(false);
+    TfrmEntryBrowser* browser = w.EntryBrowser();
+    QLineEdit* search = browser->SearchEdit();
+    QWidget* searchPanel = browser->findChild<QWidget*>("paSearch");
+    search->setFocus();
+    QTest::keyClicks(search, "offer");
+    QTest::keyClick(search, Qt::Key_Return);
+    ASSERT_EQ(browser->ResultCount(), 2);
+
+    const struct {
+        const char* from;
+        std::function<QWidget*()> focus;
+    } places[] = {
+        {"the entry grid", [browser] { return static_cast<QWidget*>(browser->Grid()); }},
+        {"the category tree",
+         [&w] {
+             w.ShowCategoryBrowser();
+             return static_cast<QWidget*>(w.CategoryBrowser()->Tree());
+         }},
+        {"wherever the keyboard went when Escape hid the search box",
+         [&]() -> QWidget* {
+             search->setFocus();
+             TypeKey(Qt::Key_Escape);
+             EXPECT_FALSE(searchPanel->isVisible());
+             return nullptr;
+         }},
+    };
+    for (const auto& place : places) {
+        if (QWidget* start = place.focus()) {
+            start->setFocus();
+            ASSERT_TRUE(TestEnv::WaitFor([start] { return QApplication::focusWidget() == start; }, 2000))
+                << place.from;
+        }
+        TypeKey(Qt::Key_F, Qt::ControlModifier);
+        EXPECT_TRUE(searchPanel->isVisible()) << place.from;
+        EXPECT_EQ(QApplication::focusWidget(), search) << place.from;
+        EXPECT_FALSE(w.CategoryBrowser()) << place.from;
+    }
+
+    // the recent searches drop down; the first Escape closes only them
+    search->clear();
+    QTest::keyClicks(search, "off");
+    ASSERT_TRUE(TfrmMRUList::Instance());
+    TypeKey(Qt::Key_Escape);
+    EXPECT_FALSE(TfrmMRUList::Instance());
+    EXPECT_TRUE(searchPanel->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), search);
     EXPECT_TRUE(desktop.messages.isEmpty());
 }
 
