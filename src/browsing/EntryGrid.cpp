@@ -12,6 +12,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTextLayout>
+#include <QTextOption>
 
 #include <algorithm>
 #include <numeric>
@@ -39,6 +41,43 @@ QString PlainLines(const QString& text)
     result.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     result.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return result;
+}
+
+// The comments as an expanded card shows them: wrapped to the width, at most
+// MaxCommentLines lines, the last one ending in an ellipsis when the text goes
+// on. Only the start of the text is laid out, so that a card with megabytes
+// of comments costs no more than one with a page of them.
+QStringList CommentLines(const QString& text, const QFont& font, int width)
+{
+    constexpr int MaxCommentLines = 20;
+    constexpr int MaxLaidOutChars = 8000;
+    QString shown = PlainLines(text.left(MaxLaidOutChars));
+    bool more = text.size() > MaxLaidOutChars;
+    // A line feed does not break a layout line; a line separator does.
+    shown.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    QTextLayout layout(shown, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QStringList lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        if (lines.size() == MaxCommentLines) {
+            more = true;
+            break;
+        }
+        line.setLineWidth(std::max(1, width));
+        QString piece = shown.mid(line.textStart(), line.textLength());
+        piece.remove(QChar::LineSeparator);
+        lines.append(piece);
+    }
+    layout.endLayout();
+    while (!lines.isEmpty() && lines.last().trimmed().isEmpty() && !more)
+        lines.removeLast();
+    if (more && !lines.isEmpty())
+        lines.last() = QFontMetrics(font).elidedText(lines.last().trimmed() + QStringLiteral(" \u2026"),
+                                                     Qt::ElideRight, std::max(1, width));
+    return lines;
 }
 
 // One line, cut with an ellipsis when it does not fit.
@@ -402,13 +441,14 @@ void TEntryGrid::SetAutoExpand(bool on)
 
 int TEntryGrid::ExpandedHeight(int row) const
 {
-    const QString comments = PlainLines(Value(row, QStringLiteral("Comments")).toString());
+    const QString comments = Value(row, QStringLiteral("Comments")).toString();
     if (comments.trimmed().isEmpty())
         return EmptyExpandedHeight;
     const int width = std::max(1, viewport()->width() - 3 - TextIndent());
-    const QFontMetrics metrics(GridFont());
-    const QRect bounds = metrics.boundingRect(QRect(0, 0, width, 1 << 20), Qt::TextWordWrap, comments);
-    return bounds.height() + CommentsExtraHeight;
+    const QStringList lines = CommentLines(comments, GridFont(), width);
+    if (lines.isEmpty())
+        return EmptyExpandedHeight;
+    return int(lines.size()) * QFontMetrics(GridFont()).lineSpacing() + CommentsExtraHeight;
 }
 
 void TEntryGrid::SetExpandedRow(int row)
@@ -646,9 +686,18 @@ void TEntryGrid::PaintDetails(QPainter& painter, int row, const QRect& rect)
     painter.setPen(m_colours.label);
     painter.setFont(regular);
     const QRect comments = Ltrb(L + I, T + 65, R - 3, B - 3);
-    if (comments.isValid())
-        painter.drawText(comments, int(Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap),
-                         PlainLines(Value(row, QStringLiteral("Comments")).toString()));
+    if (comments.isValid()) {
+        const int spacing = QFontMetrics(regular).lineSpacing();
+        int y = comments.top();
+        for (const QString& line : CommentLines(Value(row, QStringLiteral("Comments")).toString(), regular,
+                                                comments.width())) {
+            if (y >= comments.bottom())
+                break;
+            painter.drawText(QRect(comments.left(), y, comments.width(), spacing),
+                             int(Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine), line);
+            y += spacing;
+        }
+    }
 }
 
 // --- events -------------------------------------------------------------------

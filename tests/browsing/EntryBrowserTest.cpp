@@ -565,6 +565,23 @@ TEST_P(EntryBrowserSearchTest, BookmarkSetKeepsItsOwnOrderWhateverTheSetting)
     EXPECT_EQ(GridCodes(), QList<int>({101, 102, 103, 104}));
 }
 
+TEST_P(EntryBrowserTest, AnExpandedCardShowsABoundedNumberOfCommentLines)
+{
+    // three short lines, and comments of one and a half megabytes
+    Insert({{101, "short", {}, {}, "one\r\ntwo\r\nthree"},
+            {102, "huge", {}, {}, QString("a long comment ").repeated(100000)}});
+    main->App.EntriesSortOrder = 1;
+    SearchFor("");
+    const int spacing = QFontMetrics(grid->font()).lineSpacing();
+    grid->ToggleExpansion(0);
+    ASSERT_EQ(grid->ExpandedRow(), 0);
+    const int shortHeight = grid->RowHeight(0);
+    grid->ToggleExpansion(1);
+    ASSERT_EQ(grid->ExpandedRow(), 1);
+    const int hugeHeight = grid->RowHeight(1);
+    EXPECT_EQ(hugeHeight - shortHeight, 17 * spacing);   // 20 lines against 3
+}
+
 TEST_P(EntryBrowserTest, RowsExpandByTheirMarkOrEnterAndCollapseWhenLeft)
 {
     const QString comments = "A comment long enough to wrap over several lines of the card when it is shown. " +
