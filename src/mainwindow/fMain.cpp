@@ -36,6 +36,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
+#include <QScreen>
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
@@ -247,7 +248,14 @@ void TfrmTessarynMain::FormCreate()
         m_categoryBrowser->SelectCategory(code);
     };
     m_dmMain.OnManageCategories = [this] { acManageCategoriesExecute(); };
-    resize(kInitialClientSize.width(), kInitialClientSize.height() + menuBar()->sizeHint().height());
+    // The first opening takes two thirds of the screen, never less than the
+    // design's size; later openings come back where the user left the window.
+    QSize size(kInitialClientSize.width(), kInitialClientSize.height() + menuBar()->sizeHint().height());
+    if (const QScreen* screen = this->screen()) {
+        const QSize available = screen->availableGeometry().size();
+        size = size.expandedTo(available * 2 / 3).boundedTo(available);
+    }
+    resize(size);
 
     m_exitRequested = false;
     if (m_dmMain.App.ShowTrayIcon)
