@@ -7,7 +7,6 @@
 #include "mainwindow/fMain.h"
 
 #include <QBoxLayout>
-#include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
 #include <QKeyEvent>
@@ -219,9 +218,7 @@ bool TfrmSelectCategories::FormKeyDown(QKeyEvent* event)
     if (TFrmStatusBar::FormKeyDown(event))
         return true;
     if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
-        const QString page = TfrmTessarynMain::HelpPage(HelpContext);
-        if (QFileInfo(page).isFile())
-            m_dmMain.Desktop().ShellOpen(page);
+        TfrmTessarynMain::OpenHelpPage(m_dmMain.Desktop(), HelpContext);
         return true;
     }
     return false;

@@ -904,11 +904,16 @@ void TfrmTessarynMain::acWN_OpenEntriesExecute()
     }
 }
 
-void TfrmTessarynMain::OpenHelp(int context)
+void TfrmTessarynMain::OpenHelpPage(IDesktop& desktop, int context)
 {
     const QString page = HelpPage(context);
     if (QFileInfo(page).isFile())
-        m_dmMain.Desktop().ShellOpen(page);
+        desktop.ShellOpen(page);
+}
+
+void TfrmTessarynMain::OpenHelp(int context)
+{
+    OpenHelpPage(m_dmMain.Desktop(), context);
 }
 
 void TfrmTessarynMain::miHelpContentsClick()

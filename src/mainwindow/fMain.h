@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+class IDesktop;
 class QAction;
 class QCloseEvent;
 class QDragEnterEvent;
@@ -80,6 +81,8 @@ public:
     static QString ActivationServerName();
     // <executable folder>/help/<context>.html
     static QString HelpPage(int context);
+    // Opens the page of that help context; a missing page opens nothing.
+    static void OpenHelpPage(IDesktop& desktop, int context);
 
     explicit TfrmTessarynMain(TdmMain& dmMain, QWidget* parent = nullptr);
     ~TfrmTessarynMain() override;

@@ -14,7 +14,6 @@
 #include "mainwindow/fMain.h"
 
 #include <QBoxLayout>
-#include <QFileInfo>
 #include <QFormLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -23,13 +22,6 @@
 #include <QPushButton>
 
 namespace {
-
-void OpenHelpPage(TdmMain& dmMain, int context)
-{
-    const QString page = TfrmTessarynMain::HelpPage(context);
-    if (QFileInfo(page).isFile())
-        dmMain.Desktop().ShellOpen(page);
-}
 
 QPushButton* NewButton(QWidget* parent, const char* name, const QString& caption, const QString& hint)
 {
@@ -149,7 +141,7 @@ void TfrmEditCategory::accept()
 void TfrmEditCategory::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
-        OpenHelpPage(m_dmMain, HelpContext);
+        TfrmTessarynMain::OpenHelpPage(m_dmMain.Desktop(), HelpContext);
         return;
     }
     QDialog::keyPressEvent(event);
@@ -498,7 +490,7 @@ bool TfrmCategories::FormKeyDown(QKeyEvent* event)
     if (TFrmStatusBar::FormKeyDown(event))
         return true;
     if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
-        OpenHelpPage(m_dmMain, HelpContext);
+        TfrmTessarynMain::OpenHelpPage(m_dmMain.Desktop(), HelpContext);
         return true;
     }
     return false;
