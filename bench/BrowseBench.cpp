@@ -221,7 +221,7 @@ int RunBrowseScenario(const QStringList& arguments)
         QPainter painter(&screen);
         grid->viewport()->render(&painter);
     });
-    const int rowsPainted = grid->viewport()->height() / TEntryGrid::DefaultRowHeight;
+    const int rowsPainted = grid->viewport()->height() / grid->DefaultRowHeight();
 
     out << QStringLiteral("browse: RunSearch of the same result %1 ms (peer)\n").arg(searchMs, 0, 'f', 1);
     out << QStringLiteral("browse: load %1 ms = %2 x RunSearch (goal within 2x)\n")

@@ -104,22 +104,22 @@ int TEntryFilesGrid::RowAt(int y) const
 {
     if (!m_files || y < 0)
         return -1;
-    const int row = (y + verticalScrollBar()->value()) / RowHeight;
+    const int row = (y + verticalScrollBar()->value()) / RowHeight();
     return row < m_files->Count() ? row : -1;
 }
 
 QRect TEntryFilesGrid::RowRect(int row) const
 {
-    return QRect(0, row * RowHeight - verticalScrollBar()->value(), viewport()->width(), RowHeight);
+    return QRect(0, row * RowHeight() - verticalScrollBar()->value(), viewport()->width(), RowHeight());
 }
 
 void TEntryFilesGrid::UpdateScrollRange()
 {
     const int rows = m_files ? m_files->Count() : 0;
     QScrollBar* bar = verticalScrollBar();
-    bar->setRange(0, std::max(0, rows * RowHeight - viewport()->height()));
-    bar->setSingleStep(RowHeight);
-    bar->setPageStep(std::max(RowHeight, viewport()->height()));
+    bar->setRange(0, std::max(0, rows * RowHeight() - viewport()->height()));
+    bar->setSingleStep(RowHeight());
+    bar->setPageStep(std::max(RowHeight(), viewport()->height()));
 }
 
 void TEntryFilesGrid::ScrollToRow(int row)
@@ -127,11 +127,11 @@ void TEntryFilesGrid::ScrollToRow(int row)
     if (row < 0)
         return;
     QScrollBar* bar = verticalScrollBar();
-    const int top = row * RowHeight;
+    const int top = row * RowHeight();
     if (top < bar->value())
         bar->setValue(top);
-    else if (top + RowHeight > bar->value() + viewport()->height())
-        bar->setValue(top + RowHeight - viewport()->height());
+    else if (top + RowHeight() > bar->value() + viewport()->height())
+        bar->setValue(top + RowHeight() - viewport()->height());
 }
 
 void TEntryFilesGrid::resizeEvent(QResizeEvent* event)
@@ -171,7 +171,7 @@ void TEntryFilesGrid::paintEvent(QPaintEvent* event)
         bold.setBold(true);
         painter.setFont(bold);
         painter.setPen(m_accent);
-        const QRect rect(MarkLeft, 0, width - MarkLeft, RowHeight);
+        const QRect rect(MarkLeft, 0, width - MarkLeft, RowHeight());
         painter.drawText(rect, Qt::AlignLeft | Qt::AlignVCenter,
                          painter.fontMetrics().elidedText(NoFilesText, Qt::ElideRight, rect.width()));
         return;
@@ -189,15 +189,15 @@ void TEntryFilesGrid::paintEvent(QPaintEvent* event)
             painter.fillRect(rect.adjusted(0, 0, 0, -1), gradient);
         }
         if (m_files->IsSelected(row))
-            painter.drawPixmap(MarkLeft, rect.top() + 1, m_mark);
-        IconFor(*item).paint(&painter, QRect(MarkLeft + 20, rect.top() + 1, 16, 16));
+            painter.drawPixmap(MarkLeft, rect.top() + (rect.height() - m_mark.height()) / 2, m_mark);
+        IconFor(*item).paint(&painter, QRect(MarkLeft + 20, rect.top() + (rect.height() - 16) / 2, 16, 16));
         painter.setFont(font());
         painter.setPen(m_text);
-        const QRect name(MarkLeft + 40, rect.top(), width - SizeWidth - (MarkLeft + 40), RowHeight);
+        const QRect name(MarkLeft + 40, rect.top(), width - SizeWidth - (MarkLeft + 40), RowHeight());
         painter.drawText(name, Qt::AlignLeft | Qt::AlignVCenter,
                          painter.fontMetrics().elidedText(item->Name(), Qt::ElideMiddle, std::max(0, name.width())));
         painter.setPen(m_accent);
-        painter.drawText(QRect(width - SizeWidth, rect.top(), SizeWidth - 4, RowHeight), Qt::AlignRight | Qt::AlignVCenter,
+        painter.drawText(QRect(width - SizeWidth, rect.top(), SizeWidth - 4, RowHeight()), Qt::AlignRight | Qt::AlignVCenter,
                          SizeText(item->Size()));
     }
 }

@@ -8,6 +8,7 @@
 #include <QIcon>
 #include <QPixmap>
 #include <QPoint>
+#include <algorithm>
 #include <functional>
 
 // A one-column grid showing a file list: per row the mark, the item's icon,
@@ -18,7 +19,10 @@ class TEntryFilesGrid : public QAbstractScrollArea, public IFilesObserver
     Q_OBJECT
 
 public:
-    static constexpr int RowHeight = 18;
+    // A row is one line of the grid's font with its padding, never lower
+    // than the 16-pixel icons with a pixel above and below.
+    static constexpr int MinimumRowHeight = 18;
+    int RowHeight() const { return std::max(int(MinimumRowHeight), fontMetrics().height() + 4); }
     static constexpr int MarkLeft = 10;
     // The strip at the left of a row where its mark is drawn: a click there
     // marks or unmarks the file.

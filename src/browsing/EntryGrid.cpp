@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLinearGradient>
 #include <QLocale>
@@ -87,7 +89,7 @@ void DrawLine(QPainter& painter, const QRect& rect, const QString& text, Qt::Ali
         return;
     QString line = text;
     line.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
-    painter.drawText(rect, int(alignment | Qt::AlignTop | Qt::TextSingleLine),
+    painter.drawText(rect, int(alignment | Qt::AlignVCenter | Qt::TextSingleLine),
                      painter.fontMetrics().elidedText(line, Qt::ElideRight, rect.width()));
 }
 
@@ -181,9 +183,13 @@ TEntryGrid::TEntryGrid(QWidget* parent) : QAbstractScrollArea(parent)
     setFocusPolicy(Qt::StrongFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The design's face, at the desktop's size when that is larger than
+    // the design's nine pixels: the cards must read at any scale.
     QFont gridFont(QStringLiteral("Verdana"));
-    gridFont.setPixelSize(FontPixelSize);
+    const int desktopPixels = QFontInfo(QApplication::font()).pixelSize();
+    gridFont.setPixelSize(std::max(int(FontPixelSize), desktopPixels));
     setFont(gridFont);
+    UpdateMetrics();
     viewport()->setAutoFillBackground(false);
     // Every pixel of the viewport is painted by the grid itself.
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
@@ -221,7 +227,7 @@ void TEntryGrid::Rebuild()
         m_expanded = m_current;
     else if (m_expanded != m_current)
         m_expanded = -1;
-    m_expandedHeight = m_expanded >= 0 ? ExpandedHeight(m_expanded) : DefaultRowHeight;
+    m_expandedHeight = m_expanded >= 0 ? ExpandedHeight(m_expanded) : DefaultRowHeight();
     UpdateScrollRange();
     if (m_current >= 0)
         ScrollToRow(m_current);
@@ -301,7 +307,7 @@ void TEntryGrid::SortRows(const QString& name)
     // The rows are others now: nothing stays open, the first one is current.
     m_current = -1;
     m_expanded = -1;
-    m_expandedHeight = DefaultRowHeight;
+    m_expandedHeight = DefaultRowHeight();
     UpdateScrollRange();
     MoveHighlight(0, true);
 }
@@ -439,23 +445,45 @@ void TEntryGrid::SetAutoExpand(bool on)
     viewport()->update();
 }
 
+void TEntryGrid::UpdateMetrics()
+{
+    // A line of the highlighted row's larger bold text, with a pixel above
+    // and below; the design's sixteen pixels at its nine-pixel font.
+    const QFontMetrics larger(GridFont(true, 1));
+    m_line = std::max(int(DesignRowHeight), larger.height() + 2);
+}
+
+void TEntryGrid::changeEvent(QEvent* event)
+{
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        UpdateMetrics();
+        m_expandedHeight = m_expanded >= 0 ? ExpandedHeight(m_expanded) : DefaultRowHeight();
+        UpdateScrollRange();
+        viewport()->update();
+    }
+}
+
 int TEntryGrid::ExpandedHeight(int row) const
 {
+    // Title, keywords, category and source lines, then the comments below
+    // them with a small margin.
+    const int details = 4 * m_line;
     const QString comments = Value(row, QStringLiteral("Comments")).toString();
     if (comments.trimmed().isEmpty())
-        return EmptyExpandedHeight;
+        return details + 6;
     const int width = std::max(1, viewport()->width() - 3 - TextIndent());
     const QStringList lines = CommentLines(comments, GridFont(), width);
     if (lines.isEmpty())
-        return EmptyExpandedHeight;
-    return int(lines.size()) * QFontMetrics(GridFont()).lineSpacing() + CommentsExtraHeight;
+        return details + 6;
+    return int(lines.size()) * QFontMetrics(GridFont()).lineSpacing() + details + 9;
 }
 
 void TEntryGrid::SetExpandedRow(int row)
 {
     if (row >= RecordCount())
         row = -1;
-    const int height = row >= 0 ? ExpandedHeight(row) : DefaultRowHeight;
+    const int height = row >= 0 ? ExpandedHeight(row) : DefaultRowHeight();
     if (row == m_expanded && height == m_expandedHeight)
         return;
     // The row at the top of the viewport stays where it is, so that a row
@@ -481,14 +509,14 @@ void TEntryGrid::ToggleExpansion(int row)
 
 int TEntryGrid::RowHeight(int row) const
 {
-    return row == m_expanded && row >= 0 ? m_expandedHeight : DefaultRowHeight;
+    return row == m_expanded && row >= 0 ? m_expandedHeight : DefaultRowHeight();
 }
 
 int TEntryGrid::RowTop(int row) const
 {
-    int top = row * DefaultRowHeight;
+    int top = row * DefaultRowHeight();
     if (m_expanded >= 0 && row > m_expanded)
-        top += m_expandedHeight - DefaultRowHeight;
+        top += m_expandedHeight - DefaultRowHeight();
     return top;
 }
 
@@ -508,19 +536,20 @@ int TEntryGrid::RowAt(int y) const
     if (y < 0 || content < 0)
         return -1;
     int row;
-    if (m_expanded < 0 || content < m_expanded * DefaultRowHeight)
-        row = content / DefaultRowHeight;
-    else if (content < m_expanded * DefaultRowHeight + m_expandedHeight)
+    if (m_expanded < 0 || content < m_expanded * DefaultRowHeight())
+        row = content / DefaultRowHeight();
+    else if (content < m_expanded * DefaultRowHeight() + m_expandedHeight)
         row = m_expanded;
     else
-        row = m_expanded + 1 + (content - m_expanded * DefaultRowHeight - m_expandedHeight) / DefaultRowHeight;
+        row = m_expanded + 1 + (content - m_expanded * DefaultRowHeight() - m_expandedHeight) / DefaultRowHeight();
     return row < RowCount() ? row : -1;
 }
 
 QRect TEntryGrid::ExpansionMarkRect(int row) const
 {
     const QRect rect = RowRect(row);
-    return Ltrb(rect.left() + 40, rect.top() + 3, rect.left() + 50, rect.top() + 11);
+    const int top = rect.top() + (m_line - m_plus.height()) / 2;
+    return Ltrb(rect.left() + 40, top + 3, rect.left() + 50, top + 11);
 }
 
 int TEntryGrid::TopRow() const
@@ -550,8 +579,8 @@ void TEntryGrid::UpdateScrollRange()
 {
     QScrollBar* bar = verticalScrollBar();
     bar->setRange(0, std::max(0, ContentHeight() - viewport()->height()));
-    bar->setPageStep(std::max(DefaultRowHeight, viewport()->height()));
-    bar->setSingleStep(DefaultRowHeight);
+    bar->setPageStep(std::max(DefaultRowHeight(), viewport()->height()));
+    bar->setSingleStep(DefaultRowHeight());
 }
 
 void TEntryGrid::SetDropTargetRow(int row)
@@ -589,7 +618,7 @@ QFont TEntryGrid::GridFont(bool bold, int larger) const
     QFont result = font();
     result.setBold(bold);
     if (larger)
-        result.setPixelSize(FontPixelSize + larger);
+        result.setPixelSize(QFontInfo(font()).pixelSize() + larger);
     return result;
 }
 
@@ -634,26 +663,32 @@ void TEntryGrid::PaintRow(QPainter& painter, int row, const QRect& rect)
         PaintGradient(painter, rect.adjusted(0, 0, 0, -1), Lightened(m_colours.highlightStart, 16),
                       Lightened(m_colours.highlightEnd, 16));
 
+    // Every line of a card is one line height tall; text and pictures sit
+    // in the middle of theirs.
+    const int H = m_line;
+    auto line = [&](int index, int left, int right) { return Ltrb(left, T + index * H, right, T + (index + 1) * H); };
+    auto picture = [&](const QPixmap& pixmap) { return T + (H - pixmap.height()) / 2; };
+
     if (!HasRecords()) {
         painter.setFont(GridFont(true));
         painter.setPen(m_colours.note);
-        DrawLine(painter, Ltrb(L + I, T + 1, R - 23, T + 16), NoEntriesText);
+        DrawLine(painter, line(0, L + I, R - 23), NoEntriesText);
         return;
     }
 
     painter.setFont(highlighted ? GridFont(true, 1) : GridFont());
     painter.setPen(highlighted ? QColor(Qt::black) : QColor(128, 128, 128));
-    DrawLine(painter, Ltrb(L + 5, T + 1, L + I - 10, T + 16), QString::number(CodeAt(row)), Qt::AlignRight);
+    DrawLine(painter, line(0, L + 5, L + I - 10), QString::number(CodeAt(row)), Qt::AlignRight);
 
     painter.setPen(highlighted ? m_colours.selectedTitle : QColor(Qt::black));
-    DrawLine(painter, Ltrb(L + I, T, R - 23, T + 16), Value(row, QStringLiteral("Title")).toString());
+    DrawLine(painter, line(0, L + I, R - 23), Value(row, QStringLiteral("Title")).toString());
 
     if (Value(row, QStringLiteral("PasswordProtected")).toInt() != 0)
-        painter.drawPixmap(R - 17, T, m_keyRed);
+        painter.drawPixmap(R - 17, picture(m_keyRed), m_keyRed);
     if (!m_autoExpand)
-        painter.drawPixmap(L + 40, T + 3, row == m_expanded ? m_minus : m_plus);
+        painter.drawPixmap(L + 40, picture(m_plus), row == m_expanded ? m_minus : m_plus);
     if (IsSelected(row))
-        painter.drawPixmap(L + 10, T, m_ledGreen);
+        painter.drawPixmap(L + 10, picture(m_ledGreen), m_ledGreen);
 
     if (highlighted && row == m_expanded)
         PaintDetails(painter, row, rect);
@@ -663,38 +698,54 @@ void TEntryGrid::PaintDetails(QPainter& painter, int row, const QRect& rect)
 {
     const int L = rect.left(), T = rect.top(), R = rect.right() + 1, B = rect.bottom() + 1;
     const int I = TextIndent();
+    const int H = m_line;
     const QFont regular = GridFont(), bold = GridFont(true);
+    const QFontMetrics regularMetrics(regular), boldMetrics(bold);
+    auto line = [&](int index, int left, int right) { return Ltrb(left, T + index * H, right, T + (index + 1) * H); };
+
+    // The labels' column is as wide as the widest label needs, at least
+    // the design's fifty pixels; so is the creation date's.
+    const QString keywords = QStringLiteral("Keywords:"), category = QStringLiteral("Category: "),
+                  source = QStringLiteral("Source: "), created = QStringLiteral("Created on: ");
+    int labels = 50;
+    for (const QString& label : {keywords, category, source})
+        labels = std::max(labels, regularMetrics.horizontalAdvance(label) + 4);
+    const int values = L + I + labels + 10;
+    const QString date = DateText(Value(row, QStringLiteral("DateCreated")));
+    const int dateWidth = std::max(70, boldMetrics.horizontalAdvance(date) + 2);
+    const int createdWidth = std::max(60, regularMetrics.horizontalAdvance(created) + 4);
+    const int dateLeft = R - 10 - dateWidth, createdLeft = dateLeft - 10 - createdWidth;
 
     painter.setPen(m_colours.label);
     painter.setFont(regular);
-    DrawLine(painter, Ltrb(L + I, T + 17, L + I + 50, T + 32), QStringLiteral("Keywords:"));
-    DrawLine(painter, Ltrb(L + I + 60, T + 17, R - 3, T + 32), Value(row, QStringLiteral("Keywords")).toString());
-    DrawLine(painter, Ltrb(L + I, T + 33, L + I + 50, T + 48), QStringLiteral("Category: "));
-    DrawLine(painter, Ltrb(L + I, T + 49, L + I + 50, T + 64), QStringLiteral("Source: "));
+    DrawLine(painter, line(1, L + I, values - 10), keywords);
+    DrawLine(painter, line(1, values, R - 3), Value(row, QStringLiteral("Keywords")).toString());
+    DrawLine(painter, line(2, L + I, values - 10), category);
+    DrawLine(painter, line(3, L + I, values - 10), source);
     painter.setFont(bold);
-    const QVariant category = Value(row, QStringLiteral("category"));
-    QString path = (!category.isNull() && CategoryPath) ? CategoryPath(category.toInt()) : QString();
-    DrawLine(painter, Ltrb(L + I + 60, T + 33, R - 3, T + 48), path.isEmpty() ? QStringLiteral("-") : path);
-    DrawLine(painter, Ltrb(L + I + 60, T + 49, R - 160, T + 128), Value(row, QStringLiteral("Source")).toString());
+    const QVariant categoryCode = Value(row, QStringLiteral("category"));
+    QString path = (!categoryCode.isNull() && CategoryPath) ? CategoryPath(categoryCode.toInt()) : QString();
+    DrawLine(painter, line(2, values, R - 3), path.isEmpty() ? QStringLiteral("-") : path);
+    DrawLine(painter, line(3, values, createdLeft - 10), Value(row, QStringLiteral("Source")).toString());
 
     painter.setPen(m_colours.note);
     painter.setFont(regular);
-    DrawLine(painter, Ltrb(R - 150, T + 49, R - 90, T + 64), QStringLiteral("Created on: "));
+    DrawLine(painter, line(3, createdLeft, dateLeft - 10), created);
     painter.setFont(bold);
-    DrawLine(painter, Ltrb(R - 80, T + 49, R - 10, T + 64), DateText(Value(row, QStringLiteral("DateCreated"))));
+    DrawLine(painter, line(3, dateLeft, R - 10), date);
 
     painter.setPen(m_colours.label);
     painter.setFont(regular);
-    const QRect comments = Ltrb(L + I, T + 65, R - 3, B - 3);
+    const QRect comments = Ltrb(L + I, T + 4 * H + 1, R - 3, B - 3);
     if (comments.isValid()) {
-        const int spacing = QFontMetrics(regular).lineSpacing();
+        const int spacing = regularMetrics.lineSpacing();
         int y = comments.top();
-        for (const QString& line : CommentLines(Value(row, QStringLiteral("Comments")).toString(), regular,
+        for (const QString& text : CommentLines(Value(row, QStringLiteral("Comments")).toString(), regular,
                                                 comments.width())) {
             if (y >= comments.bottom())
                 break;
             painter.drawText(QRect(comments.left(), y, comments.width(), spacing),
-                             int(Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine), line);
+                             int(Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine), text);
             y += spacing;
         }
     }
@@ -725,7 +776,7 @@ void TEntryGrid::keyPressEvent(QKeyEvent* event)
         QAbstractScrollArea::keyPressEvent(event);
         return;
     }
-    const int page = std::max(1, viewport()->height() / DefaultRowHeight - 1);
+    const int page = std::max(1, viewport()->height() / DefaultRowHeight() - 1);
     int row = m_current;
     switch (event->key()) {
     case Qt::Key_Up:

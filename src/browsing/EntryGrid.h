@@ -49,14 +49,19 @@ class TEntryGrid : public QAbstractScrollArea
     Q_OBJECT
 
 public:
-    static constexpr int DefaultRowHeight = 16;
+    // The height of a collapsed row at the design's font; a larger font
+    // makes the rows taller (DefaultRowHeight()).
+    static constexpr int DesignRowHeight = 16;
     // The left part of a card, which holds the number and the marks.
     static constexpr int MarkAreaWidth = 100;
-    static constexpr int EmptyExpandedHeight = 70;
-    static constexpr int CommentsExtraHeight = 73;
     static constexpr int IndentWithMarks = 100;
     static constexpr int IndentAutoExpand = 80;
+    // The smallest text the grid draws; it takes the desktop's font when
+    // that is larger, so the cards read at any scale.
     static constexpr int FontPixelSize = 9;
+    // The height of a collapsed row: one line of the grid's font with its
+    // padding, never less than the design's 16 pixels.
+    int DefaultRowHeight() const { return m_line; }
     static const QString NoEntriesText;
 
     explicit TEntryGrid(QWidget* parent = nullptr);
@@ -164,8 +169,10 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void UpdateMetrics();
     void PaintRow(QPainter& painter, int row, const QRect& rect);
     void PaintDetails(QPainter& painter, int row, const QRect& rect);
     void PaintGradient(QPainter& painter, const QRect& rect, const QColor& start, const QColor& end);
@@ -194,7 +201,8 @@ private:
     int m_updateCount = 0;
     int m_current = -1;
     int m_expanded = -1;
-    int m_expandedHeight = DefaultRowHeight;
+    int m_line = DesignRowHeight;
+    int m_expandedHeight = DesignRowHeight;
     int m_dropTarget = -1;
     bool m_autoExpand = false;
     QList<int> m_selection;

@@ -176,7 +176,7 @@ void TFolderFilesGridObserver::Rebuild()
     if (!m_grid)
         return;
     const int count = m_files ? m_files->Count() : 0;
-    const int rowHeight = qMax(16, IconSize() + 2);
+    const int rowHeight = qMax(qMax(16, IconSize() + 2), m_grid->fontMetrics().height() + 4);
     m_grid->verticalHeader()->setDefaultSectionSize(rowHeight);
     m_movingRow = true;
     m_grid->setRowCount(qMax(1, count));

@@ -17,6 +17,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFontMetrics>
+#include <algorithm>
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDir>
@@ -418,7 +420,7 @@ QWidget* TfrmEntry::BuildEmbeddedFilesPage()
     grFolderFiles->setColumnCount(1);
     grFolderFiles->horizontalHeader()->hide();
     grFolderFiles->verticalHeader()->hide();
-    grFolderFiles->verticalHeader()->setDefaultSectionSize(16);
+    grFolderFiles->verticalHeader()->setDefaultSectionSize(std::max(16, QFontMetrics(small).height() + 4));
     page->installEventFilter(this);
 
     m_folderFilesMenu = new TFolderFilesMenu(m_dmMain, this);

@@ -4,7 +4,11 @@
 #include "controls/SizeGripPanel.h"
 #include "mainwindow/HintManager.h"
 
+#include <QApplication>
 #include <QColor>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <algorithm>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -57,8 +61,11 @@ TStatusBarWindow<TPersistentBase>::TStatusBarWindow(TdmMain& dmMain, QWidget* pa
     paHint->setIndent(3);
     QFont hintFont(QStringLiteral("Verdana"));
     hintFont.setFamilies({QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")});
-    hintFont.setPixelSize(9);
+    // The design's nine pixels, or the desktop's size when that is larger;
+    // the bar grows with the text so that a hint is never cut.
+    hintFont.setPixelSize(std::max(9, QFontInfo(QApplication::font()).pixelSize() - 2));
     paHint->setFont(hintFont);
+    paBottom->setFixedHeight(std::max(kBottomHeight, QFontMetrics(hintFont).height() + 6));
     paHint->setTextFormat(Qt::PlainText);
     paHint->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     QPalette palette = paHint->palette();

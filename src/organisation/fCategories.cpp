@@ -14,6 +14,7 @@
 #include "mainwindow/fMain.h"
 
 #include <QBoxLayout>
+#include <algorithm>
 #include <QFormLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -78,7 +79,9 @@ TfrmEditCategory::TfrmEditCategory(TdmMain& dmMain, QWidget* parent) : QDialog(p
     column->addLayout(fields);
     column->addStretch(1);
     column->addLayout(buttons);
-    setFixedSize(420, 130);
+    // The design's size, or what a larger font needs.
+    const QSize needed = sizeHint();
+    setFixedSize(std::max(420, needed.width()), std::max(130, needed.height()));
 
     QPalette own = palette();
     own.setColor(QPalette::Window, dmMain.Colour(csWindow));

@@ -84,13 +84,13 @@ int TMRUListGrid::RowAt(const QPoint& viewportPos) const
 {
     if (viewportPos.y() < 0)
         return -1;
-    const int row = verticalScrollBar()->value() + viewportPos.y() / RowHeight;
+    const int row = verticalScrollBar()->value() + viewportPos.y() / RowHeight();
     return row < m_items.size() ? row : -1;
 }
 
 int TMRUListGrid::VisibleRows() const
 {
-    return std::max(1, viewport()->height() / RowHeight);
+    return std::max(1, viewport()->height() / RowHeight());
 }
 
 void TMRUListGrid::SetColours(const QColor& background, const QColor& highlightStart, const QColor& highlightEnd,
@@ -125,13 +125,13 @@ void TMRUListGrid::paintEvent(QPaintEvent*)
     painter.fillRect(viewport()->rect(), m_background);
     painter.setPen(m_text);
     if (m_items.isEmpty()) {
-        painter.drawText(QRect(TextLeft, 0, width - TextLeft, RowHeight), Qt::AlignVCenter | Qt::AlignLeft, EmptyText);
+        painter.drawText(QRect(TextLeft, 0, width - TextLeft, RowHeight()), Qt::AlignVCenter | Qt::AlignLeft, EmptyText);
         return;
     }
     const QFontMetrics metrics(font());
     const int first = verticalScrollBar()->value();
-    for (int row = first, y = 0; row < m_items.size() && y < viewport()->height(); ++row, y += RowHeight) {
-        const QRect rect(0, y, width, RowHeight);
+    for (int row = first, y = 0; row < m_items.size() && y < viewport()->height(); ++row, y += RowHeight()) {
+        const QRect rect(0, y, width, RowHeight());
         if (row == m_current) {
             QLinearGradient gradient(rect.topLeft(), QPoint(rect.left(), rect.bottom()));
             gradient.setColorAt(0, m_highlightStart);
@@ -226,7 +226,7 @@ TfrmMRUList* TfrmMRUList::Instance()
 
 int TfrmMRUList::HeightForRows(int rows) const
 {
-    return rows * TMRUListGrid::RowHeight + paSizeGrip->height() + ExtraHeight;
+    return rows * grMRU->RowHeight() + paSizeGrip->height() + ExtraHeight;
 }
 
 void TfrmMRUList::ShowItems(const QStringList& items)

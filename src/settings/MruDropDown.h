@@ -3,6 +3,7 @@
 #include "settings/dmMain.h"
 
 #include <QAbstractScrollArea>
+#include <algorithm>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -23,7 +24,9 @@ class TMRUListGrid : public QAbstractScrollArea
     Q_OBJECT
 
 public:
-    static constexpr int RowHeight = 18;
+    // A row is a line of the font with its padding, never lower than 18.
+    static constexpr int MinimumRowHeight = 18;
+    int RowHeight() const { return std::max(int(MinimumRowHeight), fontMetrics().height() + 4); }
     // Where the text of a row starts.
     static constexpr int TextLeft = 5;
     // Shown by an empty grid.

@@ -598,16 +598,19 @@ TEST_P(EntryBrowserTest, RowsExpandByTheirMarkOrEnterAndCollapseWhenLeft)
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->ExpansionMarkRect(2).center());
     EXPECT_EQ(grid->CurrentRow(), 2);
     EXPECT_EQ(grid->ExpandedRow(), 2);
-    EXPECT_EQ(grid->RowHeight(2), 70);
+    // four lines of details (title, keywords, category, source) and a margin
+    const int line = grid->DefaultRowHeight();
+    EXPECT_GE(line, std::max(16, QFontMetrics(grid->font()).height()));
+    EXPECT_EQ(grid->RowHeight(2), 4 * line + 6);
     // a click beside the mark only moves the highlight, and collapses
     ClickRow(0);
     EXPECT_EQ(grid->ExpandedRow(), -1);
-    EXPECT_EQ(grid->RowHeight(2), 16);
+    EXPECT_EQ(grid->RowHeight(2), line);
 
     Key(Qt::Key_Down);
     Key(Qt::Key_Return);
     EXPECT_EQ(grid->ExpandedRow(), 1);
-    EXPECT_GT(grid->RowHeight(1), 70 + 2 * QFontMetrics(grid->font()).height());
+    EXPECT_GT(grid->RowHeight(1), 4 * line + 6 + 2 * QFontMetrics(grid->font()).height());
     EXPECT_EQ(grid->RowRect(2).top(), grid->RowRect(1).bottom() + 1);
     Key(Qt::Key_Return);
     EXPECT_EQ(grid->ExpandedRow(), -1);
@@ -628,6 +631,22 @@ TEST_P(EntryBrowserTest, RowsExpandByTheirMarkOrEnterAndCollapseWhenLeft)
     browser->acEN_ToggleAutoExpand->trigger();
     EXPECT_FALSE(main->App.AutoExpandSearchEntries);
     EXPECT_EQ(grid->ExpandedRow(), -1);
+
+    // a larger font makes every row taller, so no text is cut, and the
+    // rows stay where the grid says they are
+    QFont larger = grid->font();
+    larger.setPixelSize(24);
+    grid->setFont(larger);
+    const int largerLine = grid->DefaultRowHeight();
+    QFont bold = larger;
+    bold.setBold(true);
+    bold.setPixelSize(25);
+    EXPECT_GE(largerLine, QFontMetrics(bold).height());
+    EXPECT_GT(largerLine, line);
+    EXPECT_EQ(grid->RowRect(1).top(), grid->RowRect(0).top() + largerLine);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->ExpansionMarkRect(2).center());
+    EXPECT_EQ(grid->ExpandedRow(), 2);
+    EXPECT_EQ(grid->RowHeight(2), 4 * largerLine + 6);
 }
 
 // --- what the host and the files grid learn ---------------------------------------

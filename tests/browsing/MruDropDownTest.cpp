@@ -139,7 +139,7 @@ TEST_P(MruDropDownTest, ArrowsWalkAtMostFiveRowsAndWrap)
     // a click on a row takes its text and closes the list
     TMRUListGrid* grid = list->Grid();
     grid->verticalScrollBar()->setValue(0);
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, QPoint(10, 18 + 9));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, QPoint(10, grid->RowHeight() + 9));
     EXPECT_EQ(edit->text(), "item2");
     EXPECT_FALSE(TfrmMRUList::Instance());
 
