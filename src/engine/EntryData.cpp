@@ -5,6 +5,7 @@
 #include "db/dmConnection.h"
 #include "engine/Category.h"
 #include "engine/FileHelpers.h"
+#include "engine/OpenWithDesktop.h"
 #include "settings/dmMain.h"
 
 #include <QDir>
@@ -349,7 +350,7 @@ void TEntryData::CleanFolder()
 
 void TEntryData::ExploreFolder()
 {
-    m_main.Desktop().ShellExplore(GetFolder());
+    ExploreWithDesktop(m_main.Desktop(), GetFolder());
 }
 
 void TEntryData::MoveSelectedFilesTo(const QString& folder)

@@ -12,6 +12,28 @@ QString NoProgramToOpenText(const QString& name)
         .arg(name);
 }
 
+bool ExploreWithDesktop(IDesktop& desktop, const QString& folder)
+{
+    const QString plain = ExcludeTrailingBackslash(folder);
+    if (plain.isEmpty()) {
+        desktop.ShowMessage(QStringLiteral("No folder is set for this. Choose one in the preferences."),
+                            IDesktop::TMsgKind::Error);
+        return false;
+    }
+    if (!QFileInfo(plain).isDir()) {
+        desktop.ShowMessage(QStringLiteral("The folder \"%1\" does not exist. It may have been moved or deleted.").arg(plain),
+                            IDesktop::TMsgKind::Error);
+        return false;
+    }
+    if (desktop.ShellExplore(folder))
+        return true;
+    desktop.ShowMessage(QStringLiteral("No file manager is set up to show the folder \"%1\". Open it from a file "
+                                       "manager, or install one.")
+                            .arg(plain),
+                        IDesktop::TMsgKind::Error);
+    return false;
+}
+
 bool OpenWithDesktop(IDesktop& desktop, const QString& path)
 {
     if (desktop.ShellOpen(path))

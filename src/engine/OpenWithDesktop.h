@@ -11,3 +11,7 @@ bool OpenWithDesktop(IDesktop& desktop, const QString& path);
 
 // The message for an item the desktop has no program for.
 QString NoProgramToOpenText(const QString& name);
+
+// Shows a folder in the desktop's file manager; when that fails the user is
+// told why (no such folder, or no file manager) by the folder's path.
+bool ExploreWithDesktop(IDesktop& desktop, const QString& folder);

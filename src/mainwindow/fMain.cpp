@@ -16,10 +16,12 @@
 #include "engine/EntryManager.h"
 #include "engine/EventAssistant.h"
 #include "engine/OpenEntries.h"
+#include "engine/OpenWithDesktop.h"
 #include "engine/frmQuickNote.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
@@ -870,8 +872,7 @@ void TfrmTessarynMain::PasteAsText()
 
 void TfrmTessarynMain::Explore(const QString& folder)
 {
-    // a folder that cannot be shown is not reported
-    m_dmMain.Desktop().ShellExplore(folder);
+    ExploreWithDesktop(m_dmMain.Desktop(), folder);
 }
 
 void TfrmTessarynMain::acOpenMonitoredFolderExecute()
@@ -907,8 +908,14 @@ void TfrmTessarynMain::acWN_OpenEntriesExecute()
 void TfrmTessarynMain::OpenHelpPage(IDesktop& desktop, int context)
 {
     const QString page = HelpPage(context);
-    if (QFileInfo(page).isFile())
-        desktop.ShellOpen(page);
+    if (!QFileInfo(page).isFile()) {
+        desktop.ShowMessage(QStringLiteral("The help page \"%1\" could not be found. The program's help folder may be "
+                                           "missing: install the program again.")
+                                .arg(QDir::toNativeSeparators(page)),
+                            IDesktop::TMsgKind::Error);
+        return;
+    }
+    OpenWithDesktop(desktop, page);
 }
 
 void TfrmTessarynMain::OpenHelp(int context)

@@ -619,6 +619,15 @@ TEST_P(EntryManagerTest, AFileNoProgramOpensIsReportedByName)
     manager->OpenEntries().FindOpenEntry(code)->FolderFiles().OpenItem(0);
     EXPECT_EQ(desktop.MessageTexts(), QStringList{"\"only.pdf\" could not be found in \"" + FolderOf(code) +
                                                   "\". It may have been moved or deleted."});
+
+    // Showing the entry's folder without a file manager says so too.
+    desktop.Clear();
+    desktop.shellExploreSucceeds = false;
+    manager->ExploreEntry(code);
+    EXPECT_EQ(desktop.explored, QStringList{FolderOf(code)});
+    EXPECT_EQ(desktop.MessageTexts(),
+              QStringList{"No file manager is set up to show the folder \"" + QDir(FolderOf(code)).absolutePath() +
+                          "\". Open it from a file manager, or install one."});
 }
 
 } // namespace

@@ -191,7 +191,8 @@ TEST_F(MainWindow, LayoutOfTheWorkArea)
     EXPECT_EQ(w.findChild<QWidget*>("paTaskAssistant")->maximumWidth(), 255);
     // the bottom row stays at the bottom, the strip at the top
     EXPECT_EQ(w.findChild<QWidget*>("paToolBar")->mapTo(&w, QPoint(0, 0)).y(), w.menuBar()->height());
-    EXPECT_EQ(w.findChild<QWidget*>("paBottom")->mapTo(&w, QPoint(0, 0)).y() + 19, w.height());
+    QWidget* bottom = w.findChild<QWidget*>("paBottom");
+    EXPECT_EQ(bottom->mapTo(&w, QPoint(0, 0)).y() + bottom->height(), w.height());
 }
 
 TEST_F(MainWindow, MenuCommandsCarryTheirCaptionsHintsShortcutsAndStates)
@@ -686,6 +687,21 @@ TEST_F(MainWindow, FolderHelpAndOpenEntriesCommands)
     QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &w, Qt::Key_F1);
     EXPECT_EQ(desktop.opened, QStringList({TfrmTessarynMain::HelpPage(18), TfrmTessarynMain::HelpPage(62),
                                            TfrmTessarynMain::HelpPage(1)}));
+    EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.MessageTexts().join('\n').toStdString();
+
+    // a desktop that cannot show a folder or a page is never silent about it
+    desktop.Clear();
+    desktop.shellExploreSucceeds = false;
+    desktop.shellOpenSucceeds = false;
+    Command("miOpenExtractFolder")->trigger();
+    Command("miQuickStart")->trigger();
+    EXPECT_EQ(desktop.MessageTexts(),
+              QStringList({"No file manager is set up to show the folder \"" +
+                               QDir(main->App.ExtractFolder).absolutePath() +
+                               "\". Open it from a file manager, or install one.",
+                           "No program is set up to open \"18.html\". Open it from its folder, or install a program "
+                           "for this kind of file."}));
+    desktop.shellExploreSucceeds = desktop.shellOpenSucceeds = true;
 
     // without open entries there is no window of them to show
     Command("miViewOpenEntries")->trigger();

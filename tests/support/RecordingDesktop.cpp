@@ -43,7 +43,7 @@ bool RecordingDesktop::ShellOpen(const QString& path)
 bool RecordingDesktop::ShellExplore(const QString& folder)
 {
     explored << folder;
-    return true;
+    return shellExploreSucceeds;
 }
 
 void RecordingDesktop::ShowFileProperties(const QString& path)

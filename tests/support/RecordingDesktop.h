@@ -30,6 +30,8 @@ public:
     // the file (the path is recorded all the same).
     bool shellOpenSucceeds = true;
     QStringList explored;       // ShellExplore folders
+    // What ShellExplore answers: false plays a desktop without a file manager.
+    bool shellExploreSucceeds = true;
     QStringList properties;
     QList<int> passwordRequests;
     int waitDepth = 0;
