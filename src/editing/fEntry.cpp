@@ -592,7 +592,9 @@ void TfrmEntry::CategoryMenuPopup()
         auto* chooser = new TCategoryMenu(m_dmMain, *m_categoryMenu, m_categoryMenu);
         chooser->OnCategoryPicked = [this](TCategory* category) { CategoryMenuItemClick(category); };
     }
-    m_categoryMenu->popup(QCursor::pos());
+    // Below the category field, like a drop-down list: from the keyboard
+    // the mouse pointer may be anywhere on the screen.
+    m_categoryMenu->popup(paCategory->mapToGlobal(QPoint(0, paCategory->height())));
 }
 
 void TfrmEntry::CategoryMenuItemClick(TCategory* category)

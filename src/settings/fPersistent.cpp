@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QWidget>
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -90,11 +91,34 @@ void TPersistentPlacement::Load()
     }
 }
 
+QRect TPersistentPlacement::FittedToScreen(const QRect& stored) const
+{
+    // A placement stored on a larger screen, at a smaller scale or on a
+    // monitor that is gone would leave the window partly out of reach: it
+    // is shrunk to the screen it belongs to and moved into it.
+    const QScreen* screen = QGuiApplication::screenAt(stored.center());
+    if (!screen)
+        screen = m_window.screen() ? m_window.screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return stored;
+    // The window's frame, where the window system has told it already.
+    const QRect frame = m_window.frameGeometry(), client = m_window.geometry();
+    const QMargins decoration(client.left() - frame.left(), client.top() - frame.top(),
+                              frame.right() - client.right(), frame.bottom() - client.bottom());
+    const QRect area = screen->availableGeometry().marginsRemoved(decoration);
+    if (area.contains(stored))
+        return stored;
+    QRect fitted(stored.topLeft(), stored.size().boundedTo(area.size()));
+    fitted.moveLeft(std::clamp(fitted.left(), area.left(), area.right() - fitted.width() + 1));
+    fitted.moveTop(std::clamp(fitted.top(), area.top(), area.bottom() - fitted.height() + 1));
+    return fitted;
+}
+
 void TPersistentPlacement::Apply()
 {
     try {
         if (m_stored.Width > 0 && m_stored.Height > 0) {
-            m_window.setGeometry(m_stored.Left, m_stored.Top, m_stored.Width, m_stored.Height);
+            m_window.setGeometry(FittedToScreen(QRect(m_stored.Left, m_stored.Top, m_stored.Width, m_stored.Height)));
             return;
         }
         const QScreen* screen = m_window.screen() ? m_window.screen() : QGuiApplication::primaryScreen();

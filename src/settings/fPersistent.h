@@ -74,6 +74,8 @@ public:
     void Load();
     // Errors are ignored.
     void Apply();
+    // The stored rectangle, shrunk and moved into the screen it belongs to.
+    QRect FittedToScreen(const QRect& stored) const;
     void Save();
     void Erase();
     // Ctrl+R (exactly the Ctrl modifier, R in either case): forget on close.

@@ -286,4 +286,49 @@ TEST_F(PersistentWindow, StoredSizeWithoutWidthOrHeightOpensCentred)
     }
 }
 
+TEST_F(PersistentWindow, AStoredPlacementBeyondTheScreenIsBroughtBackOntoIt)
+{
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    struct TCase {
+        const char* what;
+        QRect stored;
+    } cases[] = {
+        {"larger than the screen", QRect(area.left() + 10, area.top() + 10, area.width() * 2, area.height() * 2)},
+        {"off to the right and below", QRect(area.right() - 50, area.bottom() - 40, 300, 200)},
+        {"on a screen that is gone", QRect(area.left() - 5000, area.top() - 4000, 300, 200)},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        {
+            TSettingsAccess access(Settings());
+            Settings().UseUserThisComputer();
+            Settings().WriteInteger("Left", c.stored.left(), "TfrmProbe");
+            Settings().WriteInteger("Top", c.stored.top(), "TfrmProbe");
+            Settings().WriteInteger("Width", c.stored.width(), "TfrmProbe");
+            Settings().WriteInteger("Height", c.stored.height(), "TfrmProbe");
+        }
+        TfrmProbe window(*dm);
+        window.show();
+        // (the platform may add its frame around the client area)
+        EXPECT_TRUE(area.adjusted(-8, -8, 8, 8).contains(window.geometry())) << window.geometry().x() << "," << window.geometry().y() << " "
+                                                      << window.width() << "x" << window.height();
+        // as large as the stored size and the screen, less the frame, allow
+        EXPECT_LE(window.width(), std::min(c.stored.width(), area.width()));
+        EXPECT_GE(window.width(), std::min(c.stored.width(), area.width() - 16));
+        window.hide();
+    }
+    // a placement that fits stays exactly as stored
+    {
+        TSettingsAccess access(Settings());
+        Settings().UseUserThisComputer();
+        Settings().WriteInteger("Left", area.left() + 20, "TfrmProbe");
+        Settings().WriteInteger("Top", area.top() + 30, "TfrmProbe");
+        Settings().WriteInteger("Width", 300, "TfrmProbe");
+        Settings().WriteInteger("Height", 200, "TfrmProbe");
+    }
+    TfrmProbe window(*dm);
+    window.show();
+    EXPECT_EQ(window.geometry(), QRect(area.left() + 20, area.top() + 30, 300, 200));
+}
+
 #include "PersistentWindowTest.moc"
