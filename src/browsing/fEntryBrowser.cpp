@@ -3,6 +3,7 @@
 #include "app/Errors.h"
 #include "app/IDesktop.h"
 #include "browsing/EntryFilesGrid.h"
+#include "browsing/dBookmarkSets.h"
 #include "browsing/EntryGrid.h"
 #include "browsing/IDataChangeListener.h"
 #include "db/ClientRecordSet.h"
@@ -13,8 +14,10 @@
 #include "engine/EntryManager.h"
 #include "engine/FileHelpers.h"
 #include "engine/FileLists.h"
+#include "editing/fSelectBookmarkSet.h"
 #include "editing/fSelectCategories.h"
 #include "mainwindow/CategoryMenu.h"
+#include "organisation/fBookmarkSetManager.h"
 #include "search/SearchQuery.h"
 #include "search/dmSearch.h"
 #include "settings/MruDropDown.h"
@@ -299,9 +302,8 @@ void TfrmEntryBrowser::BuildActions()
                                       QStringLiteral("Create a new bookmark set and add the selected entries to it"));
     miRemoveBookmarks = NewAction(this, "miRemoveBookmarks", QStringLiteral("Remove bookmarks"),
                                   QStringLiteral("Removes the selected entries from the current bookmark set"));
-    for (QAction* action : {acEN_AddPassword, acEN_RemovePassword, miAddMonitoredFolderFiles, acEN_MergeEntries, miMail,
-                            miHTMLExport, miAddToDefaultBookmarks, miAddToExistingBookmarkSet, miAddToNewBookmarkSet,
-                            miRemoveBookmarks})
+    for (QAction* action :
+         {acEN_AddPassword, acEN_RemovePassword, miAddMonitoredFolderFiles, acEN_MergeEntries, miMail, miHTMLExport})
         Unavailable(action);
 
     acEN_SelectThis = NewAction(this, "acEN_SelectThis", QStringLiteral("Select highlighted entry"));
@@ -350,6 +352,11 @@ void TfrmEntryBrowser::BuildActions()
     connect(miAddClipboardContentsAsPlainText, &QAction::triggered, this, [this] { AddClipboardContents(3); });
     connect(acEN_ExtractEntries, &QAction::triggered, this, &TfrmEntryBrowser::acEN_ExtractEntriesExecute);
     connect(miMoveToCategory, &QAction::triggered, this, &TfrmEntryBrowser::miMoveToCategoryClick);
+    connect(miAddToDefaultBookmarks, &QAction::triggered, this, &TfrmEntryBrowser::miAddToDefaultBookmarksClick);
+    connect(miAddToExistingBookmarkSet, &QAction::triggered, this,
+            &TfrmEntryBrowser::miAddToExistingBookmarkSetClick);
+    connect(miAddToNewBookmarkSet, &QAction::triggered, this, &TfrmEntryBrowser::miAddToNewBookmarkSetClick);
+    connect(miRemoveBookmarks, &QAction::triggered, this, &TfrmEntryBrowser::miRemoveBookmarksClick);
     connect(acEN_DeleteEntries, &QAction::triggered, this, &TfrmEntryBrowser::acEN_DeleteEntriesExecute);
     connect(acEN_SelectThis, &QAction::triggered, this, &TfrmEntryBrowser::acEN_SelectThisExecute);
     connect(acEN_SelectAll, &QAction::triggered, this, &TfrmEntryBrowser::acEN_SelectAllExecute);
@@ -827,6 +834,8 @@ void TfrmEntryBrowser::UpdateCommands()
     for (QAction* action : {miAddClipboardContents, miAddClipboardContentsAsHTML, miAddClipboardContentsAsPlainText})
         action->setEnabled(records && m_entryActionsEnabled);
     acEN_GoToCategory->setEnabled(records && OnGoToCategory && m_leftView != TLeftView::Categories);
+    // A bookmark set keeps its own order.
+    miSortMenu->setEnabled(m_leftView != TLeftView::BookmarkSets);
     for (QAction* action : {acEN_SelectThis, acEN_SelectAll, acEN_SelectNone, acEN_InvertSelection})
         action->setEnabled(records && m_selectionEnabled);
     if (OnUpdateCommands)
@@ -1173,6 +1182,73 @@ void TfrmEntryBrowser::miMoveToCategoryClick()
         return;
     if (const int picked = TfrmSelectCategories::PickCategory(m_dmMain, this); picked != 0)
         MoveSelectedToCategory(picked);
+}
+
+// --- bookmarks -------------------------------------------------------------------------
+
+void TfrmEntryBrowser::AddSelectedToBookmarkSet(int setCode)
+{
+    const QList<int> codes = SelectedEntryCodes();
+    if (codes.isEmpty())
+        return;
+    IDesktop& desktop = m_dmMain.Desktop();
+    bool added = false;
+    if (!RunCommand([&] { added = AddBookmarks(m_dmMain.Connection(), desktop, codes, setCode); }))
+        return;
+    if (!added) {
+        desktop.ShowMessage(QStringLiteral("Bookmarks were NOT added."), IDesktop::TMsgKind::Warning);
+        return;
+    }
+    m_dmMain.EntryManager().Notify(QStringLiteral("Bookmarks were added succesfully."));
+    // The set on show gets the entries at its end.
+    const int target = setCode == -1 ? TdmBookmarkSets::DefaultSet : setCode;
+    if (m_leftView == TLeftView::BookmarkSets && m_bookmarkSet == target)
+        RefreshKeepingSelection();
+}
+
+void TfrmEntryBrowser::miAddToDefaultBookmarksClick()
+{
+    AddSelectedToBookmarkSet(-1);
+}
+
+void TfrmEntryBrowser::miAddToExistingBookmarkSetClick()
+{
+    if (SelectedCount() == 0)
+        return;
+    int setCode = -1;
+    bool picked = false;
+    RunCommand([&] { picked = TFrmSelectBookmarkSet::PickBookmarkSet(m_dmMain, setCode, this); });
+    if (picked)
+        AddSelectedToBookmarkSet(setCode);
+}
+
+void TfrmEntryBrowser::miAddToNewBookmarkSetClick()
+{
+    if (SelectedCount() == 0)
+        return;
+    int setCode = -1;
+    RunCommand([&] { setCode = AskNewBookmarkSet(m_dmMain, this); });
+    if (setCode != -1)
+        AddSelectedToBookmarkSet(setCode);
+}
+
+void TfrmEntryBrowser::miRemoveBookmarksClick()
+{
+    const QList<int> codes = SelectedEntryCodes();
+    if (codes.isEmpty())
+        return;
+    // The set listed; the default set when no bookmark set is browsed.
+    const int setCode = m_leftView == TLeftView::BookmarkSets ? m_bookmarkSet : -1;
+    IDesktop& desktop = m_dmMain.Desktop();
+    bool removed = false;
+    if (!RunCommand([&] { removed = RemoveBookmarks(m_dmMain.Connection(), desktop, codes, setCode); }))
+        return;
+    if (!removed) {
+        desktop.ShowMessage(QStringLiteral("Bookmarks were NOT removed."), IDesktop::TMsgKind::Warning);
+        return;
+    }
+    m_dmMain.EntryManager().Notify(QStringLiteral("Bookmarks were removed succesfully."));
+    RefreshKeepingSelection();
 }
 
 void TfrmEntryBrowser::MoveSelectedToCategory(int categoryCode)

@@ -192,6 +192,12 @@ public:
     void AddClipboardContents(int textMode);
     void acEN_ExtractEntriesExecute();
     void miMoveToCategoryClick();
+    void miAddToDefaultBookmarksClick();
+    void miAddToExistingBookmarkSetClick();
+    void miAddToNewBookmarkSetClick();
+    void miRemoveBookmarksClick();
+    // Adds the selected entries to a set (-1: the default set) and says so.
+    void AddSelectedToBookmarkSet(int setCode);
     void acEN_DeleteEntriesExecute();
     void miOpenCurrentClick();
     void miExtractSelectedClick();

@@ -29,6 +29,9 @@ class TFolderFiles;
 // (TEntryFiles::OpenItem).
 class TEntryManager {
 public:
+    // A success notice, shown when the user asked to be told of changes.
+    void Notify(const QString& text);
+
     TEntryManager(TdmMain& main, TdmDB& db);
     ~TEntryManager();
     TEntryManager(const TEntryManager&) = delete;
@@ -117,7 +120,6 @@ private:
     // (2), by the action for entries with and without a main file.
     void OpenEntryWith(int code, int singleFileAction, int multipleFilesAction);
     QStringList TransferSelectedFiles(TFolderFiles& source, TFolderFiles& target, bool move);
-    void Notify(const QString& text);
 
     TdmMain& m_main;
     TdmDB& m_db;

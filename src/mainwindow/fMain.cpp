@@ -1,8 +1,12 @@
 #include "mainwindow/fMain.h"
 
+#include "browsing/dBookmarkSets.h"
+#include "browsing/fBookBrowser.h"
+#include "browsing/fBookmarkSetBrowser.h"
 #include "browsing/fCategoryBrowser.h"
 #include "browsing/EntryGrid.h"
 #include "browsing/fEntryBrowser.h"
+#include "organisation/fBookmarkSetManager.h"
 #include "organisation/fCategories.h"
 #include "editing/fEntry.h"
 #include "editing/fOpenEntries.h"
@@ -137,6 +141,7 @@ void TfrmTessarynMain::ShowCategoryBrowser()
 {
     if (!m_entryBrowser)
         return;
+    CloseOtherBrowsers(m_categoryBrowser);
     m_entryBrowser->BeginGridUpdate();
     paLeft->show();
     if (!m_categoryBrowser) {
@@ -164,21 +169,109 @@ void TfrmTessarynMain::ShowCategoryBrowser()
     m_entryBrowser->UpdateSelectionCommands();
 }
 
-void TfrmTessarynMain::CloseLeftBrowser()
+void TfrmTessarynMain::ShowBookmarkSetBrowser()
 {
-    if (m_categoryBrowser) {
+    if (!m_entryBrowser)
+        return;
+    CloseOtherBrowsers(m_bookmarkSetBrowser);
+    paLeft->show();
+    if (!m_bookmarkSetBrowser) {
+        try {
+            m_bookmarkSetBrowser = new TfrmBookmarkSetBrowser(m_dmMain, paLeft);
+        } catch (const ETessarynError& error) {
+            m_dmMain.Desktop().ShowMessage(error.Message(), IDesktop::TMsgKind::Error);
+            CloseLeftBrowser();
+            return;
+        }
+        paLeft->layout()->addWidget(m_bookmarkSetBrowser);
+        m_bookmarkSetBrowser->OnBrowseSet = [this](int code) {
+            m_entryBrowser->BrowseBookmarkSet(code);
+            m_entryBrowser->UpdateSelectionCommands();
+        };
+        m_entryBrowser->MoveBookmark = [this](int setCode, int from, int to) {
+            return ::MoveBookmark(m_dmMain.Connection(), m_dmMain.Desktop(), setCode, from, to);
+        };
+    }
+    m_entryBrowser->SetLeftView(TfrmEntryBrowser::TLeftView::BookmarkSets);
+    m_bookmarkSetBrowser->LocateSet(m_lastBookmarkSetBrowsed);
+    // Showing binds the list, which lists the current set's entries.
+    m_bookmarkSetBrowser->show();
+    if (m_lastBookmarkSetEntry > 0)
+        m_entryBrowser->LocateEntry(m_lastBookmarkSetEntry);
+    miBrowseByBookmarkSet->setEnabled(false);
+    miSearch->setEnabled(true);
+    m_entryBrowser->UpdateSelectionCommands();
+}
+
+void TfrmTessarynMain::ShowBookBrowser()
+{
+    if (!m_entryBrowser)
+        return;
+    CloseOtherBrowsers(m_bookBrowser);
+    paLeft->show();
+    if (!m_bookBrowser) {
+        try {
+            m_bookBrowser = new TfrmBookBrowser(m_dmMain, paLeft);
+        } catch (const ETessarynError& error) {
+            m_dmMain.Desktop().ShowMessage(error.Message(), IDesktop::TMsgKind::Error);
+            CloseLeftBrowser();
+            return;
+        }
+        paLeft->layout()->addWidget(m_bookBrowser);
+    }
+    m_bookBrowser->show();
+    miSearch->setEnabled(true);
+}
+
+void TfrmTessarynMain::CloseOtherBrowsers(const QWidget* keep)
+{
+    if (m_categoryBrowser && m_categoryBrowser != keep) {
         m_lastCategoryBrowsed = m_categoryBrowser->CurrentCategoryCode();
         m_lastCategoryEntry = m_entryBrowser ? m_entryBrowser->CurrentEntryCode() : 0;
+        if (m_entryBrowser)
+            m_entryBrowser->OnCategoryDragEnded = nullptr;
         // Its destruction stores which categories were collapsed.
         delete m_categoryBrowser;
         m_categoryBrowser = nullptr;
+        miBrowseByCategory->setEnabled(true);
     }
+    if (m_bookmarkSetBrowser && m_bookmarkSetBrowser != keep) {
+        m_lastBookmarkSetBrowsed = m_bookmarkSetBrowser->CurrentSetCode();
+        m_lastBookmarkSetEntry = m_entryBrowser ? m_entryBrowser->CurrentEntryCode() : 0;
+        if (m_entryBrowser)
+            m_entryBrowser->MoveBookmark = nullptr;
+        delete m_bookmarkSetBrowser;
+        m_bookmarkSetBrowser = nullptr;
+        miBrowseByBookmarkSet->setEnabled(true);
+    }
+    if (m_bookBrowser && m_bookBrowser != keep) {
+        delete m_bookBrowser;
+        m_bookBrowser = nullptr;
+    }
+}
+
+void TfrmTessarynMain::miManageBookmarkSetsClick()
+{
+    try {
+        TfrmBookmarkSetManager manager(m_dmMain, this);
+        if (manager.exec() != TfrmBookmarkSetManager::ResultYes || !m_bookmarkSetBrowser)
+            return;
+        const int entry = m_entryBrowser ? m_entryBrowser->CurrentEntryCode() : 0;
+        m_bookmarkSetBrowser->ReloadFrom(manager.SetsRecordSet());
+        if (m_entryBrowser && entry > 0)
+            m_entryBrowser->LocateEntry(entry);
+    } catch (const ETessarynError& error) {
+        m_dmMain.Desktop().ShowMessage(error.Message(), IDesktop::TMsgKind::Error);
+    }
+}
+
+void TfrmTessarynMain::CloseLeftBrowser()
+{
+    CloseOtherBrowsers(nullptr);
     if (m_entryBrowser) {
-        m_entryBrowser->OnCategoryDragEnded = nullptr;
         m_entryBrowser->SetLeftView(TfrmEntryBrowser::TLeftView::None);
         m_entryBrowser->UpdateSelectionCommands();
     }
-    miBrowseByCategory->setEnabled(true);
     paLeft->hide();
 }
 
@@ -217,6 +310,10 @@ TfrmTessarynMain::~TfrmTessarynMain()
     // The category browser stores its state while the settings are there.
     delete m_categoryBrowser;
     m_categoryBrowser = nullptr;
+    delete m_bookmarkSetBrowser;
+    m_bookmarkSetBrowser = nullptr;
+    delete m_bookBrowser;
+    m_bookBrowser = nullptr;
     m_dmMain.OnManageCategories = nullptr;
     m_dmMain.RemoveColorSchemeObserver(this);
     m_dmMain.OnShowTrayIconChanged = nullptr;
@@ -421,8 +518,9 @@ void TfrmTessarynMain::CreateMenus()
                                     &TfrmTessarynMain::miBrowseByCategoryClick);
     AddCommand(m, "miBrowseByBook", QStringLiteral("Books"), QStringLiteral("Browse the books you have created"))
         ->setVisible(false);
-    AddCommand(m, "miBrowseByBookmarkSet", QStringLiteral("Bookmark sets"), QStringLiteral("Browse bookmark sets"),
-               QLatin1Char('K'));
+    miBrowseByBookmarkSet = AddCommand(m, "miBrowseByBookmarkSet", QStringLiteral("Bookmark sets"),
+                                       QStringLiteral("Browse bookmark sets"), QLatin1Char('K'),
+                                       &TfrmTessarynMain::ShowBookmarkSetBrowser);
     m->addSeparator();
     miSearch = AddCommand(m, "miSearch", QStringLiteral("Search"),
                           QStringLiteral("Search for certain words or phrases"), QLatin1Char('F'),
@@ -434,7 +532,8 @@ void TfrmTessarynMain::CreateMenus()
                                     QStringLiteral("Add, delete, change categories"), QChar(),
                                     &TfrmTessarynMain::acManageCategoriesExecute);
     AddCommand(m, "miManageBookmarkSets", QStringLiteral("Manage bookmark sets"),
-               QStringLiteral("Add, delete, change bookmark sets"));
+               QStringLiteral("Add, delete, change bookmark sets"), QChar(),
+               &TfrmTessarynMain::miManageBookmarkSetsClick);
     QMenu* miMonitor = m->addMenu(QStringLiteral("Monitoring"));
     miMonitor->setObjectName(QStringLiteral("miMonitor"));
     miMonitor->menuAction()->setObjectName(QStringLiteral("miMonitor"));

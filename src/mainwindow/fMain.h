@@ -49,6 +49,8 @@ struct TDropData;
 // appends a line "activated <process id>" to it, so that tests driving the
 // program as a separate process can see the activation.
 class TfrmEntryBrowser;
+class TfrmBookBrowser;
+class TfrmBookmarkSetBrowser;
 class TfrmCategoryBrowser;
 
 class TfrmTessarynMain : public TFrmStatusBarMain, public IColorSchemeObserver
@@ -129,11 +131,20 @@ public:
     // data; returns the files written into the monitored folder.
     QStringList DropComboTarget1Drop(const TDropData& data);
 
-    // The left panel: the category browser, or nothing (the search box).
-    // ShowCategoryBrowser makes (or keeps) it, CloseLeftBrowser closes it.
+    // The left panel: the category browser, the bookmark-set browser or
+    // the book browser, or nothing (the search box). Each Show makes (or
+    // keeps) its browser and closes the others; CloseLeftBrowser closes
+    // whichever is open.
     void ShowCategoryBrowser();
+    void ShowBookmarkSetBrowser();
+    void ShowBookBrowser();
     void CloseLeftBrowser();
     TfrmCategoryBrowser* CategoryBrowser() const { return m_categoryBrowser; }
+    TfrmBookmarkSetBrowser* BookmarkSetBrowser() const { return m_bookmarkSetBrowser; }
+    TfrmBookBrowser* BookBrowser() const { return m_bookBrowser; }
+    // Opens the bookmark-set manager modally; after a save the bookmark-set
+    // browser shows the changed sets.
+    void miManageBookmarkSetsClick();
     TfrmEntryBrowser* EntryBrowser() const { return m_entryBrowser; }
     // Opens the category manager modally; the category browser stays where
     // it was and shows the changed tree afterwards.
@@ -235,10 +246,18 @@ private:
     QAction* Sendtotraybar1;
     QAction* miSearch;
     QAction* miBrowseByCategory;
+    QAction* miBrowseByBookmarkSet;
     QAction* miManageCategories;
     TfrmEntryBrowser* m_entryBrowser = nullptr;
     TfrmCategoryBrowser* m_categoryBrowser = nullptr;
+    TfrmBookmarkSetBrowser* m_bookmarkSetBrowser = nullptr;
+    TfrmBookBrowser* m_bookBrowser = nullptr;
     // Where the category browser was when it closed, for its next opening.
     int m_lastCategoryBrowsed = -1;
     int m_lastCategoryEntry = 0;
+    // The same for the bookmark-set browser.
+    int m_lastBookmarkSetBrowsed = -1;
+    int m_lastBookmarkSetEntry = 0;
+    // Closes the left browsers other than the one wanted.
+    void CloseOtherBrowsers(const QWidget* keep);
 };
