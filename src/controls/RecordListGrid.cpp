@@ -134,7 +134,7 @@ QString TRecordListGrid::RowText(int row) const
     if (row < 0 || row >= RowCount())
         return QString();
     const int field = m_source->FieldIndex(m_field);
-    return field >= 0 ? m_source->RowValue(row, field).toString() : QString();
+    return field >= 0 ? m_source->ViewValue(row, field).toString() : QString();
 }
 
 void TRecordListGrid::UpdateScrollRange()

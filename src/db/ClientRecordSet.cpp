@@ -209,6 +209,13 @@ QVariant ClientRecordSet::RowValue(int row, int fieldIndex) const
     return m_rows.at(row).values.value(fieldIndex);
 }
 
+QVariant ClientRecordSet::ViewValue(int position, int fieldIndex) const
+{
+    if (position < 0 || position >= int(m_view.size()))
+        return QVariant();
+    return RowValue(m_view[size_t(position)], fieldIndex);
+}
+
 void ClientRecordSet::SetValue(const QString& field, const QVariant& value)
 {
     const int index = FieldIndex(field);

@@ -83,6 +83,9 @@ public:
     void CancelRange() { SetRange(QString(), QVariant()); }
     // Value of a field of a visible or hidden row by internal row number.
     QVariant RowValue(int row, int fieldIndex) const;
+    // Value of a field of the record at a 0-based place in the view's order,
+    // without moving the cursor.
+    QVariant ViewValue(int position, int fieldIndex) const;
 
     // Change log
     int ChangeCount() const { return int(m_log.size()); }
