@@ -12,7 +12,6 @@ TfrmBookmarkSetBrowser::TfrmBookmarkSetBrowser(TdmMain& dmMain, QWidget* parent)
 {
     setObjectName(QStringLiteral("frmBookmarkSetBrowser"));
     setWindowTitle(QStringLiteral("frmBookmarkSetBrowser"));
-    setProperty("helpContext", HelpContext);
     QPalette own = palette();
     own.setColor(QPalette::Window, QColor(235, 233, 216));
     setPalette(own);
@@ -20,7 +19,6 @@ TfrmBookmarkSetBrowser::TfrmBookmarkSetBrowser(TdmMain& dmMain, QWidget* parent)
 
     gr = new TRecordListGrid(this);
     gr->setObjectName(QStringLiteral("gr"));
-    gr->setProperty("helpContext", HelpContext);
     gr->SetField(QStringLiteral("name"));
     gr->SetEmptyText(NoSetsText);
     gr->AfterScroll = [this] { grAfterScroll(); };

@@ -252,6 +252,8 @@ void TRecordListGrid::mousePressEvent(QMouseEvent* event)
 void TRecordListGrid::mouseDoubleClickEvent(QMouseEvent* event)
 {
     const int row = RowAt(event->position().toPoint().y());
+    if (row >= 0)
+        SetCurrentRow(row);
     if (row >= 0 && OnDoubleClick)
         OnDoubleClick();
     else

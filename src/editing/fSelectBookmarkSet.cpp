@@ -15,7 +15,6 @@ TFrmSelectBookmarkSet::TFrmSelectBookmarkSet(TdmMain& dmMain, QWidget* parent) :
     setObjectName(QStringLiteral("TFrmSelectBookmarkSet"));
     setWindowTitle(QStringLiteral("Select bookmark set"));
     setModal(true);
-    setProperty("helpContext", HelpContext);
     resize(360, 340);
 
     QWidget* client = ClientArea();

@@ -46,57 +46,21 @@ QPushButton* NewButton(QWidget* parent, const char* name, const QString& caption
 
 // --- the set window ---------------------------------------------------------------
 
-TFrmEditBookmarkSet::TFrmEditBookmarkSet(TdmMain& dmMain, QWidget* parent) : QDialog(parent), m_dmMain(dmMain)
+const QString TFrmEditBookmarkSet::NameTooLongText =
+    QStringLiteral("The name of a bookmark set can be at most %1 characters long; this one has %2.");
+const QString TFrmEditBookmarkSet::DescriptionTooLongText =
+    QStringLiteral("The description of a bookmark set can be at most %1 characters long; this one has %2.");
+
+TFrmEditBookmarkSet::TFrmEditBookmarkSet(TdmMain& dmMain, QWidget* parent)
+    : TNameDescriptionDialog(dmMain, HelpContext,
+                             {QStringLiteral("TFrmEditBookmarkSet"), QStringLiteral("Edit / Add bookmark set"),
+                              QStringLiteral("Type a name for the bookmark set here"),
+                              QStringLiteral("Type a description for the bookmark set here"),
+                              QStringLiteral("Saves changes to bookmark sets"),
+                              QStringLiteral("Exits without saving changes to bookmark sets"), NameTooLongText,
+                              DescriptionTooLongText},
+                             parent)
 {
-    setObjectName(QStringLiteral("TFrmEditBookmarkSet"));
-    setWindowTitle(QStringLiteral("Edit / Add bookmark set"));
-    setModal(true);
-    setProperty("helpContext", HelpContext);
-
-    edName = new QLineEdit(this);
-    edName->setObjectName(QStringLiteral("edName"));
-    edName->setStatusTip(QStringLiteral("Type a name for the bookmark set here"));
-    edName->setToolTip(edName->statusTip());
-    // The database keeps no more than these; longer text would be refused
-    // only when the sets are saved.
-    edName->setMaxLength(MaxNameLength);
-    edDescription = new QLineEdit(this);
-    edDescription->setObjectName(QStringLiteral("edDescription"));
-    edDescription->setStatusTip(QStringLiteral("Type a description for the bookmark set here"));
-    edDescription->setToolTip(edDescription->statusTip());
-    edDescription->setMaxLength(MaxDescriptionLength);
-    btnOK = NewButton(this, "btnOK", QStringLiteral("OK"), QStringLiteral("Saves changes to bookmark sets"));
-    btnOK->setDefault(true);
-    btnOK->setAutoDefault(true);
-    btnCancel = NewButton(this, "btnCancel", QStringLiteral("Cancel"),
-                          QStringLiteral("Exits without saving changes to bookmark sets"));
-    connect(btnOK, &QPushButton::clicked, this, &TFrmEditBookmarkSet::accept);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto* fields = new QFormLayout;
-    auto* laName = new QLabel(QStringLiteral("Name"), this);
-    laName->setBuddy(edName);
-    auto* laDescription = new QLabel(QStringLiteral("Description"), this);
-    laDescription->setBuddy(edDescription);
-    fields->addRow(laName, edName);
-    fields->addRow(laDescription, edDescription);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
-    auto* column = new QVBoxLayout(this);
-    column->addLayout(fields);
-    column->addStretch(1);
-    column->addLayout(buttons);
-    const QSize needed = sizeHint();
-    setFixedSize(std::max(420, needed.width()), std::max(130, needed.height()));
-
-    QPalette own = palette();
-    own.setColor(QPalette::Window, dmMain.Colour(csWindow));
-    own.setColor(QPalette::WindowText, dmMain.Colour(csWindowText));
-    setPalette(own);
-    setAutoFillBackground(true);
-    edName->setFocus();
 }
 
 void TFrmEditBookmarkSet::SetAddMode(bool adding)
@@ -125,24 +89,6 @@ void TFrmEditBookmarkSet::SetDescription(const QString& description)
     edDescription->setText(description);
 }
 
-void TFrmEditBookmarkSet::accept()
-{
-    if (edName->text().trimmed().isEmpty()) {
-        edName->setFocus();
-        return;
-    }
-    QDialog::accept();
-}
-
-void TFrmEditBookmarkSet::keyPressEvent(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
-        TfrmTessarynMain::OpenHelpPage(m_dmMain.Desktop(), HelpContext);
-        return;
-    }
-    QDialog::keyPressEvent(event);
-}
-
 std::function<bool(TFrmEditBookmarkSet&)> TFrmEditBookmarkSet::ExecuteHook;
 
 int AskNewBookmarkSet(TdmMain& dmMain, QWidget* parent)
@@ -164,7 +110,6 @@ TfrmBookmarkSetManager::TfrmBookmarkSetManager(TdmMain& dmMain, QWidget* parent)
     setObjectName(QStringLiteral("TfrmBookmarkSetManager"));
     setWindowTitle(QStringLiteral("Manage bookmark sets"));
     setModal(true);
-    setProperty("helpContext", HelpContext);
     resize(460, 380);
 
     QWidget* client = ClientArea();

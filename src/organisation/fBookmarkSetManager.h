@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mainwindow/fStatusBar.h"
+#include "organisation/NameDescriptionDialog.h"
 #include "settings/dmMain.h"
 
 #include <QDialog>
@@ -13,15 +14,15 @@ class QPushButton;
 class TfrmBookmarkSetBrowser;
 
 // The small window in which a bookmark set's name and description are
-// typed. OK keeps it open, without a message, while the name is blank.
-class TFrmEditBookmarkSet : public QDialog
+// typed.
+class TFrmEditBookmarkSet : public TNameDescriptionDialog
 {
     Q_OBJECT
 
 public:
     static constexpr int HelpContext = 49;
-    static constexpr int MaxNameLength = 255;
-    static constexpr int MaxDescriptionLength = 1000;
+    static const QString NameTooLongText;
+    static const QString DescriptionTooLongText;
 
     explicit TFrmEditBookmarkSet(TdmMain& dmMain, QWidget* parent = nullptr);
 
@@ -31,22 +32,9 @@ public:
     void SetName(const QString& name);
     void SetDescription(const QString& description);
 
-    void accept() override;
-
     // Tests answer the window themselves where it is opened for a quick
     // creation (AskNewBookmarkSet): the hook returns whether OK was chosen.
     static std::function<bool(TFrmEditBookmarkSet& dialog)> ExecuteHook;
-
-    QLineEdit* edName;
-    QLineEdit* edDescription;
-    QPushButton* btnOK;
-    QPushButton* btnCancel;
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
-
-private:
-    TdmMain& m_dmMain;
 };
 
 // Creating, renaming, re-describing and deleting bookmark sets. The edits

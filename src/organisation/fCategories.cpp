@@ -42,53 +42,16 @@ const QString TfrmEditCategory::NameTooLongText =
 const QString TfrmEditCategory::DescriptionTooLongText =
     QStringLiteral("The description of a category can be at most %1 characters long; this one has %2.");
 
-TfrmEditCategory::TfrmEditCategory(TdmMain& dmMain, QWidget* parent) : QDialog(parent), m_dmMain(dmMain)
+TfrmEditCategory::TfrmEditCategory(TdmMain& dmMain, QWidget* parent)
+    : TNameDescriptionDialog(dmMain, HelpContext,
+                             {QStringLiteral("TfrmEditCategory"), QStringLiteral("Edit / Add Category"),
+                              QStringLiteral("Type the category name here"),
+                              QStringLiteral("Type the description of the category here"),
+                              QStringLiteral("Saves changes to categories "),
+                              QStringLiteral("Exits without saving changes to categories"), NameTooLongText,
+                              DescriptionTooLongText},
+                             parent)
 {
-    setObjectName(QStringLiteral("TfrmEditCategory"));
-    setWindowTitle(QStringLiteral("Edit / Add Category"));
-    setModal(true);
-
-    edName = new QLineEdit(this);
-    edName->setObjectName(QStringLiteral("edName"));
-    edName->setStatusTip(QStringLiteral("Type the category name here"));
-    edDescription = new QLineEdit(this);
-    edDescription->setObjectName(QStringLiteral("edDescription"));
-    edDescription->setStatusTip(QStringLiteral("Type the description of the category here"));
-    btnOK = NewButton(this, "btnOK", QStringLiteral("OK"), QStringLiteral("Saves changes to categories "));
-    btnOK->setDefault(true);
-    btnOK->setAutoDefault(true);
-    btnCancel = NewButton(this, "btnCancel", QStringLiteral("Cancel"),
-                          QStringLiteral("Exits without saving changes to categories"));
-    connect(btnOK, &QPushButton::clicked, this, &TfrmEditCategory::accept);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto* fields = new QFormLayout;
-    auto* laName = new QLabel(QStringLiteral("Name"), this);
-    laName->setObjectName(QStringLiteral("laName"));
-    laName->setBuddy(edName);
-    auto* laDescription = new QLabel(QStringLiteral("Description"), this);
-    laDescription->setObjectName(QStringLiteral("laDescription"));
-    laDescription->setBuddy(edDescription);
-    fields->addRow(laName, edName);
-    fields->addRow(laDescription, edDescription);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
-    auto* column = new QVBoxLayout(this);
-    column->addLayout(fields);
-    column->addStretch(1);
-    column->addLayout(buttons);
-    // The design's size, or what a larger font needs.
-    const QSize needed = sizeHint();
-    setFixedSize(std::max(420, needed.width()), std::max(130, needed.height()));
-
-    QPalette own = palette();
-    own.setColor(QPalette::Window, dmMain.Colour(csWindow));
-    own.setColor(QPalette::WindowText, dmMain.Colour(csWindowText));
-    setPalette(own);
-    setAutoFillBackground(true);
-    edName->setFocus();
 }
 
 void TfrmEditCategory::Fill(TCategory* category)
@@ -112,42 +75,12 @@ void TfrmEditCategory::ShowForNew(TCategory* category)
     Fill(category);
 }
 
-void TfrmEditCategory::accept()
+void TfrmEditCategory::Commit()
 {
-    // A name of blanks only is no name; the window simply stays.
-    if (edName->text().trimmed().isEmpty()) {
-        edName->setFocus();
-        return;
-    }
-    // The database keeps names and descriptions up to a fixed length; a
-    // longer text would be cut by one engine and refused by the other.
-    if (edName->text().size() > MaxNameLength) {
-        m_dmMain.Desktop().ShowMessage(NameTooLongText.arg(MaxNameLength).arg(edName->text().size()),
-                                       IDesktop::TMsgKind::Warning);
-        edName->setFocus();
-        return;
-    }
-    if (edDescription->text().size() > MaxDescriptionLength) {
-        m_dmMain.Desktop().ShowMessage(
-            DescriptionTooLongText.arg(MaxDescriptionLength).arg(edDescription->text().size()),
-            IDesktop::TMsgKind::Warning);
-        edDescription->setFocus();
-        return;
-    }
     if (m_category) {
         m_category->SetName(edName->text());
         m_category->SetDescription(edDescription->text());
     }
-    QDialog::accept();
-}
-
-void TfrmEditCategory::keyPressEvent(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
-        TfrmTessarynMain::OpenHelpPage(m_dmMain.Desktop(), HelpContext);
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
 
 // --- TfrmCategories --------------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include "settings/dmMain.h"
 #include "mainwindow/fStatusBar.h"
 #include "settings/fPersistent.h"
+#include "organisation/NameDescriptionDialog.h"
 
 #include <QDialog>
 #include <QString>
@@ -20,14 +21,12 @@ class TCategory;
 // The small window in which a category's name and description are typed.
 // OK writes both into the category (and its record) at once; a name of
 // blanks only keeps the window open.
-class TfrmEditCategory : public QDialog
+class TfrmEditCategory : public TNameDescriptionDialog
 {
     Q_OBJECT
 
 public:
     static constexpr int HelpContext = 48;
-    static constexpr int MaxNameLength = 255;
-    static constexpr int MaxDescriptionLength = 1000;
     static const QString NameTooLongText;
     static const QString DescriptionTooLongText;
 
@@ -37,20 +36,13 @@ public:
     void ShowForNew(TCategory* category);
     TCategory* Category() const { return m_category; }
 
-    void accept() override;
-
-    QLineEdit* edName;
-    QLineEdit* edDescription;
-    QPushButton* btnOK;
-    QPushButton* btnCancel;
-
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
+    // OK writes both texts into the category (and its record) at once.
+    void Commit() override;
 
 private:
     void Fill(TCategory* category);
 
-    TdmMain& m_dmMain;
     TCategory* m_category = nullptr;
 };
 

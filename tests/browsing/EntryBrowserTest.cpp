@@ -765,10 +765,11 @@ TEST_P(EntryBrowserTest, CommandsOnTheHighlightedEntryReachTheEngine)
     Key(Qt::Key_A, Qt::ControlModifier);
     browser->popEntriesPopup();
     for (QAction* later : {browser->acEN_AddPassword, browser->acEN_RemovePassword, browser->acEN_MergeEntries,
-                           browser->miMail, browser->miHTMLExport, browser->miAddToDefaultBookmarks,
-                           browser->miAddToExistingBookmarkSet, browser->miAddToNewBookmarkSet,
-                           browser->miRemoveBookmarks, browser->miAddMonitoredFolderFiles})
+                           browser->miMail, browser->miHTMLExport, browser->miAddMonitoredFolderFiles})
         EXPECT_FALSE(later->isEnabled()) << later->objectName().toStdString();
+    for (QAction* bookmarks :
+         {browser->miAddToDefaultBookmarks, browser->miAddToExistingBookmarkSet, browser->miAddToNewBookmarkSet})
+        EXPECT_TRUE(bookmarks->isEnabled()) << bookmarks->objectName().toStdString();
     EXPECT_TRUE(browser->acEN_ExtractEntries->isEnabled());
     EXPECT_FALSE(browser->miRemoveBookmarks->isVisible());
     EXPECT_FALSE(browser->acEN_GoToCategory->isEnabled()) << "no category browser to go to";

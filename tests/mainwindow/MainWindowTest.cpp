@@ -4,9 +4,13 @@
 #include "app/AppResources.h"
 #include "app/fSplash.h"
 #include "browsing/EntryGrid.h"
+#include "browsing/fBookmarkSetBrowser.h"
 #include "browsing/fCategoryBrowser.h"
 #include "browsing/fEntryBrowser.h"
 #include "controls/BTreeView.h"
+#include "controls/RecordListGrid.h"
+#include "editing/fSelectBookmarkSet.h"
+#include "organisation/fBookmarkSetManager.h"
 #include "editing/fSelectCategories.h"
 #include "organisation/fCategories.h"
 #include "engine/Category.h"
@@ -231,11 +235,11 @@ TEST_F(MainWindow, MenuCommandsCarryTheirCaptionsHintsShortcutsAndStates)
         {"miBrowse", "Browse", "Browse entries by category, book, bookmark sets, etc", "", true, true},
         {"miBrowseByCategory", "Categories", "Browse entries by category", "Ctrl+G", true, true},
         {"miBrowseByBook", "Books", "Browse the books you have created", "", false, false},
-        {"miBrowseByBookmarkSet", "Bookmark sets", "Browse bookmark sets", "Ctrl+K", false, true},
+        {"miBrowseByBookmarkSet", "Bookmark sets", "Browse bookmark sets", "Ctrl+K", true, true},
         {"miSearch", "Search", "Search for certain words or phrases", "Ctrl+F", true, true},
         {"miOrganize", "Organize", "Management of categories, bookmark sets, folder, etc.", "", true, true},
         {"miManageCategories", "Manage categories", "Add, delete, change categories", "", true, true},
-        {"miManageBookmarkSets", "Manage bookmark sets", "Add, delete, change bookmark sets", "", false, true},
+        {"miManageBookmarkSets", "Manage bookmark sets", "Add, delete, change bookmark sets", "", true, true},
         {"miStartMonitoring", "Start monitoring folder", "Start monitoring for folder changes", "", false, true},
         {"miStopMonitoring", "Stop monitoring folder", "Stop monitoring folder changes", "", false, true},
         {"miView", "View", "", "", true, true},
@@ -1001,6 +1005,135 @@ TEST_F(MainWindow, GoToContainingCategoryAndTheBrowserAroundTheManager)
     EXPECT_EQ(tree->CurrentNode()->Caption, "Alpha renamed");
     EXPECT_EQ(browser->OwnSearchOptions().CategoryCodes, QList<int>{kAlpha});
     EXPECT_EQ(browser->CurrentEntryCode(), 6);
+}
+
+TEST_F(MainWindow, BookmarkSetsAreBrowsedAddedToReorderedAndManaged)
+{
+    QSqlQuery q(conn->Database());
+    ASSERT_TRUE(q.exec(QString("insert into entries (code, category, Title, Keywords, PasswordProtected) values "
+                               "(5, %1, 'Five', 'k', 0), (6, %1, 'Six', 'k', 0), (7, %1, 'Seven', 'k', 0), "
+                               "(8, %1, 'Eight', 'k', 0)")
+                           .arg(kWork)));
+    ASSERT_TRUE(q.exec("insert into bookmarkSets (code, GUID, name, description) values (100, "
+                       "'00000000-0000-0000-0000-000000000100', 'Reading', '')"));
+    conn->ReserveNextRecIDs("bookmarksets", 1);
+    for (const auto& [entry, ordering] : {std::pair{7, 1}, std::pair{5, 2}, std::pair{6, 3}})
+        ASSERT_TRUE(q.exec(QString("insert into bookmarks (bookmarkset, entry, ordering) values (100, %1, %2)")
+                               .arg(entry)
+                               .arg(ordering)));
+    auto stored = [&](int set) {
+        QSqlQuery rows(conn->Database());
+        EXPECT_TRUE(rows.exec(QString("select entry from bookmarks where bookmarkset = %1 order by ordering").arg(set)));
+        QList<int> entries;
+        while (rows.next())
+            entries << rows.value(0).toInt();
+        return entries;
+    };
+    TfrmTessarynMain& w = Open(true);
+    TfrmEntryBrowser* browser = w.EntryBrowser();
+    auto listed = [&] {
+        QList<int> codes;
+        for (int row = 0; row < browser->Grid()->RowCount(); ++row)
+            codes << browser->Grid()->CodeAt(row);
+        return codes;
+    };
+
+    // Ctrl+K: the sets by name in the left panel, the first one listed
+    QTest::keyClick(&w, Qt::Key_K, Qt::ControlModifier);
+    TfrmBookmarkSetBrowser* sets = w.BookmarkSetBrowser();
+    ASSERT_TRUE(sets);
+    EXPECT_TRUE(sets->isVisible());
+    EXPECT_FALSE(Command("miBrowseByBookmarkSet")->isEnabled());
+    TRecordListGrid* list = sets->Grid();
+    ASSERT_EQ(list->RowCount(), 2);
+    EXPECT_EQ(list->RowText(0), "Default");
+    EXPECT_EQ(browser->CurrentBookmarkSet(), 1);
+    EXPECT_EQ(browser->ResultCount(), 0);
+    // a set's entries in its own order, without the sort menu
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->RowRect(1).center());
+    EXPECT_EQ(browser->CurrentBookmarkSet(), 100);
+    EXPECT_EQ(listed(), QList<int>({7, 5, 6}));
+    browser->popEntriesPopup();
+    EXPECT_FALSE(browser->findChild<QMenu*>("miSortBy")->isEnabled());
+    EXPECT_TRUE(browser->miRemoveBookmarks->isVisible());
+
+    // the drop of a dragged row moves the bookmark and the listing follows
+    ASSERT_TRUE(browser->MoveBookmark);
+    EXPECT_TRUE(browser->MoveBookmark(100, 0, 2));
+    EXPECT_EQ(stored(100), QList<int>({5, 6, 7}));
+
+    // removing the selected entries from the set listed
+    browser->RefreshKeepingSelection();
+    EXPECT_EQ(listed(), QList<int>({5, 6, 7}));
+    browser->LocateEntry(6);
+    QTest::keyClick(browser->Grid(), Qt::Key_Space);
+    browser->miRemoveBookmarks->trigger();
+    EXPECT_EQ(stored(100), QList<int>({5, 7}));
+    EXPECT_EQ(listed(), QList<int>({5, 7}));
+    EXPECT_TRUE(desktop.notices.contains("[Tessaryn]|Bookmarks were removed succesfully."))
+        << desktop.notices.join(" / ").toStdString();
+
+    // adding to the default set, to a chosen one and to a new one
+    Command("miSearch")->trigger();
+    EXPECT_FALSE(w.BookmarkSetBrowser());
+    browser->SearchEdit()->setText("k");
+    QTest::keyClick(browser->SearchEdit(), Qt::Key_Return);
+    ASSERT_EQ(browser->ResultCount(), 4);
+    browser->LocateEntry(8);
+    QTest::keyClick(browser->Grid(), Qt::Key_Space);
+    browser->LocateEntry(5);
+    QTest::keyClick(browser->Grid(), Qt::Key_Space);
+    desktop.notices.clear();
+    browser->miAddToDefaultBookmarks->trigger();
+    EXPECT_EQ(stored(1).size(), 2);
+    TFrmSelectBookmarkSet::ExecuteHook = [](TFrmSelectBookmarkSet& picker) {
+        picker.Browser()->LocateSet(100);
+        return int(QDialog::Accepted);
+    };
+    browser->miAddToExistingBookmarkSet->trigger();
+    TFrmSelectBookmarkSet::ExecuteHook = nullptr;
+    EXPECT_EQ(stored(100), QList<int>({5, 7, 8})) << "5 was there already";
+    TFrmEditBookmarkSet::ExecuteHook = [](TFrmEditBookmarkSet& dialog) {
+        dialog.edName->setText("Fresh");
+        return true;
+    };
+    browser->miAddToNewBookmarkSet->trigger();
+    TFrmEditBookmarkSet::ExecuteHook = nullptr;
+    EXPECT_EQ(desktop.notices, QStringList(3, "[Tessaryn]|Bookmarks were added succesfully."));
+    ASSERT_TRUE(q.exec("select code from bookmarkSets where name = 'Fresh'"));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(stored(q.value(0).toInt()).size(), 2);
+    EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.MessageTexts().join(" / ").toStdString();
+
+    // Ctrl+K again: back where it was; the manager's renaming shows at once
+    // and the same set stays listed
+    QTest::keyClick(&w, Qt::Key_K, Qt::ControlModifier);
+    sets = w.BookmarkSetBrowser();
+    ASSERT_TRUE(sets);
+    EXPECT_EQ(sets->CurrentSetCode(), 100);
+    QTimer::singleShot(0, [] {
+        auto* manager = qobject_cast<TfrmBookmarkSetManager*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(manager);
+        ASSERT_TRUE(manager->Browser()->SetsRecordSet().Locate("code", 100));
+        manager->Browser()->Grid()->Resync();
+        manager->ExecuteEditDialog = [](TFrmEditBookmarkSet& dialog) {
+            dialog.edName->setText("Reading now");
+            return true;
+        };
+        QTest::mouseClick(manager->btnEdit, Qt::LeftButton);
+        QTest::mouseClick(manager->btnSave, Qt::LeftButton);
+    });
+    Command("miManageBookmarkSets")->trigger();
+    list = w.BookmarkSetBrowser()->Grid();
+    EXPECT_EQ(list->RowText(list->CurrentRow()), "Reading now");
+    EXPECT_EQ(w.BookmarkSetBrowser()->CurrentSetCode(), 100);
+    EXPECT_EQ(browser->CurrentBookmarkSet(), 100);
+
+    // the category browser takes the panel's place
+    Command("miBrowseByCategory")->trigger();
+    EXPECT_FALSE(w.BookmarkSetBrowser());
+    EXPECT_TRUE(w.CategoryBrowser());
+    EXPECT_TRUE(Command("miBrowseByBookmarkSet")->isEnabled());
 }
 
 TEST_F(MainWindow, CategoryScreenshotsWhenAsked)
