@@ -1,0 +1,376 @@
+#include "db/DatabaseMaintenance.h"
+
+#include "app/Errors.h"
+#include "db/dmConnection.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <sqlite3.h>
+
+namespace {
+
+// The tables every Tessaryn database has, as a backup must hold them.
+const QStringList kTables = {QStringLiteral("entries"),      QStringLiteral("entryfiles"),
+                             QStringLiteral("categories"),   QStringLiteral("bookmarksets"),
+                             QStringLiteral("bookmarks"),    QStringLiteral("settings"),
+                             QStringLiteral("tessaryn_info")};
+
+const QByteArray kSqliteMagic("SQLite format 3\0", 16);
+const QByteArray kPgDumpMagic("PGDMP");
+
+sqlite3* LiveHandle(TdmConnection& connection)
+{
+    const QVariant v = connection.Database().driver()->handle();
+    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0 || !*static_cast<sqlite3* const*>(v.data()))
+        throw EDatabaseError(QStringLiteral("The database connection is not open."));
+    return *static_cast<sqlite3* const*>(v.data());
+}
+
+QString Native(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+// A SQLite file opened by the C interface, closed on every way out.
+class TSqliteFile {
+public:
+    TSqliteFile(const QString& path, int flags)
+    {
+        m_rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, flags, nullptr);
+    }
+    ~TSqliteFile() { sqlite3_close_v2(m_db); }
+    bool Opened() const { return m_rc == SQLITE_OK; }
+    sqlite3* Handle() const { return m_db; }
+    QString Error() const { return QString::fromUtf8(m_db ? sqlite3_errmsg(m_db) : sqlite3_errstr(m_rc)); }
+    // The first column of every row of a statement; false with Error() set.
+    bool Rows(const char* sql, QStringList& rows)
+    {
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(m_db, sql, -1, &statement, nullptr) != SQLITE_OK)
+            return false;
+        int rc;
+        while ((rc = sqlite3_step(statement)) == SQLITE_ROW)
+            rows << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+        sqlite3_finalize(statement);
+        return rc == SQLITE_DONE;
+    }
+
+private:
+    sqlite3* m_db = nullptr;
+    int m_rc = SQLITE_ERROR;
+};
+
+QByteArray FileStart(const QString& file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.read(16);
+}
+
+} // namespace
+
+TDatabaseStatistics TDatabaseMaintenance::GetDatabaseStatistics()
+{
+    auto count = [&](const QString& sql, const QString& column) {
+        QSqlQuery q(m_connection.Database());
+        if (!q.exec(sql) || !q.next())
+            throw EDatabaseError(q.lastError().text());
+        return q.value(column).toInt();
+    };
+    TDatabaseStatistics result;
+    result.entries = count(QStringLiteral("select count(code) as EntryCount from entries"), QStringLiteral("EntryCount"));
+    result.categories =
+        count(QStringLiteral("select count(code) as CategoryCount from categories"), QStringLiteral("CategoryCount"));
+    result.bookmarkSets = count(QStringLiteral("select count(code) as BookmarkSetCount from bookmarksets"),
+                                QStringLiteral("BookmarkSetCount"));
+    return result;
+}
+
+void TDatabaseMaintenance::ShrinkDatabase()
+{
+    const QString sql = m_connection.Engine() == TConnectionInfo::TEngine::SQLite
+                            ? QStringLiteral("vacuum")
+                            : QStringLiteral("vacuum (full, analyze)");
+    QSqlQuery q(m_connection.Database());
+    if (!q.exec(sql))
+        throw EDatabaseError(QStringLiteral("The database could not be compacted: %1").arg(q.lastError().text()));
+}
+
+QString TDatabaseMaintenance::BackupFileName(const QString& folder, const QDateTime& when)
+{
+    QString base = folder;
+    if (!base.endsWith(QLatin1Char('/')))
+        base += QLatin1Char('/');
+    base += QStringLiteral("TessarynBackup_") + when.toString(QStringLiteral("yyyyMMdd_HHmm"));
+    QString name = base + QStringLiteral(".dat");
+    for (int n = 2; QFileInfo::exists(name) || QFileInfo::exists(name + QStringLiteral(".partial")); ++n)
+        name = base + QStringLiteral("_%1.dat").arg(n);
+    return name;
+}
+
+// --- backup ------------------------------------------------------------------------
+
+void TDatabaseMaintenance::BackupDatabase(const QString& file)
+{
+    const QFileInfo target(file);
+    if (!QFileInfo(target.absolutePath()).isDir())
+        throw EDatabaseError(
+            QStringLiteral("The backup folder \"%1\" does not exist.").arg(Native(target.absolutePath())));
+    if (target.exists())
+        throw EDatabaseError(QStringLiteral("The file \"%1\" exists already; it is not overwritten.").arg(Native(file)));
+    // Written under a name no one takes for a backup, renamed when sound.
+    const QString partial = file + QStringLiteral(".partial");
+    QFile::remove(partial);
+    try {
+        if (m_connection.Engine() == TConnectionInfo::TEngine::SQLite)
+            BackupSqlite(partial);
+        else
+            BackupPostgres(partial);
+        if (!QFile::rename(partial, file))
+            throw EDatabaseError(QStringLiteral("The backup could not be given its name \"%1\".").arg(Native(file)));
+    } catch (...) {
+        QFile::remove(partial);
+        throw;
+    }
+}
+
+void TDatabaseMaintenance::BackupSqlite(const QString& target)
+{
+    sqlite3* live = LiveHandle(m_connection);
+    {
+        TSqliteFile copy(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+        if (!copy.Opened())
+            throw EDatabaseError(
+                QStringLiteral("The backup file \"%1\" could not be created: %2").arg(Native(target), copy.Error()));
+        sqlite3_backup* backup = sqlite3_backup_init(copy.Handle(), "main", live, "main");
+        if (!backup)
+            throw EDatabaseError(QStringLiteral("The backup could not start: %1").arg(copy.Error()));
+        int rc;
+        bool cancelled = false;
+        do {
+            rc = sqlite3_backup_step(backup, 256);
+            const int total = sqlite3_backup_pagecount(backup);
+            if (!Report(total - sqlite3_backup_remaining(backup), total)) {
+                cancelled = true;
+                break;
+            }
+            if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
+                QThread::msleep(20);
+        } while (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED);
+        sqlite3_backup_finish(backup);
+        if (cancelled)
+            throw EAbort();
+        if (rc != SQLITE_DONE)
+            throw EDatabaseError(QStringLiteral("The backup could not be written to \"%1\": %2")
+                                     .arg(Native(target), QString::fromUtf8(sqlite3_errstr(rc))));
+        // One self-contained file: no journal beside it.
+        QStringList mode;
+        if (!copy.Rows("pragma journal_mode = delete", mode))
+            throw EDatabaseError(QStringLiteral("The backup could not be finished: %1").arg(copy.Error()));
+    }
+    VerifySqliteFile(target);
+}
+
+void TDatabaseMaintenance::VerifySqliteFile(const QString& file)
+{
+    const QString name = Native(file);
+    if (FileStart(file) != kSqliteMagic)
+        throw EDatabaseError(QStringLiteral("\"%1\" is not a Tessaryn backup.").arg(name));
+    TSqliteFile copy(file, SQLITE_OPEN_READONLY);
+    QStringList check;
+    if (!copy.Opened() || !copy.Rows("pragma integrity_check", check))
+        throw EDatabaseError(QStringLiteral("The backup \"%1\" cannot be read: %2").arg(name, copy.Error()));
+    if (check != QStringList{QStringLiteral("ok")})
+        throw EDatabaseError(QStringLiteral("The backup \"%1\" is damaged: %2").arg(name, check.value(0)));
+    QStringList tables;
+    if (!copy.Rows("select lower(name) from sqlite_master where type = 'table'", tables))
+        throw EDatabaseError(QStringLiteral("The backup \"%1\" cannot be read: %2").arg(name, copy.Error()));
+    for (const QString& table : kTables)
+        if (!tables.contains(table))
+            throw EDatabaseError(QStringLiteral("\"%1\" is not a Tessaryn backup: it has no table %2.").arg(name, table));
+}
+
+QString TDatabaseMaintenance::PostgresTool(const QString& name)
+{
+    QSqlQuery q(m_connection.Database());
+    int major = 0;
+    if (q.exec(QStringLiteral("show server_version_num")) && q.next())
+        major = q.value(0).toInt() / 10000;
+    const QString versioned = QStringLiteral("/usr/lib/postgresql/%1/bin/%2").arg(major).arg(name);
+    if (major > 0 && QFileInfo(versioned).isExecutable())
+        return versioned;
+    const QString onPath = QStandardPaths::findExecutable(name);
+    if (!onPath.isEmpty())
+        return onPath;
+    throw EDatabaseError(QStringLiteral("The PostgreSQL program %1 is not installed. Install the package "
+                                        "postgresql-client-%2.")
+                             .arg(name)
+                             .arg(major));
+}
+
+namespace {
+
+// Runs a client program to its end, reporting while it runs; its error
+// output becomes the message of a failure.
+void RunTool(const QString& program, const QStringList& arguments, const QString& failure,
+             const std::function<bool()>& keepGoing, QByteArray* output = nullptr)
+{
+    if (!keepGoing())
+        throw EAbort();
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.start();
+    if (!process.waitForStarted(30000))
+        throw EDatabaseError(failure.arg(process.errorString()));
+    while (!process.waitForFinished(100)) {
+        if (process.state() == QProcess::NotRunning)
+            break;
+        if (!keepGoing()) {
+            process.kill();
+            process.waitForFinished(5000);
+            throw EAbort();
+        }
+    }
+    if (output)
+        *output = process.readAllStandardOutput();
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        QString why = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+        if (why.isEmpty())
+            why = process.errorString();
+        throw EDatabaseError(failure.arg(why));
+    }
+}
+
+} // namespace
+
+void TDatabaseMaintenance::BackupPostgres(const QString& target)
+{
+    const auto keepGoing = [this] { return Report(0, 0); };
+    RunTool(PostgresTool(QStringLiteral("pg_dump")),
+            {QStringLiteral("--format=custom"), QStringLiteral("--file=") + target,
+             QStringLiteral("--dbname=") + m_connection.Info().connInfo},
+            QStringLiteral("The backup could not be written to \"%1\": %2").arg(Native(target), QStringLiteral("%1")),
+            keepGoing);
+    CheckBackupFile(target);
+}
+
+// --- restore -----------------------------------------------------------------------
+
+void TDatabaseMaintenance::CheckBackupFile(const QString& file)
+{
+    const QString name = Native(file);
+    if (!QFileInfo(file).isFile())
+        throw EDatabaseError(QStringLiteral("Backup file %1 does not exist.").arg(name));
+    const QByteArray start = FileStart(file);
+    const bool sqliteFile = start == kSqliteMagic, dump = start.startsWith(kPgDumpMagic);
+    if (m_connection.Engine() == TConnectionInfo::TEngine::SQLite) {
+        if (dump)
+            throw EDatabaseError(QStringLiteral("\"%1\" is a backup of a Tessaryn database on a PostgreSQL server; "
+                                                "it cannot be restored into this SQLite database.")
+                                     .arg(name));
+        VerifySqliteFile(file);
+        return;
+    }
+    if (sqliteFile)
+        throw EDatabaseError(QStringLiteral("\"%1\" is a backup of a Tessaryn SQLite database; it cannot be "
+                                            "restored into this PostgreSQL database.")
+                                 .arg(name));
+    if (!dump)
+        throw EDatabaseError(QStringLiteral("\"%1\" is not a Tessaryn backup.").arg(name));
+    QByteArray listing;
+    RunTool(PostgresTool(QStringLiteral("pg_restore")), {QStringLiteral("--list"), file},
+            QStringLiteral("The backup \"%1\" is damaged: %2").arg(name, QStringLiteral("%1")),
+            [this] { return Report(0, 0); }, &listing);
+    const QString text = QString::fromUtf8(listing).toLower();
+    for (const QString& table : kTables)
+        if (!text.contains(QStringLiteral(" table public ") + table + QLatin1Char(' ')))
+            throw EDatabaseError(QStringLiteral("\"%1\" is not a Tessaryn backup: it has no table %2.").arg(name, table));
+}
+
+void TDatabaseMaintenance::RestoreDatabase(const QString& file)
+{
+    CheckBackupFile(file);
+    if (m_connection.Engine() == TConnectionInfo::TEngine::SQLite)
+        RestoreSqlite(file);
+    else
+        RestorePostgres(file);
+}
+
+void TDatabaseMaintenance::RestoreSqlite(const QString& file)
+{
+    sqlite3* live = LiveHandle(m_connection);
+    TSqliteFile source(file, SQLITE_OPEN_READONLY);
+    if (!source.Opened())
+        throw EDatabaseError(QStringLiteral("The backup \"%1\" cannot be read: %2").arg(Native(file), source.Error()));
+    if (!Report(0, 0))
+        throw EAbort();
+    // The copy runs in one write transaction of the live database: stopped
+    // or failed, it is rolled back and the data stays as it was.
+    sqlite3_backup* backup = sqlite3_backup_init(live, "main", source.Handle(), "main");
+    if (!backup)
+        throw EDatabaseError(QStringLiteral("The database could not be restored: %1")
+                                 .arg(QString::fromUtf8(sqlite3_errmsg(live))));
+    int rc;
+    bool cancelled = false;
+    do {
+        rc = sqlite3_backup_step(backup, 256);
+        const int total = sqlite3_backup_pagecount(backup);
+        if (rc == SQLITE_OK && !Report(total - sqlite3_backup_remaining(backup), total)) {
+            cancelled = true;
+            break;
+        }
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
+            QThread::msleep(20);
+    } while (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED);
+    sqlite3_backup_finish(backup);
+    if (cancelled)
+        throw EAbort();
+    if (rc != SQLITE_DONE)
+        throw EDatabaseError(
+            QStringLiteral("The database could not be restored: %1").arg(QString::fromUtf8(sqlite3_errstr(rc))));
+}
+
+void TDatabaseMaintenance::RestorePostgres(const QString& file)
+{
+    const QString restore = PostgresTool(QStringLiteral("pg_restore"));
+    {
+        // Other sessions would hold locks the restore waits for: they are
+        // ended, as a single-user switch would end them.
+        QSqlQuery q(m_connection.Database());
+        q.exec(QStringLiteral("select pg_terminate_backend(pid) from pg_stat_activity where datname = "
+                              "current_database() and pid <> pg_backend_pid()"));
+    }
+    m_connection.Disconnect();
+    QString failure;
+    try {
+        RunTool(restore,
+                {QStringLiteral("--clean"), QStringLiteral("--if-exists"), QStringLiteral("--single-transaction"),
+                 QStringLiteral("--no-owner"), QStringLiteral("--exit-on-error"),
+                 QStringLiteral("--dbname=") + m_connection.Info().connInfo, file},
+                QStringLiteral("The database could not be restored: %1"), [this] { return Report(0, 0); });
+    } catch (const EAbort&) {
+        failure = QStringLiteral("cancelled");
+    } catch (const ETessarynError& e) {
+        failure = e.Message();
+    }
+    // Connected again whatever happened: one transaction, so a failed
+    // restore left the data as it was.
+    if (!m_connection.Connect())
+        throw EDatabaseError(QStringLiteral("The database could not be opened again after the restore: %1")
+                                 .arg(m_connection.LastConnectError()));
+    if (failure == QStringLiteral("cancelled"))
+        throw EAbort();
+    if (!failure.isEmpty())
+        throw EDatabaseError(failure);
+}

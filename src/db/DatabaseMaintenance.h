@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <functional>
+
+class TdmConnection;
+
+struct TDatabaseStatistics {
+    int entries = 0;
+    int categories = 0;
+    int bookmarkSets = 0;
+};
+
+// Statistics, compaction, backup and restore of the whole database, on the
+// gateway's connection. Failures raise EDatabaseError with a text for the
+// user; nothing is half done:
+// - a backup is written under a temporary name, verified, and only then
+//   given its name, so a failed backup leaves no file that looks good;
+// - a restore first checks that the file is a Tessaryn backup of this
+//   engine, then replaces the data in one step; a failure leaves the
+//   database as it was and the connection open.
+class TDatabaseMaintenance {
+public:
+    explicit TDatabaseMaintenance(TdmConnection& connection) : m_connection(connection) {}
+
+    TDatabaseStatistics GetDatabaseStatistics();
+    void ShrinkDatabase();
+    void BackupDatabase(const QString& file);
+    // Refuses (raises) a file that is not a sound Tessaryn backup of this
+    // engine, saying why.
+    void CheckBackupFile(const QString& file);
+    void RestoreDatabase(const QString& file);
+
+    // "<folder>TessarynBackup_YYYYMMDD_HHMM.dat"; when that file exists
+    // already, "_2", "_3" ... before ".dat", so no backup is overwritten.
+    static QString BackupFileName(const QString& folder, const QDateTime& when);
+
+    // Called while long work runs, with the work done and the whole (both 0
+    // when unknown); returning false asks to stop where stopping leaves
+    // everything as it was.
+    std::function<bool(qint64 done, qint64 total)> Progress;
+
+private:
+    bool Report(qint64 done, qint64 total) { return !Progress || Progress(done, total); }
+    void BackupSqlite(const QString& target);
+    void BackupPostgres(const QString& target);
+    void VerifySqliteFile(const QString& file);
+    void RestoreSqlite(const QString& file);
+    void RestorePostgres(const QString& file);
+    // The PostgreSQL client program of the server's major version.
+    QString PostgresTool(const QString& name);
+
+    TdmConnection& m_connection;
+};
