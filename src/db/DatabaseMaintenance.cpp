@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -15,6 +16,9 @@
 #include <QThread>
 
 #include <sqlite3.h>
+
+#include <atomic>
+#include <thread>
 
 namespace {
 
@@ -98,12 +102,42 @@ TDatabaseStatistics TDatabaseMaintenance::GetDatabaseStatistics()
 
 void TDatabaseMaintenance::ShrinkDatabase()
 {
-    const QString sql = m_connection.Engine() == TConnectionInfo::TEngine::SQLite
-                            ? QStringLiteral("vacuum")
-                            : QStringLiteral("vacuum (full, analyze)");
-    QSqlQuery q(m_connection.Database());
-    if (!q.exec(sql))
-        throw EDatabaseError(QStringLiteral("The database could not be compacted: %1").arg(q.lastError().text()));
+    // Compaction can take long on a large database and cannot be stopped
+    // half way; it runs on a connection of its own in a worker thread while
+    // the caller keeps reporting, so the window stays alive.
+    const TConnectionInfo info = m_connection.Info();
+    const bool sqlite = info.engine == TConnectionInfo::TEngine::SQLite;
+    std::atomic<bool> finished = false;
+    QString failure;
+    std::thread worker([&] {
+        const QString name = QStringLiteral("tessaryn-compaction-%1").arg(quintptr(QThread::currentThreadId()));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL"), name);
+            if (sqlite) {
+                db.setDatabaseName(info.sqlitePath);
+                db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+            } else {
+                db.setConnectOptions(info.connInfo);
+            }
+            if (!db.open()) {
+                failure = db.lastError().text();
+            } else {
+                QSqlQuery q(db);
+                if (!q.exec(sqlite ? QStringLiteral("vacuum") : QStringLiteral("vacuum (full, analyze)")))
+                    failure = q.lastError().text();
+            }
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+        finished = true;
+    });
+    while (!finished) {
+        Report(0, 0);
+        QThread::msleep(30);
+    }
+    worker.join();
+    if (!failure.isEmpty())
+        throw EDatabaseError(QStringLiteral("The database could not be compacted: %1").arg(failure));
 }
 
 QString TDatabaseMaintenance::BackupFileName(const QString& folder, const QDateTime& when)

@@ -6,6 +6,8 @@
 #include "browsing/fCategoryBrowser.h"
 #include "browsing/EntryGrid.h"
 #include "browsing/fEntryBrowser.h"
+#include "maintenance/fDatabaseMaintenance.h"
+#include "settings/ISettingsManager.h"
 #include "organisation/fBookmarkSetManager.h"
 #include "organisation/fCategories.h"
 #include "editing/fEntry.h"
@@ -263,6 +265,61 @@ void TfrmTessarynMain::miManageBookmarkSetsClick()
     } catch (const ETessarynError& error) {
         m_dmMain.Desktop().ShowMessage(error.Message(), IDesktop::TMsgKind::Error);
     }
+}
+
+void TfrmTessarynMain::miDatabaseStatisticsClick()
+{
+    TFrmDatabaseStatistics window(m_dmMain, this);
+    window.exec();
+}
+
+void TfrmTessarynMain::miDatabaseCompactClick()
+{
+    TFrmShrinkDatabase window(m_dmMain, this);
+    window.exec();
+}
+
+void TfrmTessarynMain::miDatabaseBackupClick()
+{
+    // The settings go into the database first, so the backup holds them.
+    try {
+        m_dmMain.SaveSettings();
+        m_dmMain.Settings().Flush();
+    } catch (const ETessarynError&) {
+        // the backup is worth having without the latest settings
+    }
+    TfrmBackupDatabase window(m_dmMain, this);
+    window.exec();
+}
+
+void TfrmTessarynMain::miDatabaseRestoreClick()
+{
+    if (m_dmMain.Desktop().MessageBox(TFrmRestoreDatabase::ConfirmText, IDesktop::TMsgKind::Confirmation,
+                                      IDesktop::TButtons::YesNo)
+        != IDesktop::TAnswer::Yes)
+        return;
+    TFrmRestoreDatabase window(m_dmMain, this);
+    if (window.exec() != QDialog::Accepted)
+        return;
+    // Everything on show comes from the restored data now.
+    if (m_categoryBrowser) {
+        try {
+            m_categoryBrowser->ReloadTree();
+        } catch (const ETessarynError& error) {
+            m_dmMain.Desktop().ShowMessage(error.Message(), IDesktop::TMsgKind::Error);
+        }
+    }
+    if (m_bookmarkSetBrowser)
+        ReopenBookmarkSetBrowser();
+    if (m_entryBrowser)
+        m_entryBrowser->RefreshKeepingSelection();
+}
+
+void TfrmTessarynMain::ReopenBookmarkSetBrowser()
+{
+    // The list of sets was read before the restore.
+    CloseLeftBrowser();
+    ShowBookmarkSetBrowser();
 }
 
 void TfrmTessarynMain::CloseLeftBrowser()
@@ -562,15 +619,19 @@ void TfrmTessarynMain::CreateMenus()
 
     m = heading("miDatabase", QStringLiteral("Database"), QString());
     AddCommand(m, "miDatabaseStatistics", QStringLiteral("Statistics"),
-               QStringLiteral("View the total number of entries, categories etc. in the database"));
+               QStringLiteral("View the total number of entries, categories etc. in the database"), QChar(),
+               &TfrmTessarynMain::miDatabaseStatisticsClick);
     m->addSeparator();
     AddCommand(m, "miDatabaseCompact", QStringLiteral("Compact"),
-               QStringLiteral("Shrinks Tessaryn database to minimize the disk space it occupies"));
+               QStringLiteral("Shrinks Tessaryn database to minimize the disk space it occupies"), QChar(),
+               &TfrmTessarynMain::miDatabaseCompactClick);
     m->addSeparator();
     AddCommand(m, "miDatabaseBackup", QStringLiteral("Backup"),
-               QStringLiteral("Backs up Tessaryn database to a folder you will be asked to specify."));
+               QStringLiteral("Backs up Tessaryn database to a folder you will be asked to specify."), QChar(),
+               &TfrmTessarynMain::miDatabaseBackupClick);
     AddCommand(m, "miDatabaseRestore", QStringLiteral("Restore"),
-               QStringLiteral("Restores Tessaryn database from a backup file you have previously created"));
+               QStringLiteral("Restores Tessaryn database from a backup file you have previously created"), QChar(),
+               &TfrmTessarynMain::miDatabaseRestoreClick);
 
     m = heading("miApplication", QStringLiteral("Application"), QStringLiteral("Hide / minimize / exit this application"));
     miSendToTrayBar = AddCommand(m, "miSendToTrayBar", QStringLiteral("Send to tray bar"),

@@ -149,6 +149,11 @@ public:
     // Opens the category manager modally; the category browser stays where
     // it was and shows the changed tree afterwards.
     void acManageCategoriesExecute();
+    // The Database menu: statistics, compaction, backup and restore.
+    void miDatabaseStatisticsClick();
+    void miDatabaseCompactClick();
+    void miDatabaseBackupClick();
+    void miDatabaseRestoreClick();
 
     // The strip is a gradient unless the palette was made for a display of
     // fewer than 24 bits, whose highlight is flat.
@@ -260,4 +265,6 @@ private:
     int m_lastBookmarkSetEntry = 0;
     // Closes the left browsers other than the one wanted.
     void CloseOtherBrowsers(const QWidget* keep);
+    // Reopens the bookmark-set browser with the sets as they are now.
+    void ReopenBookmarkSetBrowser();
 };

@@ -806,6 +806,13 @@ QString TDatabaseSettingsManager::GetControlKey(const QObject* control)
 
 // --- sending the changes ------------------------------------------------------
 
+void TDatabaseSettingsManager::DiscardCache()
+{
+    m_nesting = 0;
+    CloseCache();
+    QFile::remove(m_cacheFileName);
+}
+
 void TDatabaseSettingsManager::Flush()
 {
     TSettingsAccess access(*this);

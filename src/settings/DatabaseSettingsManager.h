@@ -97,6 +97,10 @@ public:
     // open in memory, so no change is lost, and the next close tries again.
     void EndAccess() override;
     void Flush() override;
+    // Forgets every setting held here or in the cache file, changes not yet
+    // sent included: the next access reads the database afresh (after the
+    // database was replaced by a restore).
+    void DiscardCache();
 
 private:
     void SetScope(const QString& user, const QString& computer);

@@ -149,6 +149,15 @@ ISettingsManager& TdmMain::Settings()
 
 // --- settings ----------------------------------------------------------------
 
+void TdmMain::ReloadAfterRestore()
+{
+    m_settings->DiscardCache();
+    LoadSettings();
+    m_categories->Load(0);
+    m_mostUsed->Refresh();
+    m_entryManager->OpenEntries().ResolveCategories();
+}
+
 void TdmMain::LoadSettings()
 {
     ISettingsManager& s = *m_settings;

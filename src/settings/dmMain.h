@@ -90,6 +90,10 @@ public:
 
     void LoadSettings();
     void SaveSettings();
+    // After the database was replaced by a restore: the settings, the
+    // category tree and what hangs on them are read afresh, and nothing held
+    // from before is written back.
+    void ReloadAfterRestore();
     void RestoreDefaultSettings();
 
     // Colour scheme
