@@ -2,6 +2,7 @@
 
 #include "app/Errors.h"
 #include "app/IDesktop.h"
+#include "controls/CommandButton.h"
 #include "db/DatabaseMaintenance.h"
 #include "engine/EntryManager.h"
 #include "engine/OpenWithDesktop.h"
@@ -23,16 +24,6 @@
 #include <QScreen>
 
 namespace {
-
-QPushButton* NewButton(QWidget* parent, const char* name, const QString& caption, const QString& hint)
-{
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setStatusTip(hint);
-    button->setToolTip(hint);
-    button->setAutoDefault(false);
-    return button;
-}
 
 QLabel* Text(QWidget* parent, const QString& text, bool bold = false)
 {
@@ -136,7 +127,7 @@ TFrmDatabaseStatistics::TFrmDatabaseStatistics(TdmMain& dmMain, QWidget* parent)
         value->setFont(font);
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     }
-    btnOK = NewButton(this, "btnOK", QStringLiteral("OK"), QString());
+    btnOK = NewCommandButton(this, "btnOK", QStringLiteral("OK"), QString());
     btnOK->setDefault(true);
     connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
     auto* values = new QFormLayout;
@@ -176,9 +167,9 @@ TFrmShrinkDatabase::TFrmShrinkDatabase(TdmMain& dmMain, QWidget* parent) : QDial
     setObjectName(QStringLiteral("TFrmShrinkDatabase"));
     setWindowTitle(QStringLiteral("Compact Tessaryn Database"));
     setModal(true);
-    btnCompact = NewButton(this, "btnCompact", QStringLiteral("Compact !"),
+    btnCompact = NewCommandButton(this, "btnCompact", QStringLiteral("Compact !"),
                            QStringLiteral("Start compacting the database (this may take a while)"));
-    btnCancel = NewButton(this, "btnCancel", QStringLiteral("Cancel"),
+    btnCancel = NewCommandButton(this, "btnCancel", QStringLiteral("Cancel"),
                           QStringLiteral("Closes this form without compacting the database"));
     connect(btnCompact, &QPushButton::clicked, this, &TFrmShrinkDatabase::Compact);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -229,11 +220,11 @@ TfrmBackupDatabase::TfrmBackupDatabase(TdmMain& dmMain, QWidget* parent) : QDial
     setModal(true);
     edFolder = new QLineEdit(QDir::toNativeSeparators(dmMain.App.BackupFolder), this);
     edFolder->setObjectName(QStringLiteral("edFolder"));
-    btnBrowse = NewButton(this, "btnBrowse", QStringLiteral("Browse..."), QString());
+    btnBrowse = NewCommandButton(this, "btnBrowse", QStringLiteral("Browse..."), QString());
     chkOpenFolder = new QCheckBox(QStringLiteral("Open backup folder after backup"), this);
     chkOpenFolder->setObjectName(QStringLiteral("chkOpenFolder"));
-    btnBackup = NewButton(this, "btnBackup", QStringLiteral("Backup"), QStringLiteral("Start backing up the database"));
-    btnCancel = NewButton(this, "btnCancel", QStringLiteral("Cancel"),
+    btnBackup = NewCommandButton(this, "btnBackup", QStringLiteral("Backup"), QStringLiteral("Start backing up the database"));
+    btnCancel = NewCommandButton(this, "btnCancel", QStringLiteral("Cancel"),
                           QStringLiteral("Closes this form without backing up the database"));
     connect(btnBrowse, &QPushButton::clicked, this, &TfrmBackupDatabase::Browse);
     connect(btnBackup, &QPushButton::clicked, this, &TfrmBackupDatabase::Backup);
@@ -326,9 +317,9 @@ TFrmRestoreDatabase::TFrmRestoreDatabase(TdmMain& dmMain, QWidget* parent) : QDi
     setModal(true);
     edFile = new QLineEdit(QDir::toNativeSeparators(WithSlash(dmMain.App.BackupFolder) + QStringLiteral("*.dat")), this);
     edFile->setObjectName(QStringLiteral("edFile"));
-    btnBrowse = NewButton(this, "btnBrowse", QStringLiteral("Browse..."), QString());
-    btnRestore = NewButton(this, "btnRestore", QStringLiteral("Restore"), QStringLiteral("Start restoring the database"));
-    btnCancel = NewButton(this, "btnCancel", QStringLiteral("Cancel"),
+    btnBrowse = NewCommandButton(this, "btnBrowse", QStringLiteral("Browse..."), QString());
+    btnRestore = NewCommandButton(this, "btnRestore", QStringLiteral("Restore"), QStringLiteral("Start restoring the database"));
+    btnCancel = NewCommandButton(this, "btnCancel", QStringLiteral("Cancel"),
                           QStringLiteral("Closes this form without backing up the database"));
     connect(btnBrowse, &QPushButton::clicked, this, &TFrmRestoreDatabase::Browse);
     connect(btnRestore, &QPushButton::clicked, this, &TFrmRestoreDatabase::Restore);

@@ -1,6 +1,7 @@
 #include "organisation/NameDescriptionDialog.h"
 
 #include "app/IDesktop.h"
+#include "controls/CommandButton.h"
 #include "mainwindow/fMain.h"
 #include "settings/dmMain.h"
 
@@ -12,19 +13,6 @@
 #include <QPushButton>
 
 #include <algorithm>
-
-namespace {
-
-QPushButton* NewButton(QWidget* parent, const char* name, const QString& caption, const QString& hint)
-{
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setStatusTip(hint);
-    button->setAutoDefault(false);
-    return button;
-}
-
-} // namespace
 
 TNameDescriptionDialog::TNameDescriptionDialog(TdmMain& dmMain, int helpContext, const TNameDescriptionTexts& texts,
                                                QWidget* parent)
@@ -40,10 +28,10 @@ TNameDescriptionDialog::TNameDescriptionDialog(TdmMain& dmMain, int helpContext,
     edDescription = new QLineEdit(this);
     edDescription->setObjectName(QStringLiteral("edDescription"));
     edDescription->setStatusTip(texts.descriptionHint);
-    btnOK = NewButton(this, "btnOK", QStringLiteral("OK"), texts.okHint);
+    btnOK = NewCommandButton(this, "btnOK", QStringLiteral("OK"), texts.okHint);
     btnOK->setDefault(true);
     btnOK->setAutoDefault(true);
-    btnCancel = NewButton(this, "btnCancel", QStringLiteral("Cancel"), texts.cancelHint);
+    btnCancel = NewCommandButton(this, "btnCancel", QStringLiteral("Cancel"), texts.cancelHint);
     connect(btnOK, &QPushButton::clicked, this, &TNameDescriptionDialog::accept);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 

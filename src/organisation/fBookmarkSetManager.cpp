@@ -4,6 +4,7 @@
 #include "app/IDesktop.h"
 #include "browsing/dBookmarkSets.h"
 #include "browsing/fBookmarkSetBrowser.h"
+#include "controls/CommandButton.h"
 #include "controls/RecordListGrid.h"
 #include "db/dmConnection.h"
 #include "engine/FileHelpers.h"
@@ -31,16 +32,6 @@ namespace {
 const QString kCode = QStringLiteral("code");
 const QString kName = QStringLiteral("name");
 const QString kDescription = QStringLiteral("description");
-
-QPushButton* NewButton(QWidget* parent, const char* name, const QString& caption, const QString& hint)
-{
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setStatusTip(hint);
-    button->setToolTip(hint);
-    button->setAutoDefault(false);
-    return button;
-}
 
 } // namespace
 
@@ -119,14 +110,14 @@ TfrmBookmarkSetManager::TfrmBookmarkSetManager(TdmMain& dmMain, QWidget* parent)
     m_browser->Grid()->OnRecordSetChanged = [this] { UpdateButtons(); };
     m_browser->Grid()->AfterScroll = [this] { UpdateButtons(); };
 
-    btnNew = NewButton(client, "btnNew", QStringLiteral("New set"), QStringLiteral("Create a new bookmark set"));
-    btnEdit = NewButton(client, "btnEdit", QStringLiteral("Edit"),
+    btnNew = NewCommandButton(client, "btnNew", QStringLiteral("New set"), QStringLiteral("Create a new bookmark set"));
+    btnEdit = NewCommandButton(client, "btnEdit", QStringLiteral("Edit"),
                         QStringLiteral("Edit the currently selected bookmark set"));
-    btnDelete = NewButton(client, "btnDelete", QStringLiteral("Delete"),
+    btnDelete = NewCommandButton(client, "btnDelete", QStringLiteral("Delete"),
                           QStringLiteral("Delete the currently selected bookmark set"));
-    btnSave = NewButton(client, "btnSave", QStringLiteral("Save"),
+    btnSave = NewCommandButton(client, "btnSave", QStringLiteral("Save"),
                         QStringLiteral("Saves changes to bookmark sets and exits this form"));
-    btnCancel = NewButton(client, "btnCancel", QStringLiteral("Exit"),
+    btnCancel = NewCommandButton(client, "btnCancel", QStringLiteral("Exit"),
                           QStringLiteral("Exits without saving changes to bookmark sets"));
     connect(btnNew, &QPushButton::clicked, this, &TfrmBookmarkSetManager::NewSet);
     connect(btnEdit, &QPushButton::clicked, this, &TfrmBookmarkSetManager::EditSet);

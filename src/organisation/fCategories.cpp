@@ -4,6 +4,7 @@
 #include "app/IDesktop.h"
 #include "app/User.h"
 #include "controls/BTreeView.h"
+#include "controls/CommandButton.h"
 #include "db/ClientRecordSet.h"
 #include "db/dmConnection.h"
 #include "engine/Category.h"
@@ -21,19 +22,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-
-namespace {
-
-QPushButton* NewButton(QWidget* parent, const char* name, const QString& caption, const QString& hint)
-{
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setStatusTip(hint);
-    button->setAutoDefault(false);
-    return button;
-}
-
-} // namespace
 
 // --- TfrmEditCategory --------------------------------------------------------------------
 
@@ -153,16 +141,16 @@ void TfrmCategories::BuildControls()
     tv->OnSelectCell = [this](int) { UpdateButtons(); };
     tv->OnDblClick = [this] { EditCategory(); };
 
-    btnNewPeer = NewButton(client, "btnNewPeer", QStringLiteral("New category"),
+    btnNewPeer = NewCommandButton(client, "btnNewPeer", QStringLiteral("New category"),
                            QStringLiteral("Create a new category below the currently selected category"));
-    btnNewChild = NewButton(client, "btnNewChild", QStringLiteral("New subcategory"),
+    btnNewChild = NewCommandButton(client, "btnNewChild", QStringLiteral("New subcategory"),
                             QStringLiteral("Create a new category as a subcategory of the currently selected category"));
-    btnEdit = NewButton(client, "btnEdit", QStringLiteral("Edit"), QStringLiteral("Edit the currently selected category"));
-    btnDelete = NewButton(client, "btnDelete", QStringLiteral("Delete"),
+    btnEdit = NewCommandButton(client, "btnEdit", QStringLiteral("Edit"), QStringLiteral("Edit the currently selected category"));
+    btnDelete = NewCommandButton(client, "btnDelete", QStringLiteral("Delete"),
                           QStringLiteral("Delete the currently selected category"));
-    btnSave = NewButton(client, "btnSave", QStringLiteral("Save"),
+    btnSave = NewCommandButton(client, "btnSave", QStringLiteral("Save"),
                         QStringLiteral("Saves changes to categories and exits this form"));
-    btnCancel = NewButton(client, "btnCancel", QStringLiteral("Exit"),
+    btnCancel = NewCommandButton(client, "btnCancel", QStringLiteral("Exit"),
                           QStringLiteral("Exits without saving changes to categories"));
     btnSave->setEnabled(false);
     connect(btnNewPeer, &QPushButton::clicked, this, &TfrmCategories::NewPeer);

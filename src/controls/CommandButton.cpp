@@ -1,0 +1,13 @@
+#include "controls/CommandButton.h"
+
+#include <QPushButton>
+
+QPushButton* NewCommandButton(QWidget* parent, const char* name, const QString& caption, const QString& hint)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setStatusTip(hint);
+    button->setToolTip(hint);
+    button->setAutoDefault(false);
+    return button;
+}
