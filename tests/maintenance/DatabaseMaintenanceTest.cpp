@@ -7,6 +7,8 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -173,6 +175,35 @@ TEST_P(DatabaseMaintenanceTest, BackupFoldersWithOddNamesAndMissingOnes)
     const QString plainFile = TestEnv::ScratchFolder() + "/plain";
     QFile(plainFile).open(QIODevice::WriteOnly);
     EXPECT_THROW(maintenance.BackupDatabase(plainFile + "/TessarynBackup_x.dat"), EDatabaseError);
+}
+
+TEST_P(DatabaseMaintenanceTest, ABackupOntoAFullDiskSaysSoAndLeavesNoFile)
+{
+    // a file system far too small for the database
+    const QString small = TestEnv::ScratchFolder() + "/small disk";
+    ASSERT_TRUE(QDir().mkpath(small));
+    if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=128k", "tmpfs", small}) != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    struct TUnmount {
+        QString path;
+        ~TUnmount() { QProcess::execute("umount", {path}); }
+    } unmount{small};
+    // random bytes: a compressed dump does not make them small
+    QByteArray large(1024 * 1024, Qt::Uninitialized);
+    QRandomGenerator generator(42);
+    generator.fillRange(reinterpret_cast<quint32*>(large.data()), large.size() / 4);
+    InsertEntry(10, "large", large);
+    TDatabaseMaintenance maintenance(*conn);
+    const QString file = TDatabaseMaintenance::BackupFileName(small, QDateTime::currentDateTime());
+    try {
+        maintenance.BackupDatabase(file);
+        ADD_FAILURE() << "a backup onto a full disk passed for successful";
+    } catch (const EDatabaseError& e) {
+        EXPECT_TRUE(e.Message().contains(QDir::toNativeSeparators(small))) << e.Message().toStdString();
+    }
+    EXPECT_TRUE(QDir(small).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_TRUE(conn->Connected());
+    EXPECT_EQ(TDatabaseMaintenance(*conn).GetDatabaseStatistics().entries, 4);
 }
 
 TEST_P(DatabaseMaintenanceTest, DamagedOrForeignBackupsAreRefusedAndTheDataStays)
