@@ -18,9 +18,24 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 #include <thread>
 
 namespace {
+
+// Makes a rename in a folder last through a crash.
+void SyncFolder(const QString& folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
 
 // The tables every Tessaryn database has, as a backup must hold them.
 const QStringList kTables = {QStringLiteral("entries"),      QStringLiteral("entryfiles"),
@@ -172,6 +187,7 @@ void TDatabaseMaintenance::BackupDatabase(const QString& file)
             BackupPostgres(partial);
         if (!QFile::rename(partial, file))
             throw EDatabaseError(QStringLiteral("The backup could not be given its name \"%1\".").arg(Native(file)));
+        SyncFolder(target.absolutePath());
     } catch (...) {
         QFile::remove(partial);
         throw;
@@ -186,6 +202,11 @@ void TDatabaseMaintenance::BackupSqlite(const QString& target)
         if (!copy.Opened())
             throw EDatabaseError(
                 QStringLiteral("The backup file \"%1\" could not be created: %2").arg(Native(target), copy.Error()));
+        // A new file needs no journal while it is written, nor a sync per
+        // step: it is synced once at the end and only then named.
+        QStringList ignored;
+        copy.Rows("pragma journal_mode = off", ignored);
+        copy.Rows("pragma synchronous = off", ignored);
         sqlite3_backup* backup = sqlite3_backup_init(copy.Handle(), "main", live, "main");
         if (!backup)
             throw EDatabaseError(QStringLiteral("The backup could not start: %1").arg(copy.Error()));
@@ -212,6 +233,11 @@ void TDatabaseMaintenance::BackupSqlite(const QString& target)
         if (!copy.Rows("pragma journal_mode = delete", mode))
             throw EDatabaseError(QStringLiteral("The backup could not be finished: %1").arg(copy.Error()));
     }
+    QFile written(target);
+    if (!written.open(QIODevice::ReadWrite) || ::fsync(written.handle()) != 0)
+        throw EDatabaseError(QStringLiteral("The backup could not be written to \"%1\": %2")
+                                 .arg(Native(target), written.errorString()));
+    written.close();
     VerifySqliteFile(target);
 }
 
@@ -343,36 +369,66 @@ void TDatabaseMaintenance::RestoreDatabase(const QString& file)
 
 void TDatabaseMaintenance::RestoreSqlite(const QString& file)
 {
-    sqlite3* live = LiveHandle(m_connection);
-    TSqliteFile source(file, SQLITE_OPEN_READONLY);
-    if (!source.Opened())
-        throw EDatabaseError(QStringLiteral("The backup \"%1\" cannot be read: %2").arg(Native(file), source.Error()));
-    if (!Report(0, 0))
+    // The backup is copied beside the database and then put in its place
+    // with one rename: until that moment the database is untouched, after
+    // it the whole backup is there. Stopped or failed before, the copy goes.
+    const QString live = m_connection.Info().sqlitePath;
+    const QString copy = live + QStringLiteral(".restoring");
+    QFile::remove(copy);
+    try {
+        CopyFileDurably(file, copy);
+    } catch (...) {
+        QFile::remove(copy);
+        throw;
+    }
+    m_connection.Disconnect();
+    QString failure;
+    // The last connection gone, SQLite has merged and removed its log; one
+    // left behind belongs to another program using the file.
+    if (QFileInfo(live + QStringLiteral("-wal")).size() > 0)
+        failure = QStringLiteral("The database is in use by another program; close it and restore again.");
+    else if (::rename(QFile::encodeName(copy).constData(), QFile::encodeName(live).constData()) != 0)
+        failure = QStringLiteral("The restored database could not be put in place: %1")
+                      .arg(QString::fromLocal8Bit(strerror(errno)));
+    QFile::remove(copy);
+    if (failure.isEmpty()) {
+        QFile::remove(live + QStringLiteral("-wal"));
+        QFile::remove(live + QStringLiteral("-shm"));
+        SyncFolder(QFileInfo(live).absolutePath());
+    }
+    if (!m_connection.Connect())
+        throw EDatabaseError(QStringLiteral("The database could not be opened again after the restore: %1")
+                                 .arg(m_connection.LastConnectError()));
+    if (!failure.isEmpty())
+        throw EDatabaseError(failure);
+}
+
+void TDatabaseMaintenance::CopyFileDurably(const QString& from, const QString& to)
+{
+    QFile source(from), target(to);
+    if (!source.open(QIODevice::ReadOnly))
+        throw EDatabaseError(QStringLiteral("The backup \"%1\" cannot be read: %2").arg(Native(from), source.errorString()));
+    if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw EDatabaseError(QStringLiteral("The database folder cannot be written: %1").arg(target.errorString()));
+    const qint64 total = source.size();
+    qint64 done = 0;
+    QByteArray buffer(1024 * 1024, Qt::Uninitialized);
+    if (!Report(0, total))
         throw EAbort();
-    // The copy runs in one write transaction of the live database: stopped
-    // or failed, it is rolled back and the data stays as it was.
-    sqlite3_backup* backup = sqlite3_backup_init(live, "main", source.Handle(), "main");
-    if (!backup)
-        throw EDatabaseError(QStringLiteral("The database could not be restored: %1")
-                                 .arg(QString::fromUtf8(sqlite3_errmsg(live))));
-    int rc;
-    bool cancelled = false;
-    do {
-        rc = sqlite3_backup_step(backup, 256);
-        const int total = sqlite3_backup_pagecount(backup);
-        if (rc == SQLITE_OK && !Report(total - sqlite3_backup_remaining(backup), total)) {
-            cancelled = true;
+    for (;;) {
+        const qint64 read = source.read(buffer.data(), buffer.size());
+        if (read < 0)
+            throw EDatabaseError(QStringLiteral("The backup \"%1\" cannot be read: %2").arg(Native(from), source.errorString()));
+        if (read == 0)
             break;
-        }
-        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
-            QThread::msleep(20);
-    } while (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED);
-    sqlite3_backup_finish(backup);
-    if (cancelled)
-        throw EAbort();
-    if (rc != SQLITE_DONE)
-        throw EDatabaseError(
-            QStringLiteral("The database could not be restored: %1").arg(QString::fromUtf8(sqlite3_errstr(rc))));
+        if (target.write(buffer.constData(), read) != read)
+            throw EDatabaseError(QStringLiteral("The database could not be written: %1").arg(target.errorString()));
+        done += read;
+        if (!Report(done, total))
+            throw EAbort();
+    }
+    if (!target.flush() || ::fsync(target.handle()) != 0)
+        throw EDatabaseError(QStringLiteral("The database could not be written: %1").arg(target.errorString()));
 }
 
 void TDatabaseMaintenance::RestorePostgres(const QString& file)

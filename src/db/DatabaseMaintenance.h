@@ -47,6 +47,8 @@ private:
     void BackupPostgres(const QString& target);
     void VerifySqliteFile(const QString& file);
     void RestoreSqlite(const QString& file);
+    // A copy synced to disk, reporting as it goes.
+    void CopyFileDurably(const QString& from, const QString& to);
     void RestorePostgres(const QString& file);
     // The PostgreSQL client program of the server's major version.
     QString PostgresTool(const QString& name);
