@@ -2,13 +2,14 @@
 # shellcheck shell=bash
 
 TESSARYN_PACKAGES=(cmake g++ make pkg-config ccache qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql
-  libzip-dev libcurl4-openssl-dev sqlite3 libsqlite3-dev postgresql libgtest-dev libgmock-dev
+  libzip-dev libcurl4-openssl-dev sqlite3 libsqlite3-dev postgresql postgresql-client libgtest-dev libgmock-dev
   libbenchmark-dev xvfb xauth zip unzip python3-aiosmtpd)
 
 # Needed only when the program runs: Qt opens files and folders with the
 # desktop's programs through xdg-open; without it nothing can be opened. The
 # tests never hand anything to the desktop, so test.sh does without it.
-TESSARYN_RUNTIME_PACKAGES=(xdg-utils)
+# pg_dump and pg_restore back up and restore a database on a shared server.
+TESSARYN_RUNTIME_PACKAGES=(xdg-utils postgresql-client)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
