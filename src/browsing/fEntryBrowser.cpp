@@ -3,6 +3,7 @@
 #include "app/Errors.h"
 #include "app/IDesktop.h"
 #include "browsing/EntryFilesGrid.h"
+#include "browsing/HtmlExport.h"
 #include "browsing/dBookmarkSets.h"
 #include "browsing/EntryGrid.h"
 #include "browsing/IDataChangeListener.h"
@@ -14,6 +15,7 @@
 #include "engine/EntryManager.h"
 #include "engine/FileHelpers.h"
 #include "engine/FileLists.h"
+#include "engine/OpenWithDesktop.h"
 #include "editing/fSelectBookmarkSet.h"
 #include "editing/fSelectCategories.h"
 #include "mainwindow/CategoryMenu.h"
@@ -303,7 +305,7 @@ void TfrmEntryBrowser::BuildActions()
     miRemoveBookmarks = NewAction(this, "miRemoveBookmarks", QStringLiteral("Remove bookmarks"),
                                   QStringLiteral("Removes the selected entries from the current bookmark set"));
     for (QAction* action :
-         {acEN_AddPassword, acEN_RemovePassword, miAddMonitoredFolderFiles, acEN_MergeEntries, miMail, miHTMLExport})
+         {acEN_AddPassword, acEN_RemovePassword, miAddMonitoredFolderFiles, acEN_MergeEntries, miMail})
         Unavailable(action);
 
     acEN_SelectThis = NewAction(this, "acEN_SelectThis", QStringLiteral("Select highlighted entry"));
@@ -352,6 +354,7 @@ void TfrmEntryBrowser::BuildActions()
     connect(miAddClipboardContentsAsPlainText, &QAction::triggered, this, [this] { AddClipboardContents(3); });
     connect(acEN_ExtractEntries, &QAction::triggered, this, &TfrmEntryBrowser::acEN_ExtractEntriesExecute);
     connect(miMoveToCategory, &QAction::triggered, this, &TfrmEntryBrowser::miMoveToCategoryClick);
+    connect(miHTMLExport, &QAction::triggered, this, &TfrmEntryBrowser::miHTMLExportClick);
     connect(miAddToDefaultBookmarks, &QAction::triggered, this, &TfrmEntryBrowser::miAddToDefaultBookmarksClick);
     connect(miAddToExistingBookmarkSet, &QAction::triggered, this,
             &TfrmEntryBrowser::miAddToExistingBookmarkSetClick);
@@ -1182,6 +1185,36 @@ void TfrmEntryBrowser::miMoveToCategoryClick()
         return;
     if (const int picked = TfrmSelectCategories::PickCategory(m_dmMain, this); picked != 0)
         MoveSelectedToCategory(picked);
+}
+
+// --- HTML export -----------------------------------------------------------------------
+
+void TfrmEntryBrowser::miHTMLExportClick()
+{
+    const QList<int> codes = SelectedEntryCodes();
+    if (codes.isEmpty() || !m_selectionEnabled)
+        return;
+    IDesktop& desktop = m_dmMain.Desktop();
+    for (int code : codes) {
+        if (m_dmMain.EntryManager().OpenEntries().FindOpenEntry(code)) {
+            desktop.MessageBox(THtmlExport::EntriesOpenText, IDesktop::TMsgKind::Information, IDesktop::TButtons::Ok);
+            return;
+        }
+    }
+    const QString chosen = desktop.PickSaveFile(QStringLiteral("Export to an .HTML file"),
+                                                IncludeTrailingBackslash(m_dmMain.App.ExportFolder),
+                                                QStringLiteral("HTML files (*.htm *.html)"));
+    if (chosen.isEmpty())
+        return;
+    // The blocks follow the grid's order, the folders the selection's.
+    QList<THtmlExportRow> rows;
+    for (int row = 0; row < gr->RowCount(); ++row)
+        if (gr->IsSelected(row))
+            rows.append({gr->CodeAt(row), gr->Value(row, kTitle).toString(),
+                         gr->Value(row, QStringLiteral("Comments")).toString()});
+    QString page;
+    if (RunCommand([&] { page = THtmlExport(m_dmMain).Export(codes, rows, chosen); }) && !page.isEmpty())
+        OpenWithDesktop(desktop, page);
 }
 
 // --- bookmarks -------------------------------------------------------------------------

@@ -192,6 +192,7 @@ public:
     void AddClipboardContents(int textMode);
     void acEN_ExtractEntriesExecute();
     void miMoveToCategoryClick();
+    void miHTMLExportClick();
     void miAddToDefaultBookmarksClick();
     void miAddToExistingBookmarkSetClick();
     void miAddToNewBookmarkSetClick();

@@ -765,10 +765,10 @@ TEST_P(EntryBrowserTest, CommandsOnTheHighlightedEntryReachTheEngine)
     Key(Qt::Key_A, Qt::ControlModifier);
     browser->popEntriesPopup();
     for (QAction* later : {browser->acEN_AddPassword, browser->acEN_RemovePassword, browser->acEN_MergeEntries,
-                           browser->miMail, browser->miHTMLExport, browser->miAddMonitoredFolderFiles})
+                           browser->miMail, browser->miAddMonitoredFolderFiles})
         EXPECT_FALSE(later->isEnabled()) << later->objectName().toStdString();
-    for (QAction* bookmarks :
-         {browser->miAddToDefaultBookmarks, browser->miAddToExistingBookmarkSet, browser->miAddToNewBookmarkSet})
+    for (QAction* bookmarks : {browser->miHTMLExport, browser->miAddToDefaultBookmarks,
+                               browser->miAddToExistingBookmarkSet, browser->miAddToNewBookmarkSet})
         EXPECT_TRUE(bookmarks->isEnabled()) << bookmarks->objectName().toStdString();
     EXPECT_TRUE(browser->acEN_ExtractEntries->isEnabled());
     EXPECT_FALSE(browser->miRemoveBookmarks->isVisible());
@@ -1010,6 +1010,70 @@ TEST_P(EntryBrowserTest, Screenshots)
         QApplication::processEvents();
         EXPECT_TRUE(host->grab().save(folder + "/browser-" + name + ".png"));
     }
+}
+
+// --- HTML export ------------------------------------------------------------------------
+
+TEST_P(EntryBrowserTest, SelectedEntriesAreExportedAsOnePageWithTheirFiles)
+{
+    const int tom = StoreEntry("<b>Tom & \"Jerry\"</b>", {{"a#b?.pdf", "pdf"}, {"notes with spaces.txt", "notes"}},
+                               kNotes, {}, QString::fromUtf8("Καλημέρα <κόσμε> & more"));
+    const int plain = StoreEntry("Plain", {{"one.txt", "1"}, {"two.txt", "22"}, {"three.txt", "333"}});
+    main->App.EntriesSortOrder = 1;
+    SearchFor("");
+    ASSERT_EQ(browser->ResultCount(), 2);
+    // selected in the other order than the grid shows them
+    const int tomRow = grid->CodeAt(0) == tom ? 0 : 1, plainRow = 1 - tomRow;
+    ClickRow(plainRow, Qt::ControlModifier);
+    ClickRow(tomRow, Qt::ControlModifier);
+    ASSERT_EQ(browser->SelectedEntryCodes(), QList<int>({plain, tom}));
+
+    const QString folder = TestEnv::ScratchFolder() + "/export here";
+    ASSERT_TRUE(QDir().mkpath(folder + "/REPORT_files/old"));
+    desktop.QueuePick(folder + "/report");
+    browser->miHTMLExport->trigger();
+    EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.MessageTexts().join(" / ").toStdString();
+    const QString page = folder + "/report.html";
+    EXPECT_EQ(desktop.opened, QStringList{page});
+    const QString files = folder + "/REPORT_files/";
+    // the old files folder was replaced entirely
+    EXPECT_FALSE(QFileInfo::exists(files + "old"));
+    for (const QString& name : {QString("%1/a#b?.pdf").arg(tom), QString("%1/notes with spaces.txt").arg(tom),
+                                QString("%1/three.txt").arg(plain), QString("PlusSign.gif"), QString("MinusSign.gif")})
+        EXPECT_TRUE(QFileInfo(files + name).isFile()) << name.toStdString();
+    QFile f(page);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(f.readAll());
+    EXPECT_TRUE(html.contains("charset=utf-8"));
+    EXPECT_TRUE(html.contains("<title>REPORT</title>"));
+    // texts escaped, links percent-encoded
+    EXPECT_TRUE(html.contains("&lt;b&gt;Tom &amp; &quot;Jerry&quot;&lt;/b&gt;"));
+    EXPECT_FALSE(html.contains("<b>Tom"));
+    EXPECT_TRUE(html.contains(QString::fromUtf8("Καλημέρα &lt;κόσμε&gt; &amp; more</font></span><p>")));
+    EXPECT_TRUE(html.contains(QString("<a href=\"REPORT_files/%1/a%23b%3F.pdf\" target=\"_blank\">a#b?.pdf</a><br>").arg(tom)));
+    EXPECT_TRUE(html.contains(QString("REPORT_files/%1/notes%20with%20spaces.txt").arg(tom)));
+    EXPECT_EQ(html.count(QString("href=\"REPORT_files/%1/").arg(plain)), 3);
+    // no comments: the markup with nothing in it and no paragraph
+    EXPECT_TRUE(html.contains("<font size=\"2\" color=\"#800000\"></font></span>\r\n"));
+    // the blocks in the grid's order
+    EXPECT_LT(html.indexOf(QString("id=\"Entry_%1\"").arg(grid->CodeAt(0))),
+              html.indexOf(QString("id=\"Entry_%1\"").arg(grid->CodeAt(1))));
+
+    // a name with a page extension keeps it; several dots give the part before the first
+    desktop.Clear();
+    desktop.QueuePick(folder + "/a.b.HTM");
+    browser->miHTMLExport->trigger();
+    EXPECT_EQ(desktop.opened, QStringList{folder + "/a.b.HTM"});
+    EXPECT_TRUE(QFileInfo(folder + "/A_files/" + QString::number(tom)).isDir());
+
+    // an entry open for editing stops the export before anything is asked
+    desktop.Clear();
+    main->App.EditMultipleEntries = true;
+    main->EntryManager().EditEntry(plain);
+    browser->miHTMLExport->trigger();
+    EXPECT_EQ(desktop.MessageTexts(), QStringList{"Some of the selected entries are open for editing. You must first "
+                                                  "close them before exporting them to HTML."});
+    EXPECT_TRUE(desktop.opened.isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(SQLite, EntryBrowserTest, ::testing::Values(TEngine::SQLite), EngineName);

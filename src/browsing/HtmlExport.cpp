@@ -1,0 +1,137 @@
+#include "browsing/HtmlExport.h"
+
+#include "app/Errors.h"
+#include "app/IDesktop.h"
+#include "db/dmConnection.h"
+#include "engine/EntryManager.h"
+#include "engine/FileHelpers.h"
+#include "engine/FileLists.h"
+#include "settings/dmMain.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QUrl>
+
+const QString THtmlExport::EntriesOpenText = QStringLiteral(
+    "Some of the selected entries are open for editing. You must first close them before exporting them to HTML.");
+const QString THtmlExport::NotExportedText = QStringLiteral("Entries were NOT exported.");
+
+THtmlExportNames THtmlExportNames::From(const QString& chosenFile)
+{
+    THtmlExportNames names;
+    names.file = chosenFile;
+    if (!IsHtmlPage(QFileInfo(chosenFile).fileName()))
+        names.file += QStringLiteral(".html");
+    const QFileInfo info(names.file);
+    names.targetFolder = info.absolutePath();
+    if (!names.targetFolder.endsWith(QLatin1Char('/')))
+        names.targetFolder += QLatin1Char('/');
+    names.htmlName = HtmlBaseName(info.fileName());
+    names.filesFolderInLinks = names.htmlName + QStringLiteral("_files");
+    names.filesFolder = names.filesFolderInLinks + QLatin1Char('/');
+    return names;
+}
+
+namespace {
+
+// Replaces every occurrence on each line separately, left to right; what is
+// inserted is not searched again.
+QString ReplaceInLines(const QString& text, const QString& placeholder, const QString& value)
+{
+    QStringList lines = text.split(QStringLiteral("\r\n"));
+    for (QString& line : lines)
+        line.replace(placeholder, value);
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+// A path part of a link: every character a browser would read otherwise
+// ("#", "?", "%", blanks, non-ASCII) percent-encoded.
+QString LinkPart(const QString& name)
+{
+    return QString::fromLatin1(QUrl::toPercentEncoding(name));
+}
+
+} // namespace
+
+QString THtmlExport::Template(const QString& id)
+{
+    const DataPackets packets = m_main.Connection().GetTemplate(id);
+    const DataPacket packet = packets.value(0);
+    if (packet.rows.isEmpty())
+        throw ETessarynError(QStringLiteral("The template \"%1\" is missing from the database.").arg(id));
+    const int field = FindFieldIndex(packet.fields, QStringLiteral("Text"));
+    return packet.rows.first().value(field).toString();
+}
+
+QString THtmlExport::Export(const QList<int>& selectionOrder, const QList<THtmlExportRow>& rows,
+                            const QString& chosenFile)
+{
+    IDesktop& desktop = m_main.Desktop();
+    const THtmlExportNames names = THtmlExportNames::From(chosenFile);
+    const QString bodyTemplate = Template(QStringLiteral("HTML_EXPORT_BODY"));
+    const QString rowTemplate = Template(QStringLiteral("HTML_EXPORT_ENTRY_ROW"));
+
+    if (!m_main.EntryManager().ExtractEntries(selectionOrder)) {
+        desktop.ShowMessage(NotExportedText, IDesktop::TMsgKind::Warning);
+        return {};
+    }
+    const QString filesFolder = names.targetFolder + names.filesFolder;
+    QDir().mkpath(names.targetFolder);
+    if (QFileInfo(filesFolder).exists())
+        ShellDelete(ExcludeTrailingBackslash(filesFolder));
+    QDir().mkpath(filesFolder);
+    const QString extractFolder = IncludeTrailingBackslash(m_main.App.ExtractFolder);
+    for (int code : selectionOrder)
+        ShellMove(extractFolder + QString::number(code), filesFolder + QString::number(code));
+    const QString programFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    for (const char* sign : {"PlusSign.gif", "MinusSign.gif"})
+        QFile::copy(programFolder + QLatin1String(sign), filesFolder + QLatin1String(sign));
+
+    QString blocks;
+    for (const THtmlExportRow& row : rows) {
+        const QString entryFolder = filesFolder + QString::number(row.code) + QLatin1Char('/');
+        // The names of what the entry's folder holds, in the list's order.
+        TFolderFiles files(m_main, nullptr);
+        files.ListFolder(entryFolder);
+        QString links;
+        for (int i = 0; i < files.Count(); ++i) {
+            const QString name = files.Items(i)->Name();
+            links += QStringLiteral("          <a href=\"%1/%2/%3\" target=\"_blank\">%4</a><br>\r\n")
+                         .arg(LinkPart(names.filesFolderInLinks), QString::number(row.code), LinkPart(name),
+                              name.toHtmlEscaped());
+        }
+        // Comments of blanks only are stored for "no comments".
+        const QString comments = row.comments.trimmed().isEmpty() ? QString() : row.comments.toHtmlEscaped();
+        QString block = rowTemplate;
+        block = ReplaceInLines(block, QStringLiteral("%EntryTitle%"), row.title.toHtmlEscaped());
+        block = ReplaceInLines(block, QStringLiteral("%Entry_%"), QStringLiteral("Entry_") + QString::number(row.code));
+        block = ReplaceInLines(block, QStringLiteral("%Comments%"),
+                               QStringLiteral("<font size=\"2\" color=\"#800000\">%1</font></span>").arg(comments)
+                                   + (comments.isEmpty() ? QString() : QStringLiteral("<p>")));
+        block = ReplaceInLines(block, QStringLiteral("%EntryId%"), QString::number(row.code));
+        block = ReplaceInLines(block, QStringLiteral("%HTMLName%"), names.htmlName.toHtmlEscaped());
+        block = ReplaceInLines(block, QStringLiteral("%Entryfiles%"), links);
+        blocks += block + QStringLiteral("\r\n");
+    }
+    QString page = bodyTemplate;
+    page = ReplaceInLines(page, QStringLiteral("%Auxiliary%"), QString());
+    // The template puts "#" before it; a setting that is no colour would
+    // spoil the page's style: white then, the setting's default.
+    static const QRegularExpression hexColour(QStringLiteral("^[0-9A-Fa-f]{6}$"));
+    const QString colour = m_main.App.HtmlBackgroundColor;
+    page = ReplaceInLines(page, QStringLiteral("%BackColor%"),
+                          hexColour.match(colour).hasMatch() ? colour : QStringLiteral("FFFFFF"));
+    // The page is written in UTF-8: it says so whatever the setting holds.
+    page = ReplaceInLines(page, QStringLiteral("%Charset%"), QStringLiteral("utf-8"));
+    page = ReplaceInLines(page, QStringLiteral("%EntryRow%"), blocks);
+    page = ReplaceInLines(page, QStringLiteral("%HTMLName%"), names.htmlName.toHtmlEscaped());
+
+    QSaveFile out(names.file);
+    if (!out.open(QIODevice::WriteOnly) || out.write(page.toUtf8()) < 0 || !out.commit())
+        throw ETessarynError(
+            QStringLiteral("The page \"%1\" could not be written: %2").arg(QDir::toNativeSeparators(names.file), out.errorString()));
+    return names.file;
+}
