@@ -105,6 +105,27 @@ QStringList SplitSearchKeys(const QString& text)
     return elements;
 }
 
+namespace {
+
+// Joins the terms with the connective in balanced groups of parentheses.
+// A flat "a and b and c ..." is a chain as deep as it is long in the
+// engine's expression tree, which SQLite refuses beyond a depth of 1,000;
+// groups of at most eight keep the depth to a few levels for any number of
+// keys, and leave the meaning as it is.
+QString BalancedJoin(const QStringList& terms, const QString& connective)
+{
+    constexpr int kGroup = 8;
+    if (terms.size() <= kGroup)
+        return terms.join(connective);
+    QStringList groups;
+    const qsizetype step = (terms.size() + kGroup - 1) / kGroup;
+    for (qsizetype first = 0; first < terms.size(); first += step)
+        groups.append(QLatin1Char('(') + BalancedJoin(terms.mid(first, step), connective) + QLatin1Char(')'));
+    return groups.join(connective);
+}
+
+} // namespace
+
 void TSearchKeyParser::SetFields(const QString& fields)
 {
     m_fields = fields.trimmed();
@@ -150,7 +171,7 @@ int TSearchKeyParser::Parse(QString& condition) const
             keyConditions.append(QStringLiteral(" (") + inner + QStringLiteral(") "));
         }
         const QString connective = Operator == OperatorAny ? QStringLiteral(" or ") : QStringLiteral(" and ");
-        condition = QLatin1Char('(') + keyConditions.join(connective) + QLatin1Char(')');
+        condition = QLatin1Char('(') + BalancedJoin(keyConditions, connective) + QLatin1Char(')');
         return ParseOk;
     } catch (const std::exception&) {
         // A failing operand hook is reported like any other parse failure.

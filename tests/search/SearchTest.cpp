@@ -399,6 +399,20 @@ TEST_P(Search, KeysNeverChangeTheStatementAndWildcardsKeepTheirMeaning)
     EXPECT_TRUE(desktop.messages.isEmpty());
 }
 
+TEST_P(Search, AThousandKeysAreSearchedLikeAFew)
+{
+    // every word of the title of the first, one of them missing from the second
+    QStringList words;
+    for (int i = 0; i < 1000; ++i)
+        words << QString("w%1x").arg(i);
+    Store({words.join(' '), {"all.txt"}});
+    Store({words.mid(1).join(' '), {}});
+    Store({"w999x only", {}});
+    EXPECT_EQ(Found(Options(words.join(' '))), QSet<QString>{words.join(' ')});
+    EXPECT_EQ(Found(Options(words.join(' '), kAllContent, TOptions::OperatorAny)).size(), 3);
+    EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.MessageTexts().join(" / ").toStdString();
+}
+
 TEST_P(Search, UnparsableKeysWarnAndLeaveThePreviousResult)
 {
     Store({"kept", {"k.txt"}});
