@@ -8,7 +8,9 @@
 
 #include <zip.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -409,9 +411,14 @@ private:
                                QString::fromLocal8Bit(zip_file_strerror(file.get())));
             if (read == 0)
                 break;
-            if (out.write(buffer.constData(), read) != read)
+            errno = 0;
+            if (out.write(buffer.constData(), read) != read) {
+                // Qt words a failed unbuffered write as "Unknown error"; the
+                // system's reason ("No space left on device") is what helps.
+                const int reason = errno;
                 throw ETessarynError(QStringLiteral("The file \"%1\" could not be written: %2")
-                                         .arg(path, out.errorString()));
+                                         .arg(path, reason ? QString::fromLocal8Bit(strerror(reason)) : out.errorString()));
+            }
         }
         out.close();
         if (member.hasTime)

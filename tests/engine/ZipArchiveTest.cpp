@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <cstring>
 
 #include <gtest/gtest.h>
 #include <zip.h>
@@ -427,6 +428,25 @@ TEST_F(ZipArchiveTest, BrokenArchivesAreErrorsAndLeaveNothing)
     }
     for (const char* name : {"missing.zip", "text.zip"})
         EXPECT_NE(ErrorOf([&] { TZipArchive::ListMembers(Path(name)); }), "no error") << name;
+}
+
+TEST_F(ZipArchiveTest, AFullDiskIsReportedWithTheSystemsReason)
+{
+    QByteArray data(1024 * 1024, Qt::Uninitialized);
+    QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(data.data()), data.size() / 4);
+    WriteFile(Path("base/big.bin"), data);
+    TZipArchive::CreateArchive(Path("big.zip"), Path("base"), {"big.bin"}, {});
+    ASSERT_TRUE(QDir().mkpath(Path("small")));
+    if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=128k", "tmpfs", Path("small")}) != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    struct TUnmount {
+        QString path;
+        ~TUnmount() { QProcess::execute("umount", {path}); }
+    } unmount{Path("small")};
+    const std::string error =
+        ErrorOf([&] { TZipArchive::ExtractArchive(Path("big.zip"), Path("small/target"), {}, {}); });
+    EXPECT_NE(error.find(strerror(ENOSPC)), std::string::npos) << error;
+    EXPECT_FALSE(QFileInfo::exists(Path("small/target")));
 }
 
 // ---------------------------------------------------------------------------
