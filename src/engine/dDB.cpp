@@ -171,6 +171,7 @@ void TdmDB::Extract(TEntryData& entry, const QString& name, TEntryFiles* entryFi
         QFile::remove(archive);
         throw ETessarynError(NotExtractedText());
     } catch (const ETessarynError& e) {
+        QFile::remove(archive);
         Warn(desktop, QStringLiteral("The following error occurred while extracting files: <%1>").arg(e.Message()));
         // The operation that asked for the files cannot go on without them.
         throw EAbort();

@@ -19,6 +19,7 @@
 #include "settings/MruLists.h"
 
 #include <QDir>
+#include <QFile>
 
 namespace {
 
@@ -84,6 +85,7 @@ void TdmMain::Create()
     LoadSettings();
     if (App.CleanupTemporaryFiles == 2)
         ClearExtractFolder();
+    ClearCompressionLeftovers();
     m_entryManager = std::make_unique<TEntryManager>(*this, *m_db);
     m_categories = std::make_unique<TCategories>(&m_connection);
     m_categories->Load(0);
@@ -348,6 +350,19 @@ void TdmMain::ClearExtractFolder()
 {
     if (!App.ExtractFolder.isEmpty() && App.ExtractFolder != QStringLiteral("/"))
         ShellDelete(App.ExtractFolder + QStringLiteral("*.*"));
+}
+
+void TdmMain::ClearCompressionLeftovers()
+{
+    // Archives being built (and the compressor's own temporary copies of
+    // them, "<code>.zip.XXXXXX") when a run was killed: nothing is built at
+    // start, so none of them is in use.
+    if (App.CompressionFolder.isEmpty() || App.CompressionFolder == QStringLiteral("/"))
+        return;
+    const QDir folder(App.CompressionFolder);
+    for (const QString& name :
+         folder.entryList({QStringLiteral("*.zip"), QStringLiteral("*.zip.*")}, QDir::Files | QDir::Hidden))
+        QFile::remove(folder.filePath(name));
 }
 
 void TdmMain::CleanMailFolder()

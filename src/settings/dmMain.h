@@ -122,6 +122,7 @@ public:
     QString EntriesSortField() const;
     QDate CurrentDate() const;
     void ClearExtractFolder();
+    void ClearCompressionLeftovers();
     void CleanMailFolder();
     static QString ProgramFolder();
     DeltaArray PackDeltas(const QList<ClientRecordSet*>& recordSets) const;

@@ -582,6 +582,33 @@ TEST_P(EntryManagerTest, ExtractionStartsFromAnEmptiedFolderUnlessTheEntryIsOpen
     EXPECT_TRUE(editorShown.isEmpty());
 }
 
+TEST_P(EntryManagerTest, NoTemporaryArchiveOutlivesAFailureOrAKilledRun)
+{
+    // A damaged archive: the extraction fails and its copy goes as well.
+    const int code = StoreEntry("Damaged", {{"d.txt", "d"}});
+    QSqlQuery q(conn->Database());
+    ASSERT_TRUE(q.exec(QString(GetParam() == TEngine::SQLite ? "update entries set Items = X'%1' where code = %2"
+                                                               : "update entries set Items = decode('%1', 'hex') "
+                                                                 "where code = %2")
+                           .arg(QString("504B0304") + QString(200, u'7'))
+                           .arg(code)))
+        << q.lastError().text().toStdString();
+    EXPECT_ANY_THROW(manager->EditEntry(code));
+    EXPECT_FALSE(QFileInfo::exists(main->App.ExtractFolder + QString::number(code) + ".zip"));
+
+    // Archives being built when a run was killed go at the next start.
+    const QString compression = IncludeTrailingBackslash(main->App.CompressionFolder);
+    QDir().mkpath(compression);
+    WriteFile(compression + "12.zip.Ab3xYz", "partial");
+    WriteFile(compression + "12.zip", "partial");
+    WriteFile(compression + "keep.txt", "not ours");
+    TdmMain next(*conn, desktop);
+    ASSERT_TRUE(next.IsInitialized());
+    EXPECT_FALSE(QFileInfo::exists(compression + "12.zip.Ab3xYz"));
+    EXPECT_FALSE(QFileInfo::exists(compression + "12.zip"));
+    EXPECT_TRUE(QFileInfo::exists(compression + "keep.txt"));
+}
+
 TEST_P(EntryManagerTest, AFileNoProgramOpensIsReportedByName)
 {
     const int code = StoreEntry("Single", {{"only.pdf", "pdf"}});
