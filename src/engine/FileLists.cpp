@@ -686,9 +686,13 @@ bool TFolderFiles::HasChanged() const
 
 qint64 TFolderFiles::SelectedSize() const
 {
+    // A folder is stored with everything below it, so that is what it weighs:
+    // counting it as nothing would let a file refused on its own pass inside one.
     qint64 total = 0;
-    for (const int index : m_selection)
-        total += Items(index)->Size();
+    for (const int index : m_selection) {
+        const TEntryItem* item = Items(index);
+        total += item->IsFolder() ? FolderSize(m_folderPath + item->Name()) : qint64(item->Size());
+    }
     return total;
 }
 

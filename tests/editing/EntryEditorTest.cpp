@@ -230,6 +230,8 @@ TEST_P(EntryEditorTest, FileCountAndSizeLimits)
         bool asked;
         TAnswer answer;
         bool stored;
+        // the file sits in a folder, which counts with everything it holds
+        bool inFolder = false;
     } cases[] = {
         {"500 files", 500, 1, false, {}, false, TAnswer::Yes, true},
         {"501 files", 501, 1, false, TfrmEntry::TooManyFilesText(), false, TAnswer::Yes, false},
@@ -238,6 +240,9 @@ TEST_P(EntryEditorTest, FileCountAndSizeLimits)
         {"10,000,000 bytes, Yes", 1, 10000000, false, {}, true, TAnswer::Yes, true},
         {"10,000,001 bytes", 1, 10000001, false, TfrmEntry::TooLargeText(), false, TAnswer::Yes, false},
         {"10,000,001 bytes, any size", 1, 10000001, true, {}, true, TAnswer::Yes, true},
+        {"10,000,001 bytes in a folder", 1, 10000001, false, TfrmEntry::TooLargeText(), false, TAnswer::Yes, false,
+         true},
+        {"3,000,001 bytes in a folder, No", 1, 3000001, false, {}, true, TAnswer::No, false, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -247,7 +252,8 @@ TEST_P(EntryEditorTest, FileCountAndSizeLimits)
         ASSERT_TRUE(entry);
         QStringList names;
         for (int i = 0; i < c.files; ++i) {
-            const QString name = QString("f%1.bin").arg(i, 3, 10, QChar('0'));
+            const QString name = QString(c.inFolder ? "sub/f%1.bin" : "f%1.bin").arg(i, 3, 10, QChar('0'));
+            QDir().mkpath(QFileInfo(entry->GetFolder() + name).path());
             QFile f(entry->GetFolder() + name);
             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
             ASSERT_TRUE(f.resize(c.files == 1 ? c.bytes : 1));
