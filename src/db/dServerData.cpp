@@ -59,6 +59,40 @@ TFieldType TypeFromMeta(const QMetaType& type)
     }
 }
 
+// A text as both engines can keep it alike: NUL, which a PostgreSQL text
+// cannot hold, is dropped, and half of a surrogate pair, which is no
+// character (each engine would mangle it its own way), becomes U+FFFD.
+QVariant Storable(const QVariant& value)
+{
+    if (value.typeId() != QMetaType::QString)
+        return value;
+    const QString text = value.toString();
+    bool clean = true;
+    for (const QChar c : text)
+        if (c.isNull() || c.isSurrogate()) {
+            clean = false;
+            break;
+        }
+    if (clean)
+        return value;
+    QString result;
+    result.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isNull())
+            continue;
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            result += c;
+            result += text.at(++i);
+        } else if (c.isSurrogate()) {
+            result += QChar(QChar::ReplacementCharacter);
+        } else {
+            result += c;
+        }
+    }
+    return result;
+}
+
 // Runs a statement; values always travel bound, never inside the text.
 void Run(QSqlQuery& query, const TSqlStatement& statement)
 {
@@ -69,7 +103,7 @@ void Run(QSqlQuery& query, const TSqlStatement& statement)
         if (!query.prepare(statement.text))
             throw EDatabaseError(ServerText(query.lastError()));
         for (const QVariant& value : statement.params)
-            query.addBindValue(value);
+            query.addBindValue(Storable(value));
         ok = query.exec();
     }
     if (!ok)

@@ -14,6 +14,7 @@
 #include <QHash>
 #include <QMap>
 #include <QSet>
+#include <QSqlQuery>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -410,6 +411,26 @@ TEST_P(Search, AThousandKeysAreSearchedLikeAFew)
     Store({"w999x only", {}});
     EXPECT_EQ(Found(Options(words.join(' '))), QSet<QString>{words.join(' ')});
     EXPECT_EQ(Found(Options(words.join(' '), kAllContent, TOptions::OperatorAny)).size(), 3);
+    EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.MessageTexts().join(" / ").toStdString();
+}
+
+TEST_P(Search, NulAndLoneSurrogatesAreCleanedTheSameOnBothEngines)
+{
+    // NUL cannot be held by a PostgreSQL text; half of a surrogate pair is
+    // no character at all: both are cleaned before the value is stored.
+    const QString withNul = QString("nul") + QChar(0) + "here";
+    const QString withHalf = QString("half") + QChar(0xD800) + "pair";
+    Store({withNul, {}});
+    Store({withHalf, {}});
+    QSqlQuery q(conn->Database());
+    ASSERT_TRUE(q.exec("select Title from entries order by code"));
+    QStringList titles;
+    while (q.next())
+        titles << q.value(0).toString();
+    EXPECT_EQ(titles, QStringList({"nulhere", QString("half") + QChar(0xFFFD) + "pair"}));
+    // the same cleaning for search keys, quoted or not
+    EXPECT_EQ(Found(Options(QString("\"nul") + QChar(0) + "here\"")), QSet<QString>{"nulhere"});
+    EXPECT_EQ(Found(Options(QString("half") + QChar(0xD800))), QSet<QString>{titles[1]});
     EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.MessageTexts().join(" / ").toStdString();
 }
 
