@@ -4,14 +4,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 
 #include <zip.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <sys/stat.h>
@@ -215,6 +218,8 @@ struct TMember {
     bool encrypted = false;
     bool hasTime = false;
     time_t mtime = 0;
+    // What the archive declares the member unpacks to; unknown: -1.
+    qint64 size = -1;
 };
 
 bool IsSelected(const QString& name, const QStringList& patterns)
@@ -292,6 +297,8 @@ QList<TMember> SelectMembers(zip_t* archive, const QStringList& patterns)
         member.encrypted = (stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE;
         member.hasTime = stat.valid & ZIP_STAT_MTIME;
         member.mtime = stat.mtime;
+        if (stat.valid & ZIP_STAT_SIZE)
+            member.size = qint64(std::min<zip_uint64_t>(stat.size, zip_uint64_t(std::numeric_limits<qint64>::max())));
         members.append(member);
     }
     return members;
@@ -356,8 +363,30 @@ public:
             WalkFolders(member.folder ? member.relative : member.relative.section(QLatin1Char('/'), 0, -2), false);
     }
 
+    // Refuses, before anything is written, an archive whose members unpack
+    // to more than the target's disk has free (a "zip bomb" among them).
+    void CheckSpace(const QList<TMember>& members) const
+    {
+        qint64 needed = 0;
+        for (const TMember& member : members)
+            if (!member.folder && member.size > 0)
+                needed = needed > std::numeric_limits<qint64>::max() - member.size ? std::numeric_limits<qint64>::max()
+                                                                                   : needed + member.size;
+        QString existing = m_target;
+        while (!QFileInfo::exists(existing) && existing != QFileInfo(existing).path())
+            existing = QFileInfo(existing).path();
+        const QStorageInfo disk(existing);
+        if (disk.isValid() && needed > disk.bytesAvailable())
+            throw ETessarynError(QStringLiteral("The files need %1 MB of disk space to be extracted, but only %2 MB "
+                                                "are free in \"%3\". Nothing was extracted.")
+                                     .arg((needed + (1 << 20) - 1) >> 20)
+                                     .arg(disk.bytesAvailable() >> 20)
+                                     .arg(disk.rootPath()));
+    }
+
     void Run(const QList<TMember>& members)
     {
+        CheckSpace(members);
         WalkFolders(QString(), true);
         m_staging = std::make_unique<QTemporaryDir>(m_target + QStringLiteral("/.unzip-XXXXXX"));
         if (!m_staging->isValid())
@@ -403,6 +432,7 @@ private:
             throw ETessarynError(QStringLiteral("The file \"%1\" could not be written: %2")
                                      .arg(path, out.errorString()));
         QByteArray buffer(kCopyChunk, Qt::Uninitialized);
+        qint64 written = 0;
         // Reading up to the end lets libzip compare the CRC.
         for (;;) {
             const zip_int64_t read = zip_fread(file.get(), buffer.data(), zip_uint64_t(buffer.size()));
@@ -411,6 +441,12 @@ private:
                                QString::fromLocal8Bit(zip_file_strerror(file.get())));
             if (read == 0)
                 break;
+            // A member may not grow past the size the archive declared.
+            written += read;
+            if (member.size >= 0 && written > member.size)
+                throw ETessarynError(QStringLiteral("The archive member \"%1\" unpacks to more than its declared "
+                                                    "size; the archive is damaged or forged. Nothing was extracted.")
+                                         .arg(member.name));
             errno = 0;
             if (out.write(buffer.constData(), read) != read) {
                 // Qt words a failed unbuffered write as "Unknown error"; the
