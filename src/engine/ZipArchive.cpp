@@ -10,6 +10,7 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -180,7 +181,8 @@ private:
         }
         if (zip_set_file_compression(m_archive, zip_uint64_t(index), ZIP_CM_DEFLATE, kCompressionLevel) != 0
             || (!m_password.isEmpty()
-                && zip_file_set_encryption(m_archive, zip_uint64_t(index), ZIP_EM_TRAD_PKWARE,
+                && zip_file_set_encryption(m_archive, zip_uint64_t(index),
+                                           TZipArchive::TraditionalEncryption() ? ZIP_EM_TRAD_PKWARE : ZIP_EM_AES_256,
                                            m_password.constData()) != 0))
             Fail(name);
     }
@@ -220,6 +222,9 @@ struct TMember {
     time_t mtime = 0;
     // What the archive declares the member unpacks to; unknown: -1.
     qint64 size = -1;
+    // AES members of the AE-2 kind (7-Zip writes them) carry no CRC: their
+    // HMAC authenticates them instead.
+    bool aesWithoutCrc = false;
 };
 
 bool IsSelected(const QString& name, const QStringList& patterns)
@@ -297,6 +302,8 @@ QList<TMember> SelectMembers(zip_t* archive, const QStringList& patterns)
         member.encrypted = (stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE;
         member.hasTime = stat.valid & ZIP_STAT_MTIME;
         member.mtime = stat.mtime;
+        member.aesWithoutCrc = member.encrypted && stat.encryption_method != ZIP_EM_TRAD_PKWARE
+                               && (stat.valid & ZIP_STAT_CRC) && stat.crc == 0;
         if (stat.valid & ZIP_STAT_SIZE)
             member.size = qint64(std::min<zip_uint64_t>(stat.size, zip_uint64_t(std::numeric_limits<qint64>::max())));
         members.append(member);
@@ -436,6 +443,11 @@ private:
         // Reading up to the end lets libzip compare the CRC.
         for (;;) {
             const zip_int64_t read = zip_fread(file.get(), buffer.data(), zip_uint64_t(buffer.size()));
+            // This libzip compares the CRC of an AE-2 member with the 0 that
+            // stands in for it; the HMAC has vouched for the data by then.
+            if (read < 0 && member.aesWithoutCrc && written == member.size
+                && zip_error_code_zip(zip_file_get_error(file.get())) == ZIP_ER_CRC)
+                break;
             if (read < 0)
                 ThrowReadError(member, zip_error_code_zip(zip_file_get_error(file.get())),
                                QString::fromLocal8Bit(zip_file_strerror(file.get())));
@@ -443,10 +455,15 @@ private:
                 break;
             // A member may not grow past the size the archive declared.
             written += read;
-            if (member.size >= 0 && written > member.size)
+            if (member.size >= 0 && written > member.size) {
+                // Garbage from a wrong traditional password can inflate to
+                // anything: for an encrypted member that is the likelier cause.
+                if (member.encrypted)
+                    throw EZipWrongPassword();
                 throw ETessarynError(QStringLiteral("The archive member \"%1\" unpacks to more than its declared "
                                                     "size; the archive is damaged or forged. Nothing was extracted.")
                                          .arg(member.name));
+            }
             errno = 0;
             if (out.write(buffer.constData(), read) != read) {
                 // Qt words a failed unbuffered write as "Unknown error"; the
@@ -553,6 +570,20 @@ void TZipArchive::CreateArchive(const QString& archivePath, const QString& baseF
         throw ETessarynError(QStringLiteral("The archive \"%1\" could not be written: %2")
                                  .arg(archivePath, ArchiveErrorText(archive.get())));
     archive.release(); // zip_close freed it
+}
+
+namespace {
+std::atomic<bool> g_traditionalEncryption = false;
+} // namespace
+
+void TZipArchive::SetTraditionalEncryption(bool traditional)
+{
+    g_traditionalEncryption = traditional;
+}
+
+bool TZipArchive::TraditionalEncryption()
+{
+    return g_traditionalEncryption;
 }
 
 void TZipArchive::ExtractArchive(const QString& archivePath, const QString& targetFolder,

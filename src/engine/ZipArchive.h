@@ -22,8 +22,16 @@ public:
     // replacing any file there. A folder contributes its whole content with its
     // own name as leading path, empty folders included. An empty password
     // leaves the members unencrypted; only its first 255 characters count.
+    // Members are encrypted with AES-256 unless traditional encryption was
+    // asked for (archives of either kind are read alike).
     static void CreateArchive(const QString& archivePath, const QString& baseFolder,
                               const QStringList& items, const QString& password);
+
+    // The encryption of archives made from now on in this process: the
+    // traditional ZIP method (readable by old tools, broken by known-plaintext
+    // attacks in minutes) or AES-256, the default.
+    static void SetTraditionalEncryption(bool traditional);
+    static bool TraditionalEncryption();
 
     // Unpacks the members chosen by specs into targetFolder ("name" picks that
     // member, "name/*" everything below folder name, no specs everything).

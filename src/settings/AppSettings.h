@@ -23,6 +23,9 @@ struct TAppSettings {
     int EntriesSortOrder = 2;             // 0 modified, 1 creation, 2 reverse creation, 3 title
     bool EditMultipleEntries = false;
     bool AllowAnyFileSize = false;
+    // New passwords use the traditional ZIP encryption (readable by old
+    // tools, but weak) instead of AES-256.
+    bool TraditionalZipEncryption = false;
     bool PersistentEntrySelection = true;
 
     // "Settings\Tray bar"

@@ -32,6 +32,7 @@ QList<TSettingDef> BuildCatalogue()
         {QStringLiteral("Entries sort order"), entries, D::UserAllComputers, &S::EntriesSortOrder},
         {QStringLiteral("Edit multiple entries"), entries, D::UserAllComputers, &S::EditMultipleEntries},
         {QStringLiteral("Allow any file size"), entries, D::UserAllComputers, &S::AllowAnyFileSize},
+        {QStringLiteral("Traditional ZIP encryption"), entries, D::UserAllComputers, &S::TraditionalZipEncryption},
         {QStringLiteral("Persistent entry selection search results"), entries, D::UserAllComputers, &S::PersistentEntrySelection},
         {QStringLiteral("Show tray bar icon"), tray, D::UserAllComputers, &S::ShowTrayIcon},
         {QStringLiteral("Notify when monitored folder contents are changed"), tray, D::UserAllComputers, &S::NotifyMonitoredFolderChanges},

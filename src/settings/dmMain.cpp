@@ -12,6 +12,7 @@
 #include "engine/dDB.h"
 #include "engine/FileHelpers.h"
 #include "engine/MostUsedCategories.h"
+#include "engine/ZipArchive.h"
 #include "engine/ProtectedFolders.h"
 #include "search/SearchOptions.h"
 #include "settings/AppSettingsCatalogue.h"
@@ -197,6 +198,7 @@ void TdmMain::LoadSettings()
     }
     App.HtmlBackgroundColor = SixDigits(App.HtmlBackgroundColor);
     SetColourScheme(App.ColorScheme);
+    TZipArchive::SetTraditionalEncryption(App.TraditionalZipEncryption);
 }
 
 void TdmMain::SaveSettings()

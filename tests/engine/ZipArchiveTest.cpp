@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <cstring>
 
@@ -152,13 +153,21 @@ protected:
 
 // ---------------------------------------------------------------------------
 
-class ZipRoundTripTest : public ZipArchiveTest, public ::testing::WithParamInterface<const char*> {};
+// The password, and whether the traditional encryption is asked for.
+using TRoundTrip = std::pair<const char*, bool>;
+
+class ZipRoundTripTest : public ZipArchiveTest, public ::testing::WithParamInterface<TRoundTrip> {
+protected:
+    void TearDown() override { TZipArchive::SetTraditionalEncryption(false); }
+};
 
 TEST_P(ZipRoundTripTest, OwnArchivesComeBackByteExactThroughBothReaders)
 {
-    const QString password = QString::fromUtf8(GetParam());
+    const QString password = QString::fromUtf8(GetParam().first);
+    const bool traditional = GetParam().second;
     const QString base = Path("base");
     const QStringList items = MakeSampleTree(base);
+    TZipArchive::SetTraditionalEncryption(traditional);
     TZipArchive::CreateArchive(Path("entry.zip"), base, items, password);
 
     // Members: folders have entries of their own, files are deflated and
@@ -175,7 +184,9 @@ TEST_P(ZipRoundTripTest, OwnArchivesComeBackByteExactThroughBothReaders)
         if (QByteArray(stat.name).endsWith('/'))
             continue;
         EXPECT_EQ(stat.comp_method, ZIP_CM_DEFLATE) << stat.name;
-        EXPECT_EQ(stat.encryption_method, password.isEmpty() ? ZIP_EM_NONE : ZIP_EM_TRAD_PKWARE) << stat.name;
+        EXPECT_EQ(stat.encryption_method,
+                  password.isEmpty() ? ZIP_EM_NONE : traditional ? ZIP_EM_TRAD_PKWARE : ZIP_EM_AES_256)
+            << stat.name;
     }
     zip_close(archive);
 
@@ -186,6 +197,16 @@ TEST_P(ZipRoundTripTest, OwnArchivesComeBackByteExactThroughBothReaders)
     EXPECT_EQ(Snapshot(target), Snapshot(base));
     EXPECT_EQ(TimeOf(target + "/docs/a/b.txt"), kFileTime);
     EXPECT_EQ(TimeOf(target + "/docs/empty"), kFolderTime);
+
+    if (!password.isEmpty() && !traditional) {
+        // Info-ZIP cannot read AES; 7-Zip can, with the right password only.
+        const QString sevenZip = QStandardPaths::findExecutable("7z").isEmpty() ? "7zz" : "7z";
+        EXPECT_EQ(RunTool(sevenZip, {"x", "-y", "-bso0", "-p" + password, "-o" + Path("7z"), Path("entry.zip")}), 0);
+        EXPECT_EQ(Snapshot(Path("7z")), Snapshot(base));
+        EXPECT_NE(RunTool(sevenZip, {"x", "-y", "-bso0", "-bse0", "-pwrong", "-o" + Path("7zwrong"), Path("entry.zip")}), 0);
+        EXPECT_NE(ReadFile(Path("7zwrong/docs/a/b.txt")), "nested text\n");
+        return;
+    }
 
     // Info-ZIP's reader.
     QStringList args{"-q", "-o"};
@@ -201,7 +222,24 @@ TEST_P(ZipRoundTripTest, OwnArchivesComeBackByteExactThroughBothReaders)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Passwords, ZipRoundTripTest, ::testing::Values("", "pässwörd \"x\""));
+INSTANTIATE_TEST_SUITE_P(Passwords, ZipRoundTripTest,
+                         ::testing::Values(TRoundTrip{"", false}, TRoundTrip{"pässwörd \"x\"", false},
+                                           TRoundTrip{"pässwörd \"x\"", true}));
+
+TEST_F(ZipArchiveTest, AesArchivesOf7ZipExtractWithTheirPassword)
+{
+    const QString sevenZip = QStandardPaths::findExecutable("7z").isEmpty() ? "7zz" : "7z";
+    WriteFile(Path("src/notes/one.txt"), "first file\n");
+    WriteFile(Path("src/two.bin"), QByteArray(70000, 'x') + "end");
+    ASSERT_EQ(RunTool(sevenZip, {"a", "-tzip", "-mem=AES256", "-pgeheim", "-bso0", Path("seven.zip"), Path("src") + "/."}),
+              0);
+    TZipArchive::ExtractArchive(Path("seven.zip"), Path("out"), {}, "geheim");
+    EXPECT_EQ(ReadFile(Path("out/notes/one.txt")), "first file\n");
+    EXPECT_EQ(ReadFile(Path("out/two.bin")), QByteArray(70000, 'x') + "end");
+    EXPECT_EQ(ErrorOf([&] { TZipArchive::ExtractArchive(Path("seven.zip"), Path("wrong"), {}, "nicht"); }),
+              "wrong password");
+    EXPECT_FALSE(QFileInfo::exists(Path("wrong")));
+}
 
 struct TInfoZipCase {
     const char* name;
@@ -305,6 +343,11 @@ INSTANTIATE_TEST_SUITE_P(
 // passwords and make sure each of them is still reported as wrong.
 TEST_F(ZipArchiveTest, WrongPasswordPassingTheHeaderCheckIsStillWrong)
 {
+    // the one-byte header check belongs to the traditional encryption
+    TZipArchive::SetTraditionalEncryption(true);
+    struct TReset {
+        ~TReset() { TZipArchive::SetTraditionalEncryption(false); }
+    } reset;
     WriteFile(Path("base/small.txt"), "hello");
     TZipArchive::CreateArchive(Path("entry.zip"), Path("base"), {"small.txt"}, "right");
     zip_t* archive = zip_open(QFile::encodeName(Path("entry.zip")).constData(), ZIP_RDONLY, nullptr);
