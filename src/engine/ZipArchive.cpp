@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 #include <QStorageInfo>
 #include <QTemporaryDir>
@@ -116,16 +117,35 @@ public:
 private:
     void AddPath(const QFileInfo& info, const QString& name)
     {
-        // A link is stored as the file it points to, and only when that file
-        // lies inside the entry's folder: following links out of the folder
-        // would pack files the user never put into the entry. Links to
-        // folders are skipped as well, since they can form cycles and would
-        // store the same files twice; dangling links have nothing to store.
+        // A link to a file is stored as that file's content, wherever the
+        // file lies, as Info-ZIP's zip does. A link to a folder inside the
+        // entry adds nothing of its own (that folder is the entry's already);
+        // one that leads out of the entry or back up into its own folders
+        // would store files twice or forever, and one that leads nowhere has
+        // nothing to store: they are refused, so the store does not claim
+        // to keep what it cannot.
         if (info.isSymLink()) {
             const QFileInfo target(info.canonicalFilePath());
-            if (!m_canonicalBase.isEmpty() && target.isFile()
-                && IsInside(target.filePath(), m_canonicalBase))
+            if (target.isFile()) {
                 AddFile(target.filePath(), name);
+            } else if (target.isDir()) {
+                const QString linkFolder = QFileInfo(info.absolutePath()).canonicalFilePath();
+                const QString folder = target.filePath();
+                const bool inside = !m_canonicalBase.isEmpty()
+                                    && (folder == m_canonicalBase || IsInside(folder, m_canonicalBase));
+                const bool ancestor = linkFolder == folder || IsInside(linkFolder, folder);
+                if (!inside || ancestor)
+                    throw ETessarynError(
+                        QStringLiteral("\"%1\" is a link to the folder \"%2\", %3; it cannot be stored. Replace "
+                                       "it with the files themselves, or unmark it.")
+                            .arg(name, folder,
+                                 ancestor ? QStringLiteral("which contains the link itself")
+                                          : QStringLiteral("outside the entry's folder")));
+            } else {
+                throw ETessarynError(QStringLiteral("\"%1\" is a link that points to nothing; it cannot be "
+                                                    "stored. Remove it, or unmark it.")
+                                         .arg(name));
+            }
         } else if (info.isDir()) {
             AddFolder(info, name);
         } else if (info.isFile()) {
@@ -546,6 +566,84 @@ private:
 
 } // namespace
 
+namespace {
+
+// Checks a written archive against what was asked to go into it, walking the
+// disk by the bytes of its names: every file (or link to a file) below the
+// items must be a member of its size, every folder a member of its own.
+// Names that are not UTF-8 cannot be stored as they are and refuse the store.
+class TArchiveCheck {
+public:
+    TArchiveCheck(zip_t* archive, const QString& baseFolder) : m_base(ToPath(QDir(baseFolder).absolutePath()))
+    {
+        const zip_int64_t count = zip_get_num_entries(archive, 0);
+        for (zip_uint64_t index = 0; index < zip_uint64_t(count); ++index) {
+            zip_stat_t stat;
+            zip_stat_init(&stat);
+            if (zip_stat_index(archive, index, 0, &stat) == 0 && (stat.valid & ZIP_STAT_NAME))
+                m_members.insert(QString::fromUtf8(stat.name), (stat.valid & ZIP_STAT_SIZE) ? qint64(stat.size) : -1);
+        }
+    }
+
+    void Check(const QString& item)
+    {
+        Walk(m_base / ToPath(QDir::cleanPath(item)), QDir::cleanPath(item));
+    }
+
+private:
+    void Walk(const std::filesystem::path& path, const QString& name)
+    {
+        namespace fs = std::filesystem;
+        std::error_code error;
+        const fs::file_status own = fs::symlink_status(path, error);
+        if (error)
+            Missing(name);
+        if (fs::is_symlink(own)) {
+            const fs::file_status target = fs::status(path, error);
+            if (!error && fs::is_regular_file(target))
+                Expect(name, qint64(fs::file_size(path, error)));
+            return;   // links to folders add nothing of their own
+        }
+        if (fs::is_regular_file(own)) {
+            Expect(name, qint64(fs::file_size(path, error)));
+        } else if (fs::is_directory(own)) {
+            if (!m_members.contains(name + QLatin1Char('/')))
+                Missing(name);
+            for (fs::directory_iterator it(path, error), end; !error && it != end; it.increment(error)) {
+                const std::string bytes = it->path().filename().native();
+                const QString child = QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+                if (child.toUtf8() != QByteArray(bytes.data(), qsizetype(bytes.size())))
+                    throw ETessarynError(QStringLiteral("The name of \"%1\" is not valid UTF-8, so it cannot be stored "
+                                                        "as it is. Rename the file and save again; nothing was saved.")
+                                             .arg(name + QLatin1Char('/') + child));
+                Walk(it->path(), name + QLatin1Char('/') + child);
+            }
+            if (error)
+                throw ETessarynError(QStringLiteral("The folder \"%1\" cannot be read: %2")
+                                         .arg(name, QString::fromLocal8Bit(error.message().c_str())));
+        }
+        // Pipes, sockets and devices have no content to store.
+    }
+
+    void Expect(const QString& name, qint64 size)
+    {
+        const auto member = m_members.constFind(name);
+        if (member == m_members.constEnd() || (*member >= 0 && *member != size))
+            Missing(name);
+    }
+
+    [[noreturn]] void Missing(const QString& name) const
+    {
+        throw ETessarynError(QStringLiteral("\"%1\" did not reach the archive as it is on disk; nothing was saved.")
+                                 .arg(name));
+    }
+
+    std::filesystem::path m_base;
+    QHash<QString, qint64> m_members;
+};
+
+} // namespace
+
 void TZipArchive::CreateArchive(const QString& archivePath, const QString& baseFolder,
                                 const QStringList& items, const QString& password)
 {
@@ -570,6 +668,18 @@ void TZipArchive::CreateArchive(const QString& archivePath, const QString& baseF
         throw ETessarynError(QStringLiteral("The archive \"%1\" could not be written: %2")
                                  .arg(archivePath, ArchiveErrorText(archive.get())));
     archive.release(); // zip_close freed it
+
+    // Nothing is reported stored, and no file moved away, before the written
+    // archive was found to hold every marked item.
+    try {
+        const TZipHandle written = OpenForReading(archivePath);
+        TArchiveCheck check(written.get(), baseFolder);
+        for (const QString& item : items)
+            check.Check(item);
+    } catch (...) {
+        QFile::remove(archivePath);
+        throw;
+    }
 }
 
 namespace {

@@ -16,6 +16,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <sys/stat.h>
@@ -546,7 +547,7 @@ TEST_F(ZipArchiveTest, FailedBuildLeavesNoArchiveAndGoodBuildReplacesOne)
     EXPECT_EQ(TZipArchive::ListMembers(Path("entry.zip")), QStringList{"a.txt"});
 }
 
-TEST_F(ZipArchiveTest, LinksAreStoredOnlyWhenTheyPointInsideTheFolder)
+TEST_F(ZipArchiveTest, LinksToFilesStoreTheirContentAndOtherLinksAreRefused)
 {
     const QString base = Path("base");
     WriteFile(base + "/real.txt", "real");
@@ -554,14 +555,57 @@ TEST_F(ZipArchiveTest, LinksAreStoredOnlyWhenTheyPointInsideTheFolder)
     WriteFile(base + "/docs/x.txt", "x");
     ASSERT_TRUE(QFile::link(base + "/real.txt", base + "/inner_link"));
     ASSERT_TRUE(QFile::link(Path("outside.txt"), base + "/outer_link"));
-    ASSERT_TRUE(QFile::link(base + "/nowhere", base + "/dangling"));
-    ASSERT_TRUE(QFile::link(base + "/docs", base + "/docs/loop"));
+    ASSERT_TRUE(QFile::link(base + "/docs", base + "/docs_alias"));
 
-    TZipArchive::CreateArchive(Path("entry.zip"), base, {"real.txt", "inner_link", "outer_link", "dangling", "docs"}, {});
-    EXPECT_EQ(TZipArchive::ListMembers(Path("entry.zip")), QStringList({"real.txt", "inner_link", "docs/", "docs/x.txt"}));
-    TZipArchive::ExtractArchive(Path("entry.zip"), Path("target"), {"inner_link"}, {});
-    EXPECT_EQ(ReadFile(Path("target/inner_link")), "real");
+    // links to files are stored as the files' content, wherever they lie;
+    // a link to a folder of the entry adds nothing of its own
+    TZipArchive::CreateArchive(Path("entry.zip"), base, {"real.txt", "inner_link", "outer_link", "docs", "docs_alias"},
+                               {});
+    EXPECT_EQ(TZipArchive::ListMembers(Path("entry.zip")),
+              QStringList({"real.txt", "inner_link", "outer_link", "docs/", "docs/x.txt"}));
+    TZipArchive::ExtractArchive(Path("entry.zip"), Path("target"), {}, {});
+    EXPECT_EQ(ReadFile(Path("target/outer_link")), "outside");
     EXPECT_FALSE(QFileInfo(Path("target/inner_link")).isSymLink());
+
+    // a link that leads nowhere, up into its own folder or out of the
+    // entry to a folder refuses the store, naming it, and leaves no archive
+    ASSERT_TRUE(QDir().mkpath(Path("elsewhere")));
+    const struct {
+        const char* link;
+        QString target;
+        const char* said;
+    } refused[] = {
+        {"/dangling", base + "/nowhere", "points to nothing"},
+        {"/docs/loop", base + "/docs", "contains the link itself"},
+        {"/away", Path("elsewhere"), "outside the entry's folder"},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.link);
+        ASSERT_TRUE(QFile::link(c.target, base + c.link));
+        const std::string error = ErrorOf([&] {
+            TZipArchive::CreateArchive(Path("refused.zip"), base, {"real.txt", "docs", QString(c.link).mid(1)}, {});
+        });
+        EXPECT_NE(error.find(c.said), std::string::npos) << error;
+        EXPECT_FALSE(QFileInfo::exists(Path("refused.zip")));
+        QFile::remove(base + c.link);
+    }
+}
+
+TEST_F(ZipArchiveTest, ANameThatIsNotUtf8RefusesTheStoreByName)
+{
+    const QString base = Path("base");
+    WriteFile(base + "/docs/plain.txt", "plain");
+    // "café-latin1.txt" with the é as the single Latin-1 byte 0xE9
+    const QByteArray latin1 = QFile::encodeName(base + "/docs/caf") + "\xe9" + "-latin1.txt";
+    {
+        std::ofstream out(latin1.constData());
+        out << "latin";
+    }
+    const std::string error = ErrorOf([&] { TZipArchive::CreateArchive(Path("entry.zip"), base, {"docs"}, {}); });
+    EXPECT_NE(error.find("-latin1.txt\" is not valid UTF-8"), std::string::npos) << error;
+    EXPECT_FALSE(QFileInfo::exists(Path("entry.zip")));
+    // the file is where it was
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(latin1.toStdString())));
 }
 
 } // namespace
