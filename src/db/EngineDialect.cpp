@@ -154,6 +154,13 @@ public:
         Exec(db, QStringLiteral("pragma journal_mode = wal"));
         Exec(db, QStringLiteral("pragma synchronous = normal"));
     }
+    // Switching the journal writes to the file: a read-only database keeps
+    // the journal it has.
+    void PrepareReadOnlyConnection(QSqlDatabase& db) const override
+    {
+        RegisterSqliteFunctions(db);
+        Exec(db, QStringLiteral("pragma foreign_keys = on"));
+    }
 };
 
 class TPostgresDialect final : public TEngineDialect {

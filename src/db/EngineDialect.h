@@ -65,4 +65,6 @@ public:
 
     // Per-connection set-up right after opening.
     virtual void PrepareConnection(QSqlDatabase& db) const = 0;
+    // The same for a connection that may only read: nothing is written.
+    virtual void PrepareReadOnlyConnection(QSqlDatabase& db) const { PrepareConnection(db); }
 };

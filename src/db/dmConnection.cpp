@@ -7,6 +7,7 @@
 
 #include <QAtomicInt>
 #include <QFileInfo>
+#include <QUrl>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -59,6 +60,7 @@ bool TdmConnection::Connect(bool requireSchema) noexcept
     m_lastConnectError.clear();
     try {
         Disconnect();
+        m_readOnly = false;
         if (m_info.engine == TConnectionInfo::TEngine::SQLite) {
             // Opening a missing file would create an empty database: a missing
             // database is a failed connection, never a new one.
@@ -66,9 +68,25 @@ bool TdmConnection::Connect(bool requireSchema) noexcept
                 m_lastConnectError = QStringLiteral("Database file %1 does not exist").arg(m_info.sqlitePath);
                 return false;
             }
+            // A file, or a folder, that cannot be written (a read-only
+            // medium, another user's files) is opened for reading only.
+            const QFileInfo file(m_info.sqlitePath);
+            const bool folderWritable = QFileInfo(file.absolutePath()).isWritable();
+            m_readOnly = file.isFile() && (!file.isWritable() || !folderWritable);
             m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
-            m_db.setDatabaseName(m_info.sqlitePath);
-            m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+            if (m_readOnly && !folderWritable) {
+                // Without a writable folder SQLite cannot keep the shared
+                // memory its log needs; nobody can write there either, so
+                // the file is read as unchanging.
+                m_db.setDatabaseName(QUrl::fromLocalFile(file.absoluteFilePath()).toString(QUrl::FullyEncoded)
+                                     + QStringLiteral("?immutable=1"));
+                m_db.setConnectOptions(
+                    QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000;QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
+            } else {
+                m_db.setDatabaseName(m_info.sqlitePath);
+                m_db.setConnectOptions(m_readOnly ? QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000;QSQLITE_OPEN_READONLY")
+                                                  : QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+            }
         } else {
             m_db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connectionName);
             QString options = m_info.connInfo;
@@ -81,7 +99,10 @@ bool TdmConnection::Connect(bool requireSchema) noexcept
             Disconnect();
             return false;
         }
-        m_dialect->PrepareConnection(m_db);
+        if (m_readOnly)
+            m_dialect->PrepareReadOnlyConnection(m_db);
+        else
+            m_dialect->PrepareConnection(m_db);
         if (requireSchema) {
             // A file or database that is not a Tessaryn database fails here.
             QSqlQuery probe(m_db);

@@ -46,6 +46,8 @@ public:
     // 0 after a successful connect, 1 before and after a failed one.
     int ConnectStatus() const { return m_connectStatus; }
     QString LastConnectError() const { return m_lastConnectError; }
+    // The database can only be read (its file or folder is not writable).
+    bool ReadOnly() const { return m_readOnly; }
 
     // Entries, files, categories
     DataPackets GetEntry(int code);
@@ -99,6 +101,7 @@ private:
     QSqlDatabase m_db;
     std::unique_ptr<TEngineDialect> m_dialect;
     int m_connectStatus = 1;
+    bool m_readOnly = false;
     QString m_lastConnectError;
     int m_transactionDepth = 0;
 };

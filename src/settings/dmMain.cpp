@@ -1,6 +1,7 @@
 #include "settings/dmMain.h"
 
 #include "app/Errors.h"
+#include "app/IDesktop.h"
 #include "app/User.h"
 #include "db/ClientRecordSet.h"
 #include "db/SystemRegistry.h"
@@ -87,6 +88,9 @@ void TdmMain::Create()
     if (App.CleanupTemporaryFiles == 2)
         ClearExtractFolder();
     ClearCompressionLeftovers();
+    if (m_connection.ReadOnly())
+        m_desktop.ShowMessage(ReadOnlyText().arg(QDir::toNativeSeparators(m_connection.Info().sqlitePath)),
+                              IDesktop::TMsgKind::Information);
     m_entryManager = std::make_unique<TEntryManager>(*this, *m_db);
     m_categories = std::make_unique<TCategories>(&m_connection);
     m_categories->Load(0);
@@ -352,6 +356,12 @@ void TdmMain::ClearExtractFolder()
 {
     if (!App.ExtractFolder.isEmpty() && App.ExtractFolder != QStringLiteral("/"))
         ShellDelete(App.ExtractFolder + QStringLiteral("*.*"));
+}
+
+QString TdmMain::ReadOnlyText()
+{
+    return QStringLiteral("The database \"%1\" can only be read: its file or its folder is write-protected. You can "
+                          "search, view and extract entries, but no change can be saved.");
 }
 
 void TdmMain::ClearCompressionLeftovers()

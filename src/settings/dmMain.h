@@ -123,6 +123,8 @@ public:
     QDate CurrentDate() const;
     void ClearExtractFolder();
     void ClearCompressionLeftovers();
+    // Said once at start when the database can only be read.
+    static QString ReadOnlyText();
     void CleanMailFolder();
     static QString ProgramFolder();
     DeltaArray PackDeltas(const QList<ClientRecordSet*>& recordSets) const;

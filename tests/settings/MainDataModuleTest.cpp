@@ -3,6 +3,7 @@
 #include "TestEnv.h"
 #include "TestFiles.h"
 #include "db/ClientRecordSet.h"
+#include "db/SchemaBuilder.h"
 #include "engine/EntryData.h"
 #include "engine/EntryManager.h"
 #include "engine/ProtectedFolders.h"
@@ -14,6 +15,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSqlQuery>
 #include <gtest/gtest.h>
 
@@ -287,4 +289,42 @@ TEST(ColourScheme, PaletteObserversAndHtmlColourRules)
     main.SetHTMLBackgroundColour("FF");   // a picker's blue-green-red, padded to six digits
     EXPECT_EQ(main.App.HtmlBackgroundColor, "0000FF");
     EXPECT_EQ(TdmMain::Lighten(QColor(250, 10, 240), 40), QColor(255, 50, 255));
+}
+
+// A database on a medium that cannot be written is opened for reading: it
+// can be searched, the user is told once, and a change is refused whole.
+TEST(ReadOnlyDatabase, IsOpenedForReadingAndSaidSoOnce)
+{
+    const QString medium = TestEnv::ScratchFolder() + "/medium";
+    ASSERT_TRUE(QDir().mkpath(medium));
+    if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=16m", "tmpfs", medium}) != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    struct TUnmount {
+        QString path;
+        ~TUnmount() { QProcess::execute("umount", {path}); }
+    } unmount{medium};
+    const QString file = medium + "/tessaryn.db";
+    {
+        TdmConnection writer(TConnectionInfo::Embedded(file));
+        ASSERT_TRUE(writer.Connect(false));
+        TSchemaBuilder(writer).Create(false);
+        QSqlQuery q(writer.Database());
+        ASSERT_TRUE(q.exec("insert into entries (code, Title, PasswordProtected) values (1, 'kept', 0)"));
+    }
+    ASSERT_EQ(QProcess::execute("mount", {"-o", "remount,ro", medium}), 0);
+
+    TdmConnection reader(TConnectionInfo::Embedded(file));
+    ASSERT_TRUE(reader.Connect()) << reader.LastConnectError().toStdString();
+    EXPECT_TRUE(reader.ReadOnly());
+    EXPECT_EQ(reader.CountEntries(), 1);
+    qputenv("TESSARYN_HOME", TestEnv::ScratchFolder().toUtf8());
+    RecordingDesktop desktop;
+    {
+        TdmMain main(reader, desktop);
+        ASSERT_TRUE(main.IsInitialized()) << main.InitializationError().toStdString();
+        EXPECT_EQ(desktop.MessageTexts(), QStringList{TdmMain::ReadOnlyText().arg(file)});
+    }
+    QSqlQuery q(reader.Database());
+    EXPECT_FALSE(q.exec("delete from entries"));
+    EXPECT_EQ(reader.CountEntries(), 1);
 }
