@@ -1,3 +1,4 @@
+#include "TestEnv.h"
 #include "engine/ZipArchive.h"
 
 #include <QCryptographicHash>
@@ -484,13 +485,9 @@ TEST_F(ZipArchiveTest, AFullDiskIsReportedWithTheSystemsReason)
         WriteFile(Path("base/" + names.last()), QByteArray(100, char('a' + i % 26)));
     }
     TZipArchive::CreateArchive(Path("big.zip"), Path("base"), names, {});
-    ASSERT_TRUE(QDir().mkpath(Path("small")));
-    if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=128k", "tmpfs", Path("small")}) != 0)
+    const TestEnv::TScopedTmpfs small(Path("small"), "128k");
+    if (!small.Mounted())
         GTEST_SKIP() << "no tmpfs can be mounted here";
-    struct TUnmount {
-        QString path;
-        ~TUnmount() { QProcess::execute("umount", {path}); }
-    } unmount{Path("small")};
     const std::string error =
         ErrorOf([&] { TZipArchive::ExtractArchive(Path("big.zip"), Path("small/target"), {}, {}); });
     EXPECT_NE(error.find(strerror(ENOSPC)), std::string::npos) << error;
@@ -508,13 +505,9 @@ TEST_F(ZipArchiveTest, AnArchiveLargerThanTheFreeSpaceIsRefusedBeforeWriting)
     }
     TZipArchive::CreateArchive(Path("bomb.zip"), Path("zeros"), {"zeros.bin"}, {});
     EXPECT_LT(QFileInfo(Path("bomb.zip")).size(), 1024 * 1024);
-    ASSERT_TRUE(QDir().mkpath(Path("small")));
-    if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=1m", "tmpfs", Path("small")}) != 0)
+    const TestEnv::TScopedTmpfs small(Path("small"), "1m");
+    if (!small.Mounted())
         GTEST_SKIP() << "no tmpfs can be mounted here";
-    struct TUnmount {
-        QString path;
-        ~TUnmount() { QProcess::execute("umount", {path}); }
-    } unmount{Path("small")};
     const std::string error =
         ErrorOf([&] { TZipArchive::ExtractArchive(Path("bomb.zip"), Path("small/target"), {}, {}); });
     EXPECT_NE(error.find("need 64 MB of disk space"), std::string::npos) << error;

@@ -7,7 +7,6 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -181,13 +180,9 @@ TEST_P(DatabaseMaintenanceTest, ABackupOntoAFullDiskSaysSoAndLeavesNoFile)
 {
     // a file system far too small for the database
     const QString small = TestEnv::ScratchFolder() + "/small disk";
-    ASSERT_TRUE(QDir().mkpath(small));
-    if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=128k", "tmpfs", small}) != 0)
+    const TestEnv::TScopedTmpfs disk(small, "128k");
+    if (!disk.Mounted())
         GTEST_SKIP() << "no tmpfs can be mounted here";
-    struct TUnmount {
-        QString path;
-        ~TUnmount() { QProcess::execute("umount", {path}); }
-    } unmount{small};
     // random bytes: a compressed dump does not make them small
     QByteArray large(1024 * 1024, Qt::Uninitialized);
     QRandomGenerator generator(42);

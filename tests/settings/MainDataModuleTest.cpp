@@ -15,7 +15,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QSqlQuery>
 #include <gtest/gtest.h>
 
@@ -296,13 +295,9 @@ TEST(ColourScheme, PaletteObserversAndHtmlColourRules)
 TEST(ReadOnlyDatabase, IsOpenedForReadingAndSaidSoOnce)
 {
     const QString medium = TestEnv::ScratchFolder() + "/medium";
-    ASSERT_TRUE(QDir().mkpath(medium));
-    if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=16m", "tmpfs", medium}) != 0)
+    TestEnv::TScopedTmpfs disk(medium, "16m");
+    if (!disk.Mounted())
         GTEST_SKIP() << "no tmpfs can be mounted here";
-    struct TUnmount {
-        QString path;
-        ~TUnmount() { QProcess::execute("umount", {path}); }
-    } unmount{medium};
     const QString file = medium + "/tessaryn.db";
     {
         TdmConnection writer(TConnectionInfo::Embedded(file));
@@ -311,7 +306,7 @@ TEST(ReadOnlyDatabase, IsOpenedForReadingAndSaidSoOnce)
         QSqlQuery q(writer.Database());
         ASSERT_TRUE(q.exec("insert into entries (code, Title, PasswordProtected) values (1, 'kept', 0)"));
     }
-    ASSERT_EQ(QProcess::execute("mount", {"-o", "remount,ro", medium}), 0);
+    ASSERT_TRUE(disk.RemountReadOnly());
 
     TdmConnection reader(TConnectionInfo::Embedded(file));
     ASSERT_TRUE(reader.Connect()) << reader.LastConnectError().toStdString();

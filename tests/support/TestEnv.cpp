@@ -78,4 +78,24 @@ int Run(const QString& program, const QStringList& arguments, QString* output, c
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 
+TScopedTmpfs::TScopedTmpfs(const QString& folder, const QString& size) : m_folder(folder)
+{
+    QDir().mkpath(folder);
+    m_mounted = Run(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                              QStringLiteral("size=") + size, QStringLiteral("tmpfs"), folder})
+                == 0;
+}
+
+TScopedTmpfs::~TScopedTmpfs()
+{
+    if (m_mounted)
+        Run(QStringLiteral("umount"), {m_folder});
+}
+
+bool TScopedTmpfs::RemountReadOnly()
+{
+    return m_mounted
+           && Run(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("remount,ro"), m_folder}) == 0;
+}
+
 } // namespace TestEnv

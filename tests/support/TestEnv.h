@@ -20,4 +20,21 @@ bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 5000);
 int Run(const QString& program, const QStringList& arguments, QString* output = nullptr,
         const QString& workingFolder = {}, int timeoutMs = 60000);
 
+// A small tmpfs mounted on a folder for the life of the object: a disk that
+// fills, or a medium made read-only. Mounted() is false where this machine
+// does not allow mounting; the tests then skip.
+class TScopedTmpfs {
+public:
+    TScopedTmpfs(const QString& folder, const QString& size);
+    ~TScopedTmpfs();
+    TScopedTmpfs(const TScopedTmpfs&) = delete;
+    TScopedTmpfs& operator=(const TScopedTmpfs&) = delete;
+    bool Mounted() const { return m_mounted; }
+    bool RemountReadOnly();
+
+private:
+    QString m_folder;
+    bool m_mounted = false;
+};
+
 } // namespace TestEnv
