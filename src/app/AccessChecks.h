@@ -16,3 +16,8 @@ bool CheckAccess(TdmConnection& connection, IDesktop& desktop, const QList<int>&
 
 // The user's right to create entries, with its refusal text.
 bool CheckCreateRight(const TUser& user, IDesktop& desktop);
+
+// A database that can only be read refuses every change before it starts,
+// saying why, instead of failing half way with the engine's error.
+bool CheckWritable(TdmConnection& connection, IDesktop& desktop);
+QString ReadOnlyDatabaseText();

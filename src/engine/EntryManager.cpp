@@ -145,7 +145,7 @@ void TEntryManager::Notify(const QString& text)
 
 std::unique_ptr<TEntryData> TEntryManager::CreateNewEntry(bool watchFolder)
 {
-    if (!CheckCreateRight(m_main.User(), m_main.Desktop()))
+    if (!CheckCreateRight(m_main.User(), m_main.Desktop()) || !CheckWritable(m_main.Connection(), m_main.Desktop()))
         return nullptr;
     TdmConnection& connection = m_main.Connection();
     auto entry = NewEntryObject(watchFolder);

@@ -17,6 +17,7 @@
 #include "app/Errors.h"
 #include "app/IDesktop.h"
 #include "app/fSplash.h"
+#include "db/dmConnection.h"
 #include "engine/Category.h"
 #include "engine/EntryCapture.h"
 #include "engine/EntryManager.h"
@@ -404,6 +405,15 @@ void TfrmTessarynMain::FormCreate()
         m_categoryBrowser->SelectCategory(code);
     };
     m_dmMain.OnManageCategories = [this] { acManageCategoriesExecute(); };
+    // A database that can only be read offers nothing that would change it;
+    // the title says why.
+    if (m_dmMain.Connection().ReadOnly()) {
+        setWindowTitle(ApplicationTitle + QStringLiteral(" (read-only)"));
+        for (const char* name : {"miNewEntry", "miManageCategories", "miManageBookmarkSets", "miDatabaseCompact",
+                                 "miDatabaseRestore"})
+            if (QAction* action = findChild<QAction*>(QString::fromLatin1(name)))
+                action->setEnabled(false);
+    }
     // The first opening takes two thirds of the screen, never less than the
     // design's size; later openings come back where the user left the window.
     QSize size(kInitialClientSize.width(), kInitialClientSize.height() + menuBar()->sizeHint().height());

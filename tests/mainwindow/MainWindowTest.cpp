@@ -1174,3 +1174,32 @@ TEST_F(MainWindow, CategoryScreenshotsWhenAsked)
         picker.hide();
     }
 }
+
+// On a database that can only be read the commands that would change it are
+// not offered, and the title says why.
+TEST(ReadOnlyMainWindow, OffersNoCommandThatWouldChangeTheDatabase)
+{
+    ASSERT_TRUE(TAppResources::Register());
+    const QString medium = TestEnv::ScratchFolder() + "/medium";
+    TestEnv::TScopedTmpfs disk(medium, "16m");
+    if (!disk.Mounted())
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    const QString file = medium + "/tessaryn.db";
+    TestDatabase::CreateSqliteFile(file);
+    ASSERT_TRUE(disk.RemountReadOnly());
+    TdmConnection reader(TConnectionInfo::Embedded(file));
+    ASSERT_TRUE(reader.Connect());
+    RecordingDesktop desktop;
+    TdmMain main(reader, desktop);
+    ASSERT_TRUE(main.IsInitialized());
+    TfrmTessarynMain window(main);
+    EXPECT_TRUE(window.windowTitle().endsWith("(read-only)"));
+    for (const char* name : {"miNewEntry", "miManageCategories", "miManageBookmarkSets", "miDatabaseCompact",
+                             "miDatabaseRestore"}) {
+        QAction* action = window.findChild<QAction*>(name);
+        ASSERT_TRUE(action) << name;
+        EXPECT_FALSE(action->isEnabled()) << name;
+    }
+    EXPECT_TRUE(window.findChild<QAction*>("miDatabaseBackup")->isEnabled());
+    EXPECT_TRUE(window.findChild<QAction*>("miBrowseByCategory")->isEnabled());
+}

@@ -2,8 +2,8 @@
 #include "TestDatabase.h"
 #include "TestEnv.h"
 #include "TestFiles.h"
+#include "app/AccessChecks.h"
 #include "db/ClientRecordSet.h"
-#include "db/SchemaBuilder.h"
 #include "engine/EntryData.h"
 #include "engine/EntryManager.h"
 #include "engine/ProtectedFolders.h"
@@ -299,13 +299,7 @@ TEST(ReadOnlyDatabase, IsOpenedForReadingAndSaidSoOnce)
     if (!disk.Mounted())
         GTEST_SKIP() << "no tmpfs can be mounted here";
     const QString file = medium + "/tessaryn.db";
-    {
-        TdmConnection writer(TConnectionInfo::Embedded(file));
-        ASSERT_TRUE(writer.Connect(false));
-        TSchemaBuilder(writer).Create(false);
-        QSqlQuery q(writer.Database());
-        ASSERT_TRUE(q.exec("insert into entries (code, Title, PasswordProtected) values (1, 'kept', 0)"));
-    }
+    TestDatabase::CreateSqliteFile(file, {"insert into entries (code, Title, PasswordProtected) values (1, 'kept', 0)"});
     ASSERT_TRUE(disk.RemountReadOnly());
 
     TdmConnection reader(TConnectionInfo::Embedded(file));
@@ -318,6 +312,14 @@ TEST(ReadOnlyDatabase, IsOpenedForReadingAndSaidSoOnce)
         TdmMain main(reader, desktop);
         ASSERT_TRUE(main.IsInitialized()) << main.InitializationError().toStdString();
         EXPECT_EQ(desktop.MessageTexts(), QStringList{TdmMain::ReadOnlyText().arg(file)});
+        // changes are refused before they start, saying why
+        desktop.Clear();
+        EXPECT_EQ(main.EntryManager().CreateNewEntry(false), nullptr);
+        EXPECT_FALSE(main.EntryManager().DeleteEntries({1}, {"kept"}));
+        EXPECT_FALSE(main.EntryManager().MoveEntriesUnderCategory({1}, 0));
+        // (the deletion asks its question first, then says why it cannot)
+        EXPECT_EQ(desktop.MessageTexts().count(ReadOnlyDatabaseText()), 3);
+        EXPECT_EQ(desktop.MessageTexts().value(0), ReadOnlyDatabaseText());
     }
     QSqlQuery q(reader.Database());
     EXPECT_FALSE(q.exec("delete from entries"));

@@ -68,6 +68,17 @@ bool TestDatabase::Available(TEngine engine)
     return engine == TEngine::SQLite || !BaseConnInfo().isEmpty();
 }
 
+void TestDatabase::CreateSqliteFile(const QString& file, const QStringList& statements)
+{
+    TdmConnection writer(TConnectionInfo::Embedded(file));
+    ASSERT_TRUE(writer.Connect(false)) << writer.LastConnectError().toStdString();
+    TSchemaBuilder(writer).Create(false);
+    for (const QString& statement : statements) {
+        QSqlQuery q(writer.Database());
+        ASSERT_TRUE(q.exec(statement)) << statement.toStdString();
+    }
+}
+
 std::unique_ptr<TestDatabase> TestDatabase::Create(TEngine engine)
 {
     auto db = std::unique_ptr<TestDatabase>(new TestDatabase);

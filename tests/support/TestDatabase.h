@@ -28,6 +28,10 @@ public:
     // Runs a statement on a separate connection (another user's change).
     void ExecOutside(const QString& sql) const;
 
+    // A Tessaryn SQLite database made at file, with the statements run on it,
+    // and closed again (a medium that is then made read-only, for example).
+    static void CreateSqliteFile(const QString& file, const QStringList& statements = {});
+
     // Admin connection string of the test server ("... dbname=postgres").
     static QString ServerAdminConnInfo();
     static QString ServerConnInfo(const QString& database);
