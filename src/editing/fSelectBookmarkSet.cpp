@@ -2,7 +2,6 @@
 
 #include "browsing/fBookmarkSetBrowser.h"
 #include "controls/RecordListGrid.h"
-#include "mainwindow/fMain.h"
 
 #include <QBoxLayout>
 #include <QKeyEvent>
@@ -13,6 +12,7 @@ std::function<int(TFrmSelectBookmarkSet&)> TFrmSelectBookmarkSet::ExecuteHook;
 TFrmSelectBookmarkSet::TFrmSelectBookmarkSet(TdmMain& dmMain, QWidget* parent) : TFrmStatusBar(dmMain, parent)
 {
     setObjectName(QStringLiteral("TFrmSelectBookmarkSet"));
+    SetHelpContext(HelpContext);
     setWindowTitle(QStringLiteral("Select bookmark set"));
     setModal(true);
     resize(360, 340);
@@ -82,17 +82,6 @@ void TFrmSelectBookmarkSet::ApplyColorScheme()
     own.setColor(QPalette::WindowText, m_dmMain.Colour(csWindowText));
     setPalette(own);
     m_browser->ApplyColorScheme();
-}
-
-bool TFrmSelectBookmarkSet::FormKeyDown(QKeyEvent* event)
-{
-    if (TFrmStatusBar::FormKeyDown(event))
-        return true;
-    if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
-        TfrmTessarynMain::OpenHelpPage(m_dmMain.Desktop(), HelpContext);
-        return true;
-    }
-    return false;
 }
 
 int TFrmSelectBookmarkSet::Run()

@@ -31,7 +31,6 @@ public:
     static std::function<int(TFrmSelectBookmarkSet& picker)> ExecuteHook;
 
     void ApplyColorScheme() override;
-    bool FormKeyDown(QKeyEvent* event) override;
 
     QPushButton* btnSelect;
     QPushButton* btnCancel;

@@ -4,7 +4,6 @@
 #include "controls/BTreeView.h"
 #include "engine/Category.h"
 #include "engine/FillCategoryTree.h"
-#include "mainwindow/fMain.h"
 
 #include <QBoxLayout>
 #include <QFrame>
@@ -42,6 +41,7 @@ const std::pair<const char*, const char*> kShortcuts[] = {
 TfrmSelectCategories::TfrmSelectCategories(TdmMain& dmMain, QWidget* parent) : TFrmStatusBar(dmMain, parent)
 {
     setObjectName(QStringLiteral("TfrmSelectCategories"));
+    SetHelpContext(HelpContext);
     BuildControls();
     FillCategoryTree(*tv, m_dmMain.Categories());
     tv->ExpandAll();
@@ -211,17 +211,6 @@ void TfrmSelectCategories::accept()
     if (!m_several && tv->SelectedCount() == 0)
         return;
     TFrmStatusBar::accept();
-}
-
-bool TfrmSelectCategories::FormKeyDown(QKeyEvent* event)
-{
-    if (TFrmStatusBar::FormKeyDown(event))
-        return true;
-    if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
-        TfrmTessarynMain::OpenHelpPage(m_dmMain.Desktop(), HelpContext);
-        return true;
-    }
-    return false;
 }
 
 int TfrmSelectCategories::Run()

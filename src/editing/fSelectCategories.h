@@ -61,7 +61,6 @@ public:
 
     void ApplyColorScheme() override;
     void accept() override;
-    bool FormKeyDown(QKeyEvent* event) override;
 
     QPushButton* btnSelect;
     QPushButton* btnCancel;

@@ -3,6 +3,7 @@
 #include "app/AppResources.h"
 #include "controls/SizeGripPanel.h"
 #include "mainwindow/HintManager.h"
+#include "mainwindow/fMain.h"
 
 #include <QApplication>
 #include <QColor>
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QVBoxLayout>
 #include <exception>
@@ -165,6 +167,17 @@ template class TStatusBarWindow<TFrmPersistentMain>;
 
 TFrmStatusBar::TFrmStatusBar(TdmMain& dmMain, QWidget* parent) : TStatusBarWindow<TFrmPersistent>(dmMain, parent)
 {
+}
+
+bool TFrmStatusBar::FormKeyDown(QKeyEvent* event)
+{
+    if (TStatusBarWindow<TFrmPersistent>::FormKeyDown(event))
+        return true;
+    if (m_helpContext > 0 && event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
+        TfrmTessarynMain::OpenHelpPage(m_dmMain.Desktop(), m_helpContext);
+        return true;
+    }
+    return false;
 }
 
 TFrmStatusBarMain::TFrmStatusBarMain(TdmMain& dmMain, QWidget* parent)

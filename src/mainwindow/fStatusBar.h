@@ -71,6 +71,13 @@ class TFrmStatusBar : public TStatusBarWindow<TFrmPersistent>
 
 public:
     explicit TFrmStatusBar(TdmMain& dmMain, QWidget* parent = nullptr);
+
+    // F1 opens the help page of this context; 0 (the default) opens none.
+    void SetHelpContext(int context) { m_helpContext = context; }
+    bool FormKeyDown(QKeyEvent* event) override;
+
+private:
+    int m_helpContext = 0;
 };
 
 // The base of the main window with a status bar.

@@ -8,7 +8,6 @@
 #include "controls/RecordListGrid.h"
 #include "db/dmConnection.h"
 #include "engine/FileHelpers.h"
-#include "mainwindow/fMain.h"
 
 #include <QBoxLayout>
 #include <QFormLayout>
@@ -99,6 +98,7 @@ int AskNewBookmarkSet(TdmMain& dmMain, QWidget* parent)
 TfrmBookmarkSetManager::TfrmBookmarkSetManager(TdmMain& dmMain, QWidget* parent) : TFrmStatusBar(dmMain, parent)
 {
     setObjectName(QStringLiteral("TfrmBookmarkSetManager"));
+    SetHelpContext(HelpContext);
     setWindowTitle(QStringLiteral("Manage bookmark sets"));
     setModal(true);
     resize(460, 380);
@@ -307,13 +307,3 @@ void TfrmBookmarkSetManager::done(int result)
     TFrmStatusBar::done(result);
 }
 
-bool TfrmBookmarkSetManager::FormKeyDown(QKeyEvent* event)
-{
-    if (TFrmStatusBar::FormKeyDown(event))
-        return true;
-    if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
-        TfrmTessarynMain::OpenHelpPage(m_dmMain.Desktop(), HelpContext);
-        return true;
-    }
-    return false;
-}

@@ -72,7 +72,6 @@ public:
     std::function<bool(TFrmEditBookmarkSet& dialog)> ExecuteEditDialog;
 
     void ApplyColorScheme() override;
-    bool FormKeyDown(QKeyEvent* event) override;
     void done(int result) override;
 
     QPushButton* btnNew;

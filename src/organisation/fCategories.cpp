@@ -12,7 +12,6 @@
 #include "engine/OpenEntries.h"
 #include "engine/FillCategoryTree.h"
 #include "engine/MostUsedCategories.h"
-#include "mainwindow/fMain.h"
 
 #include <QBoxLayout>
 #include <algorithm>
@@ -90,6 +89,7 @@ const QString TfrmCategories::SaveChangesText =
 TfrmCategories::TfrmCategories(TdmMain& dmMain, QWidget* parent) : TFrmStatusBar(dmMain, parent)
 {
     setObjectName(QStringLiteral("TfrmCategories"));
+    SetHelpContext(HelpContext);
     BuildControls();
 
     TCategories& categories = m_dmMain.Categories();
@@ -409,13 +409,3 @@ void TfrmCategories::done(int result)
     TFrmStatusBar::done(result);
 }
 
-bool TfrmCategories::FormKeyDown(QKeyEvent* event)
-{
-    if (TFrmStatusBar::FormKeyDown(event))
-        return true;
-    if (event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
-        TfrmTessarynMain::OpenHelpPage(m_dmMain.Desktop(), HelpContext);
-        return true;
-    }
-    return false;
-}

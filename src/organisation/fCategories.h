@@ -82,7 +82,6 @@ public:
     std::function<bool(TfrmEditCategory& dialog)> ExecuteEditDialog;
 
     void ApplyColorScheme() override;
-    bool FormKeyDown(QKeyEvent* event) override;
     void done(int result) override;
 
     QPushButton* btnNewPeer;

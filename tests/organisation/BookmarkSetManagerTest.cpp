@@ -7,9 +7,14 @@
 #include "controls/RecordListGrid.h"
 #include "db/ClientRecordSet.h"
 #include "db/dmConnection.h"
+#include "editing/fSelectBookmarkSet.h"
+#include "editing/fSelectCategories.h"
+#include "mainwindow/fMain.h"
 #include "organisation/fBookmarkSetManager.h"
+#include "organisation/fCategories.h"
 #include "settings/dmMain.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlError>
@@ -304,6 +309,28 @@ TEST_P(BookmarkSetManagerTest, QuickCreationStoresTheTrimmedTextsAtOnce)
     answers = {{QString("Never"), std::nullopt, false}};
     EXPECT_EQ(AskNewBookmarkSet(*main), -1);
     EXPECT_FALSE(Stored().contains("Never|"));
+}
+
+TEST_P(BookmarkSetManagerTest, F1OpensEachWindowsOwnHelpPage)
+{
+    TfrmBookmarkSetManager manager(*main);
+    TFrmSelectBookmarkSet picker(*main);
+    TfrmCategories categories(*main);
+    TfrmSelectCategories categoryPicker(*main);
+    const std::pair<QWidget*, int> windows[] = {{&manager, TfrmBookmarkSetManager::HelpContext},
+                                                {&picker, TFrmSelectBookmarkSet::HelpContext},
+                                                {&categories, TfrmCategories::HelpContext},
+                                                {&categoryPicker, TfrmSelectCategories::HelpContext}};
+    for (const auto& [window, context] : windows) {
+        SCOPED_TRACE(window->objectName().toStdString());
+        desktop.Clear();
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        QApplication::setActiveWindow(window);
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window, Qt::Key_F1);
+        EXPECT_EQ(desktop.opened, QStringList{TfrmTessarynMain::HelpPage(context)});
+        window->hide();
+    }
 }
 
 TESSARYN_INSTANTIATE_ENGINES(BookmarkSetManagerTest);
