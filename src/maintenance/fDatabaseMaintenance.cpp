@@ -23,6 +23,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace {
 
 QLabel* Text(QWidget* parent, const QString& text, bool bold = false)
@@ -141,7 +143,9 @@ TFrmDatabaseStatistics::TFrmDatabaseStatistics(TdmMain& dmMain, QWidget* parent)
     column->addWidget(Text(this, QStringLiteral("Currently, Tessaryn database contains:")));
     column->addLayout(values);
     column->addLayout(buttons);
-    Fix(*this, QSize(300, 160));
+    // wide enough for its caption, which the window manager would cut
+    Fix(*this, QSize(std::max(300, fontMetrics().horizontalAdvance(windowTitle() + QStringLiteral(" — Tessaryn")) + 140),
+                     160));
 }
 
 void TFrmDatabaseStatistics::showEvent(QShowEvent* event)

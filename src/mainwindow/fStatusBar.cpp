@@ -26,6 +26,8 @@ const QString kHintError = QStringLiteral("ICO_STOP_RED_16x16");
 const QString kHintInfo = QStringLiteral("BMP_HINT_INFO");
 
 constexpr int kBottomHeight = 19;
+// How long a notice or an error stands against an empty hint.
+constexpr qint64 kNoticeKeptMs = 6000;
 constexpr int kImageWidth = 19;
 constexpr int kImageSize = 17;
 constexpr int kGripPanelWidth = 58;
@@ -142,6 +144,7 @@ void TStatusBarWindow<TPersistentBase>::ShowErrorHint(const QString& text)
     if (IStatusBarWindow* bar = EnclosingStatusBar())
         return bar->ShowErrorHint(text);
     ShowHint(text, QColor(255, 0, 0), kHintError);
+    m_sinceNotice.start();
 }
 
 template <class TPersistentBase>
@@ -150,6 +153,7 @@ void TStatusBarWindow<TPersistentBase>::ShowInfoHint(const QString& text)
     if (IStatusBarWindow* bar = EnclosingStatusBar())
         return bar->ShowInfoHint(text);
     ShowHint(text, QColor(0, 0, 255), kHintInfo);
+    m_sinceNotice.start();
 }
 
 template <class TPersistentBase>
@@ -158,6 +162,8 @@ void TStatusBarWindow<TPersistentBase>::ShowApplicationHint()
     if (IStatusBarWindow* bar = EnclosingStatusBar())
         return bar->ShowApplicationHint();
     const QString hint = THintManager::ApplicationHint();
+    if (hint.trimmed().isEmpty() && m_sinceNotice.isValid() && m_sinceNotice.elapsed() < kNoticeKeptMs)
+        return;
     // blanks alone are written, but count as no hint for the picture
     ShowHint(hint, Qt::black, hint.trimmed().isEmpty() ? kHintEmpty : kHintShown);
 }

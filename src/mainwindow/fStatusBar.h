@@ -2,6 +2,7 @@
 
 #include "settings/fPersistent.h"
 
+#include <QElapsedTimer>
 #include <QString>
 
 class QColor;
@@ -59,6 +60,10 @@ private:
 
     QWidget* m_clientArea;
     QString m_hintPicture;
+    // Since the last notice or error was shown: for a few seconds the empty
+    // hint of whatever lies under the pointer (after a menu or a dialog
+    // closes, say) does not wipe it before it could be read.
+    QElapsedTimer m_sinceNotice;
 };
 
 extern template class TStatusBarWindow<TFrmPersistent>;

@@ -205,6 +205,12 @@ TEST_F(StatusBar, ErrorAndInformationTextsHaveTheirColoursAndPictures)
     window.ShowInfoHint("Saved");
     EXPECT_EQ(window.Hint()->palette().color(QPalette::WindowText), QColor(0, 0, 255));
     EXPECT_TRUE(Shows(window.Picture(), "BMP_HINT_INFO"));
+    // the pointer coming to rest on a control without a hint (a menu or a
+    // dialog just closed) does not wipe the notice before it could be read
+    Hover(window.btnPlain);
+    EXPECT_EQ(window.Hint()->text(), "Saved");
+    EXPECT_TRUE(Shows(window.Picture(), "BMP_HINT_INFO"));
+    // a real hint replaces it
     Hover(window.edTitle);
     EXPECT_EQ(window.Hint()->text(), "Type the entry's title");
     EXPECT_EQ(window.Hint()->palette().color(QPalette::WindowText), QColor(Qt::black));
