@@ -10,7 +10,7 @@
 class IDesktop {
 public:
     enum class TMsgKind { Information, Warning, Error, Confirmation };
-    enum class TButtons { Ok, YesNo, YesNoCancel, OkCancel };
+    enum class TButtons { Ok, YesNo, YesNoCancel, OkCancel, YesCancel };
     enum class TAnswer { Ok, Cancel, Yes, No };
 
     virtual ~IDesktop() = default;

@@ -65,6 +65,8 @@ TButtonSet ButtonsOf(IDesktop::TButtons buttons)
     case IDesktop::TButtons::OkCancel:
         return {QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok, QMessageBox::Cancel};
     case IDesktop::TButtons::YesNo: return {QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, QMessageBox::No};
+    case IDesktop::TButtons::YesCancel:
+        return {QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Yes, QMessageBox::Cancel};
     case IDesktop::TButtons::YesNoCancel:
         return {QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes, QMessageBox::Cancel};
     }

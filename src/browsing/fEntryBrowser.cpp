@@ -16,10 +16,12 @@
 #include "engine/FileHelpers.h"
 #include "engine/FileLists.h"
 #include "engine/OpenWithDesktop.h"
+#include "engine/fMailEntries.h"
 #include "editing/fSelectBookmarkSet.h"
 #include "editing/fSelectCategories.h"
 #include "mainwindow/CategoryMenu.h"
 #include "organisation/fBookmarkSetManager.h"
+#include "preferences/MailSettingsPage.h"
 #include "search/SearchQuery.h"
 #include "search/dmSearch.h"
 #include "settings/MruDropDown.h"
@@ -27,6 +29,7 @@
 
 #include <QActionGroup>
 #include <QComboBox>
+#include <QPlainTextEdit>
 #include <QCursor>
 #include <QDrag>
 #include <QDragMoveEvent>
@@ -305,7 +308,7 @@ void TfrmEntryBrowser::BuildActions()
     miRemoveBookmarks = NewAction(this, "miRemoveBookmarks", QStringLiteral("Remove bookmarks"),
                                   QStringLiteral("Removes the selected entries from the current bookmark set"));
     for (QAction* action :
-         {acEN_AddPassword, acEN_RemovePassword, miAddMonitoredFolderFiles, acEN_MergeEntries, miMail})
+         {acEN_AddPassword, acEN_RemovePassword, miAddMonitoredFolderFiles, acEN_MergeEntries})
         Unavailable(action);
 
     acEN_SelectThis = NewAction(this, "acEN_SelectThis", QStringLiteral("Select highlighted entry"));
@@ -355,6 +358,7 @@ void TfrmEntryBrowser::BuildActions()
     connect(acEN_ExtractEntries, &QAction::triggered, this, &TfrmEntryBrowser::acEN_ExtractEntriesExecute);
     connect(miMoveToCategory, &QAction::triggered, this, &TfrmEntryBrowser::miMoveToCategoryClick);
     connect(miHTMLExport, &QAction::triggered, this, &TfrmEntryBrowser::miHTMLExportClick);
+    connect(miMail, &QAction::triggered, this, &TfrmEntryBrowser::miMailClick);
     connect(miAddToDefaultBookmarks, &QAction::triggered, this, &TfrmEntryBrowser::miAddToDefaultBookmarksClick);
     connect(miAddToExistingBookmarkSet, &QAction::triggered, this,
             &TfrmEntryBrowser::miAddToExistingBookmarkSetClick);
@@ -1217,6 +1221,16 @@ void TfrmEntryBrowser::miHTMLExportClick()
         OpenWithDesktop(desktop, page);
 }
 
+// --- mail ------------------------------------------------------------------------------
+
+void TfrmEntryBrowser::miMailClick()
+{
+    const QList<int> codes = SelectedEntryCodes();
+    if (codes.isEmpty() || !m_selectionEnabled)
+        return;
+    RunCommand([&] { m_dmMain.EntryManager().MailEntries(codes); });
+}
+
 // --- bookmarks -------------------------------------------------------------------------
 
 void TfrmEntryBrowser::AddSelectedToBookmarkSet(int setCode)
@@ -1372,6 +1386,18 @@ TfrmEntryBrowser* CreateEntryBrowser(TdmMain& dmMain, QWidget* host)
     dmMain.EntryManager().RefreshBrowser = [guarded] {
         if (guarded)
             guarded->RefreshKeepingSelection();
+    };
+    TdmMain* main = &dmMain;
+    dmMain.EntryManager().ShowMailWindow = [main, guarded](const QStringList& attachments, const QString& body) {
+        TfrmMailEntries window(*main, guarded ? guarded->window() : nullptr);
+        window.SetAttachments(attachments);
+        window.meBody->setPlainText(body);
+        window.Run();
+    };
+    dmMain.EntryManager().ShowPreferences = [main, guarded](const QString&) {
+        // The e-mail settings are the page the engine asks for.
+        TfrmMailSettings window(*main, guarded ? guarded->window() : nullptr);
+        window.exec();
     };
     return browser;
 }

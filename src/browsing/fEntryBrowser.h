@@ -193,6 +193,7 @@ public:
     void acEN_ExtractEntriesExecute();
     void miMoveToCategoryClick();
     void miHTMLExportClick();
+    void miMailClick();
     void miAddToDefaultBookmarksClick();
     void miAddToExistingBookmarkSetClick();
     void miAddToNewBookmarkSetClick();

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class TdmDB;
 class TdmMain;
@@ -42,6 +43,10 @@ public:
     // Re-runs the entry browser's search keeping its selection; installed by
     // the main window.
     std::function<void()> RefreshBrowser;
+    // Installed by the windows: the settings window at the page of that link
+    // name, and the mail window for prepared attachments and body text.
+    std::function<void(const QString& page)> ShowPreferences;
+    std::function<void(const QStringList& attachments, const QString& body)> ShowMailWindow;
 
     // A new entry, not yet stored: a code, the title "<Enter title here>",
     // today's creation date, a new GUID and its folder on disk. nullptr after
@@ -90,6 +95,19 @@ public:
     // asks for confirmation (naming each entry, titles by index of codes, for
     // up to 20 of them), deletes, and reports. True when they were deleted.
     bool DeleteEntries(const QList<int>& codes, const QStringList& titles);
+
+    // Sending entries by e-mail: the refusals, the attachments prepared in
+    // the mail folder (each entry's archive, or all of its files), the limits
+    // of count and size, then the mail window. PrepareMail does all but the
+    // window; an empty result follows a refusal already shown.
+    struct TMailPreparation {
+        QStringList attachments;
+        QString body;
+        qint64 totalSize = 0;
+    };
+    std::optional<TMailPreparation> PrepareMail(const QList<int>& codes);
+    void MailEntries(const QList<int>& codes);
+    static constexpr int MaxMailAttachments = 10;
 
     // Files the entries under the category. False after the refusal message.
     bool MoveEntriesUnderCategory(const QList<int>& codes, int categoryCode);

@@ -58,5 +58,10 @@ struct TAppSettings {
     QString MailSmtpHost;
     int MailSizeLimit = 1024;
     bool MailAsZip = true;
+    // How the SMTP server is reached; the password is kept in the desktop's
+    // secret store (MailPassword), never in these tables.
+    int MailSmtpPort = 25;
+    int MailSecurity = 0;                 // 0 none, 1 STARTTLS, 2 TLS
+    QString MailUserName;
     QString BackupFolder;                 // defaults to the user's home folder
 };

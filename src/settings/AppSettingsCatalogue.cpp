@@ -51,6 +51,9 @@ QList<TSettingDef> BuildCatalogue()
         {QStringLiteral("Mail SMTP host"), mail, D::UserAllComputers, &S::MailSmtpHost},
         {QStringLiteral("Mail size limit"), mail, D::UserAllComputers, &S::MailSizeLimit},
         {QStringLiteral("Mail as .ZIP file"), mail, D::UserAllComputers, &S::MailAsZip},
+        {QStringLiteral("Mail SMTP port"), mail, D::UserAllComputers, &S::MailSmtpPort},
+        {QStringLiteral("Mail connection security"), mail, D::UserAllComputers, &S::MailSecurity},
+        {QStringLiteral("Mail user name"), mail, D::UserAllComputers, &S::MailUserName},
         {QStringLiteral("Backup folder"), mail, D::UserAllComputers, &S::BackupFolder},
     };
 }

@@ -1,4 +1,5 @@
 #include "RecordingDesktop.h"
+#include "SmtpSink.h"
 #include "TestDatabase.h"
 #include "TestEnv.h"
 #include "app/AppResources.h"
@@ -16,6 +17,7 @@
 #include "mainwindow/CategoryMenu.h"
 #include "engine/FileLists.h"
 #include "engine/dDB.h"
+#include "engine/fMailEntries.h"
 #include "search/dmSearch.h"
 #include "settings/MruDropDown.h"
 #include "settings/MruLists.h"
@@ -28,6 +30,8 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QJsonArray>
+#include <QPlainTextEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -1075,6 +1079,254 @@ TEST_P(EntryBrowserTest, SelectedEntriesAreExportedAsOnePageWithTheirFiles)
                                                   "close them before exporting them to HTML."});
     EXPECT_TRUE(desktop.opened.isEmpty());
 }
+
+// --- mail ------------------------------------------------------------------------------
+
+class EntryBrowserMailTest : public EntryBrowserTest {
+protected:
+    void SetUp() override
+    {
+        EntryBrowserTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        main->App.MailSmtpHost = "127.0.0.1";
+        main->App.MailAddress = "me@example.org";
+        main->EntryManager().ShowPreferences = [this](const QString& page) { preferencePages << page; };
+        TfrmMailEntries::ExecuteHook = [this](TfrmMailEntries& window) {
+            ++windowsShown;
+            shownAttachments = window.Attachments();
+            shownBody = window.meBody->toPlainText();
+            return answerWindow ? answerWindow(window) : int(QDialog::Rejected);
+        };
+    }
+    void TearDown() override
+    {
+        TfrmMailEntries::ExecuteHook = nullptr;
+        TfrmMailEntries::AccountSource = nullptr;
+        EntryBrowserTest::TearDown();
+    }
+
+    void MailEntries(const QList<int>& codes)
+    {
+        SearchFor("");
+        grid->SelectNone();
+        for (const int code : codes)
+            ClickRow(int(GridCodes().indexOf(code)), Qt::ControlModifier);
+        ASSERT_EQ(browser->SelectedEntryCodes(), codes);
+        browser->miMail->trigger();
+    }
+    static void ServeFrom(int port)
+    {
+        TfrmMailEntries::AccountSource = [port](const TAppSettings&, QString*) {
+            TSmtpAccount account;
+            account.host = "127.0.0.1";
+            account.port = port;
+            return std::optional(account);
+        };
+    }
+    static QByteArray Bytes(const QString& path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    QStringList preferencePages;
+    int windowsShown = 0;
+    QStringList shownAttachments;
+    QString shownBody;
+    std::function<int(TfrmMailEntries&)> answerWindow;
+};
+
+TEST_P(EntryBrowserMailTest, EntriesGoAsTheirArchivesThroughTheWindowToTheServer)
+{
+    const int greek = StoreEntry(QString::fromUtf8("Καλημέρα notes"), {{"a b.txt", "alpha"}}, kNotes, {},
+                                 QString::fromUtf8("Σχόλια\nline two"));
+    const int plain = StoreEntry("Plain", {{"one.txt", "1"}, {"sub/two.txt", "22"}});
+    TSmtpSink sink;
+    ASSERT_TRUE(sink.Started()) << sink.Log().toStdString();
+    ServeFrom(sink.Port());
+    answerWindow = [&](TfrmMailEntries& window) {
+        window.show();
+        EXPECT_TRUE(window.paStatus->isHidden());
+        // subject and recipient first
+        window.btnSendClick();
+        EXPECT_EQ(desktop.MessageTexts(),
+                  QStringList{"You must first enter the subject and the recipient of the e-mail message."});
+        window.coTo->setEditText("\"Doe, John\" <john@example.org>; nobody");
+        window.edSubject->setText(QString::fromUtf8("Δύο entries"));
+        window.btnSendClick();
+        EXPECT_EQ(window.meStatus->toPlainText().section('\n', 0, 0),
+                  "ERROR: \"nobody\" is not a valid e-mail address.");
+        EXPECT_TRUE(window.btnSend->isEnabled());
+        window.coTo->setEditText("\"Doe, John\" <john@example.org>; ann@example.org");
+        window.coBCC->setEditText("boss@example.org");
+        window.btnSendClick();
+        EXPECT_TRUE(window.Sent()) << window.meStatus->toPlainText().toStdString();
+        EXPECT_EQ(window.laStatus->text(), "e-mail message sent successfully.");
+        EXPECT_TRUE(window.laStatus->isVisible());
+        EXPECT_TRUE(window.paStatus->isHidden());
+        EXPECT_FALSE(window.btnSend->isEnabled());
+        window.close();
+        return int(QDialog::Accepted);
+    };
+    MailEntries({greek, plain});
+    ASSERT_EQ(windowsShown, 1);
+    const QString mailFolder = main->App.MailFolder;
+    EXPECT_EQ(shownAttachments, QStringList({mailFolder + QString("%1.zip").arg(greek), mailFolder + QString("%1.zip").arg(plain)}));
+    const QString rule(80, '-');
+    EXPECT_EQ(shownBody, QString::fromUtf8("%1. Καλημέρα notes\nΣχόλια\nline two\n%3\n%2. Plain\n \n%3\n")
+                             .arg(greek).arg(plain).arg(rule));
+    // the attachments are the stored archives, whole
+    QString listing;
+    ASSERT_EQ(TestEnv::Run("unzip", {"-Z1", shownAttachments[1]}, &listing), 0);
+    EXPECT_EQ(listing.split('\n', Qt::SkipEmptyParts), QStringList({"one.txt", "sub/", "sub/two.txt"}));
+
+    const QList<QJsonObject> received = sink.Messages();
+    ASSERT_EQ(received.size(), 1);
+    const QJsonObject mail = received.first();
+    EXPECT_EQ(mail["headers"].toObject()["Subject"].toString(), QString::fromUtf8("Δύο entries"));
+    EXPECT_EQ(mail["headers"].toObject()["To"].toString(), "\"Doe, John\" <john@example.org>, ann@example.org");
+    EXPECT_EQ(mail["envelope"].toObject()["to"].toArray().size(), 3);
+    EXPECT_EQ(mail["body"].toString().replace("\r\n", "\n"), shownBody);
+    const QJsonArray attachments = mail["attachments"].toArray();
+    ASSERT_EQ(attachments.size(), 2);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(attachments[i].toObject()["name"].toString(), QFileInfo(shownAttachments[i]).fileName());
+        EXPECT_EQ(QByteArray::fromBase64(attachments[i].toObject()["data"].toString().toLatin1()),
+                  Bytes(shownAttachments[i]));
+    }
+
+    // the recipients are remembered for the next message
+    TfrmMailEntries next(*main);
+    next.show();
+    QStringList remembered;
+    for (int i = 0; i < next.coTo->count(); ++i)
+        remembered << next.coTo->itemText(i);
+    EXPECT_EQ(remembered, QStringList{"\"Doe, John\" <john@example.org>; ann@example.org"});
+    EXPECT_EQ(next.coBCC->count(), 1);
+    EXPECT_EQ(next.coCC->count(), 0);
+}
+
+TEST_P(EntryBrowserMailTest, AFailedSendKeepsEverythingForTheNextAttempt)
+{
+    main->App.MailAsZip = false;
+    const int code = StoreEntry("Files", {{"notes with spaces.txt", "n"}, {"deep/x.bin", QByteArray("\0\1\2", 3)}});
+    ServeFrom(TSmtpSink::UnusedPort());
+    answerWindow = [&](TfrmMailEntries& window) {
+        window.show();
+        window.coTo->setEditText("ann@example.org");
+        window.edSubject->setText("Subject");
+        window.meBody->setPlainText("typed text");
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            window.btnSendClick();
+            const QStringList lines = window.meStatus->toPlainText().split('\n', Qt::SkipEmptyParts);
+            // each attempt starts with an empty status: one error line
+            EXPECT_EQ(lines.size(), 1) << window.meStatus->toPlainText().toStdString();
+            EXPECT_TRUE(lines.value(0).startsWith("ERROR: ")) << lines.value(0).toStdString();
+            EXPECT_TRUE(window.paStatus->isVisible());
+            EXPECT_TRUE(window.btnSend->isEnabled());
+            EXPECT_FALSE(window.Sent());
+        }
+        EXPECT_EQ(window.coTo->currentText(), "ann@example.org");
+        EXPECT_EQ(window.edSubject->text(), "Subject");
+        EXPECT_EQ(window.meBody->toPlainText(), "typed text");
+        // no message box: the failure is told in the status area only
+        EXPECT_TRUE(desktop.messages.isEmpty());
+        TSmtpSink sink;
+        EXPECT_TRUE(sink.Started());
+        ServeFrom(sink.Port());
+        window.btnSendClick();
+        EXPECT_TRUE(window.Sent()) << window.meStatus->toPlainText().toStdString();
+        const QList<QJsonObject> received = sink.Messages();
+        EXPECT_EQ(received.size(), 1);
+        if (!received.isEmpty())
+            EXPECT_EQ(received.first()["attachments"].toArray().size(), 2);
+        return int(QDialog::Accepted);
+    };
+    MailEntries({code});
+    ASSERT_EQ(windowsShown, 1);
+    const QString folder = main->App.MailFolder + QString::number(code) + "/";
+    EXPECT_EQ(shownAttachments, QStringList({folder + "deep/x.bin", folder + "notes with spaces.txt"}));
+    // the prepared files stay until the clean-up of old mail
+    for (const QString& path : shownAttachments)
+        EXPECT_TRUE(QFileInfo(path).isFile()) << path.toStdString();
+}
+
+TEST_P(EntryBrowserMailTest, RefusalsAndLimitsStopBeforeTheWindow)
+{
+    const int one = StoreEntry("One", {{"1.txt", "1"}});
+    // the sender still at its default text: offered the e-mail settings
+    main->App.MailAddress = "<Enter your e-mail address here>";
+    desktop.QueueAnswer(IDesktop::TAnswer::Yes);
+    MailEntries({one});
+    ASSERT_EQ(desktop.messages.size(), 1);
+    EXPECT_EQ(desktop.messages.first().text, "Before sending e-mail, you must define the SMTP host and your e-mail "
+                                             "address. Do you want to do this now?");
+    EXPECT_EQ(desktop.messages.first().buttons, IDesktop::TButtons::YesCancel);
+    EXPECT_EQ(preferencePages, QStringList{"laMail"});
+    main->App.MailAddress = "me@example.org";
+
+    // at most ten attachments: files of an entry sent one by one
+    main->App.MailAsZip = false;
+    std::map<QString, QByteArray> files;
+    for (int i = 1; i <= 10; ++i)
+        files[QString("f%1.txt").arg(i, 2, 10, QChar('0'))] = "x";
+    const int ten = StoreEntry("Ten", files);
+    files["f11.txt"] = "x";
+    const int eleven = StoreEntry("Eleven", files);
+    desktop.Clear();
+    MailEntries({ten});
+    EXPECT_EQ(windowsShown, 1);
+    EXPECT_EQ(shownAttachments.size(), 10);
+    MailEntries({eleven});
+    EXPECT_EQ(windowsShown, 1);
+    EXPECT_EQ(desktop.MessageTexts(),
+              QStringList{"You have specified a large number of files to send (11). This could be quite tedious for "
+                          "the recipients of the e-mail message.\r\nIt might be better if you requested the entries "
+                          "to be e-mailed as .ZIP files.\r\nGo to [Application -> Settings -> eMail] and check the "
+                          "box \"Send entries as compressed (.ZIP) files\"."});
+
+    // the size limit: exactly 1024 KB passes, one byte more does not
+    const int exact = StoreEntry("Exact", {{"big.bin", QByteArray(1048576, 'b')}});
+    const int over = StoreEntry("Over", {{"big.bin", QByteArray(1048577, 'b')}});
+    desktop.Clear();
+    MailEntries({exact});
+    EXPECT_EQ(windowsShown, 2);
+    MailEntries({over});
+    EXPECT_EQ(windowsShown, 2);
+    EXPECT_EQ(desktop.MessageTexts(),
+              QStringList{"The size of the files you want to send by e-mail is 1024 KB, which exceeds 1024. \r\nYou "
+                          "cannot send this message.\r\n\r\nYou may increase the maximum allowed size from "
+                          "[Application -> Settings -> eMail], \r\nbut be aware that some recipients may NOT be able "
+                          "to receive large mail messages."});
+
+    // a protected entry: its files need the password; cancelling ends quietly
+    const int locked = StoreEntry("Locked", {{"secret.txt", "s"}}, kNotes, "pw");
+    desktop.Clear();
+    MailEntries({locked});
+    EXPECT_EQ(desktop.passwordRequests, QList<int>{locked});
+    EXPECT_TRUE(desktop.messages.isEmpty());
+    EXPECT_EQ(windowsShown, 2);
+    // as an archive it goes encrypted, without a prompt
+    main->App.MailAsZip = true;
+    desktop.Clear();
+    MailEntries({locked});
+    EXPECT_TRUE(desktop.passwordRequests.isEmpty());
+    EXPECT_EQ(windowsShown, 3);
+    EXPECT_NE(TestEnv::Run("7zz", {"t", "-pwrong", shownAttachments.first()}), 0);
+    EXPECT_EQ(TestEnv::Run("7zz", {"t", "-ppw", shownAttachments.first()}), 0);
+
+    // an entry open for editing is refused first
+    main->App.EditMultipleEntries = true;
+    main->EntryManager().EditEntry(one);
+    desktop.Clear();
+    MailEntries({one, ten});
+    EXPECT_EQ(desktop.MessageTexts(), QStringList{"Some of the selected entries are open for editing. You must first "
+                                                  "close them before sending them by e-mail."});
+    EXPECT_EQ(windowsShown, 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(SQLite, EntryBrowserMailTest, ::testing::Values(TEngine::SQLite), EngineName);
 
 INSTANTIATE_TEST_SUITE_P(SQLite, EntryBrowserTest, ::testing::Values(TEngine::SQLite), EngineName);
 TESSARYN_INSTANTIATE_ENGINES(EntryBrowserSearchTest);
