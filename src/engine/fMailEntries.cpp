@@ -2,6 +2,8 @@
 
 #include "app/IDesktop.h"
 #include "controls/CommandButton.h"
+#include "engine/EntryManager.h"
+#include "engine/FileHelpers.h"
 #include "settings/MailPassword.h"
 #include "settings/MruDropDown.h"
 #include "settings/dmMain.h"
@@ -10,6 +12,7 @@
 #include <QBoxLayout>
 #include <QComboBox>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -85,6 +88,12 @@ TfrmMailEntries::TfrmMailEntries(TdmMain& dmMain, QWidget* parent) : TFrmPersist
     addField(QStringLiteral("&CC:"), coCC);
     addField(QStringLiteral("&BCC:"), coBCC);
     addField(QStringLiteral("&Subject:"), edSubject);
+    // What goes with the message, so that the user knows before sending.
+    laAttachments = new QLabel(this);
+    laAttachments->setObjectName(QStringLiteral("laAttachments"));
+    laAttachments->setWordWrap(true);
+    laAttachments->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    fields->addRow(new QLabel(QStringLiteral("Attached:"), this), laAttachments);
     auto* laBody = new QLabel(QStringLiteral("Body"), this);
     laBody->setBuddy(meBody);
 
@@ -105,12 +114,22 @@ TfrmMailEntries::TfrmMailEntries(TdmMain& dmMain, QWidget* parent) : TFrmPersist
 
     btnSend = NewCommandButton(this, "btnSend", QStringLiteral(" Send !"), QStringLiteral("Sends the e-mail message"));
     btnCancel = NewCommandButton(this, "btnCancel", QStringLiteral("Exit"), QStringLiteral("Closes this window"));
+    // A refused login or a wrong server is put right from here, and the
+    // message sent again.
+    btnSettings = NewCommandButton(this, "btnSettings", QStringLiteral("Settings..."),
+                                   QStringLiteral("The sender, the SMTP server and how to reach it"));
+    btnSettings->setAutoDefault(false);
+    connect(btnSettings, &QPushButton::clicked, this, [this] {
+        if (m_dmMain.EntryManager().ShowPreferences)
+            m_dmMain.EntryManager().ShowPreferences(QStringLiteral("laMail"));
+    });
     btnSend->setAutoDefault(false);
     btnCancel->setAutoDefault(false);
     connect(btnSend, &QPushButton::clicked, this, &TfrmMailEntries::btnSendClick);
     connect(btnCancel, &QPushButton::clicked, this, &TfrmMailEntries::reject);
 
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(btnSettings);
     buttons->addWidget(laStatus, 1);
     buttons->addWidget(btnSend);
     buttons->addWidget(btnCancel);
@@ -124,6 +143,22 @@ TfrmMailEntries::TfrmMailEntries(TdmMain& dmMain, QWidget* parent) : TFrmPersist
 }
 
 TfrmMailEntries::~TfrmMailEntries() = default;
+
+void TfrmMailEntries::SetAttachments(const QStringList& attachments)
+{
+    m_attachments = attachments;
+    QStringList names;
+    qint64 total = 0;
+    for (const QString& path : attachments) {
+        names << QFileInfo(path).fileName();
+        total += QFileInfo(path).size();
+    }
+    laAttachments->setText(attachments.isEmpty()
+                               ? QStringLiteral("(nothing)")
+                               : QStringLiteral("%1 (%2 in %3 files)")
+                                     .arg(names.join(QStringLiteral(", ")), FormatFileSize(total))
+                                     .arg(attachments.size()));
+}
 
 int TfrmMailEntries::Run()
 {
@@ -217,6 +252,7 @@ void TfrmMailEntries::btnSendClick()
     m_sending = true;
     m_cancel = false;
     btnSend->setEnabled(false);
+    btnSettings->setEnabled(false);
     laStatus->setText(QStringLiteral("Sending the e-mail message to %1...").arg(account->host));
     QString error;
     std::unique_ptr<QThread> worker(QThread::create([&] { error = SendMail(*account, message, &m_cancel); }));
@@ -226,6 +262,7 @@ void TfrmMailEntries::btnSendClick()
     loop.exec();
     worker->wait();
     m_sending = false;
+    btnSettings->setEnabled(true);
 
     if (!error.isEmpty()) {
         laStatus->clear();

@@ -32,7 +32,7 @@ public:
     ~TfrmMailEntries() override;
 
     // The files to attach, in order; the window does not own them.
-    void SetAttachments(const QStringList& attachments) { m_attachments = attachments; }
+    void SetAttachments(const QStringList& attachments);
     const QStringList& Attachments() const { return m_attachments; }
     bool Sent() const { return m_sent; }
     bool Sending() const { return m_sending; }
@@ -50,8 +50,10 @@ public:
     QComboBox* coBCC;
     QLineEdit* edSubject;
     QPlainTextEdit* meBody;
+    QLabel* laAttachments;
     QPushButton* btnSend;
     QPushButton* btnCancel;
+    QPushButton* btnSettings;
     QWidget* paStatus;
     QLabel* laStatus;
     QPlainTextEdit* meStatus;

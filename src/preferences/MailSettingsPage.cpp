@@ -1,7 +1,9 @@
 #include "preferences/MailSettingsPage.h"
 
+#include "app/Errors.h"
 #include "app/IDesktop.h"
 #include "controls/CommandButton.h"
+#include "settings/ISettingsManager.h"
 #include "settings/MailPassword.h"
 #include "settings/dmMain.h"
 
@@ -70,6 +72,9 @@ TMailSettingsPage::TMailSettingsPage(QWidget* parent) : QGroupBox(QStringLiteral
 void TMailSettingsPage::LoadControls(const TAppSettings& app)
 {
     edMailAddress->setText(app.MailAddress);
+    // The default is a request, not an address: typing replaces it.
+    if (app.MailAddress == QStringLiteral("<Enter your e-mail address here>"))
+        edMailAddress->selectAll();
     edMailHost->setText(app.MailSmtpHost);
     coMailSecurity->blockSignals(true);
     coMailSecurity->setCurrentIndex(app.MailSecurity >= 0 && app.MailSecurity <= 2 ? app.MailSecurity : 0);
@@ -130,7 +135,15 @@ TfrmMailSettings::TfrmMailSettings(TdmMain& dmMain, QWidget* parent) : QDialog(p
 void TfrmMailSettings::accept()
 {
     const QString error = gbMail->SaveControls(m_dmMain.App);
-    m_dmMain.SaveSettings();
+    // Saved means kept: written through to the database now, not only when
+    // the program ends.
+    try {
+        m_dmMain.SaveSettings();
+        m_dmMain.Settings().Flush();
+    } catch (const ETessarynError& failure) {
+        m_dmMain.Desktop().ShowMessage(failure.Message(), IDesktop::TMsgKind::Error);
+        return;
+    }
     if (!error.isEmpty())
         m_dmMain.Desktop().ShowMessage(error, IDesktop::TMsgKind::Warning);
     QDialog::accept();

@@ -1148,6 +1148,8 @@ TEST_P(EntryBrowserMailTest, EntriesGoAsTheirArchivesThroughTheWindowToTheServer
     answerWindow = [&](TfrmMailEntries& window) {
         window.show();
         EXPECT_TRUE(window.paStatus->isHidden());
+        EXPECT_TRUE(window.laAttachments->text().startsWith(QString("%1.zip, %2.zip (").arg(greek).arg(plain)))
+            << window.laAttachments->text().toStdString();
         // subject and recipient first
         window.btnSendClick();
         EXPECT_EQ(desktop.MessageTexts(),
@@ -1232,6 +1234,9 @@ TEST_P(EntryBrowserMailTest, AFailedSendKeepsEverythingForTheNextAttempt)
         EXPECT_EQ(window.meBody->toPlainText(), "typed text");
         // no message box: the failure is told in the status area only
         EXPECT_TRUE(desktop.messages.isEmpty());
+        // the server's settings are at hand
+        window.btnSettings->click();
+        EXPECT_EQ(preferencePages, QStringList{"laMail"});
         TSmtpSink sink;
         EXPECT_TRUE(sink.Started());
         ServeFrom(sink.Port());

@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -27,6 +28,11 @@ void Initialize()
 {
     auto& root = Root();
     root = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/tessaryn-test-XXXXXX"));
+    // To look at what a test wrote (an exported page, a mailed archive).
+    if (qEnvironmentVariableIsSet("TESSARYN_KEEP_TEST_FILES")) {
+        root->setAutoRemove(false);
+        fprintf(stderr, "test files kept in %s\n", qPrintable(root->path()));
+    }
     const QString base = root->path();
     for (const char* sub : {"home", "config", "runtime", "scratch"})
         QDir().mkpath(base + QLatin1Char('/') + QString::fromLatin1(sub));
