@@ -155,9 +155,10 @@ void TfrmMailEntries::SetAttachments(const QStringList& attachments)
     }
     laAttachments->setText(attachments.isEmpty()
                                ? QStringLiteral("(nothing)")
-                               : QStringLiteral("%1 (%2 in %3 files)")
-                                     .arg(names.join(QStringLiteral(", ")), FormatFileSize(total))
-                                     .arg(attachments.size()));
+                               : QStringLiteral("%1 (%2 in %3)")
+                                     .arg(names.join(QStringLiteral(", ")), FormatFileSize(total),
+                                          attachments.size() == 1 ? QStringLiteral("1 file")
+                                                                  : QStringLiteral("%1 files").arg(attachments.size())));
 }
 
 int TfrmMailEntries::Run()
