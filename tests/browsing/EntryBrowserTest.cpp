@@ -769,9 +769,9 @@ TEST_P(EntryBrowserTest, CommandsOnTheHighlightedEntryReachTheEngine)
     Key(Qt::Key_A, Qt::ControlModifier);
     browser->popEntriesPopup();
     for (QAction* later : {browser->acEN_AddPassword, browser->acEN_RemovePassword, browser->acEN_MergeEntries,
-                           browser->miMail, browser->miAddMonitoredFolderFiles})
+                           browser->miAddMonitoredFolderFiles})
         EXPECT_FALSE(later->isEnabled()) << later->objectName().toStdString();
-    for (QAction* bookmarks : {browser->miHTMLExport, browser->miAddToDefaultBookmarks,
+    for (QAction* bookmarks : {browser->miMail, browser->miHTMLExport, browser->miAddToDefaultBookmarks,
                                browser->miAddToExistingBookmarkSet, browser->miAddToNewBookmarkSet})
         EXPECT_TRUE(bookmarks->isEnabled()) << bookmarks->objectName().toStdString();
     EXPECT_TRUE(browser->acEN_ExtractEntries->isEnabled());
