@@ -28,6 +28,7 @@
 #include <QComboBox>
 #include <QDrag>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
@@ -1078,6 +1079,43 @@ TEST_P(EntryBrowserTest, SelectedEntriesAreExportedAsOnePageWithTheirFiles)
     EXPECT_EQ(desktop.MessageTexts(), QStringList{"Some of the selected entries are open for editing. You must first "
                                                   "close them before exporting them to HTML."});
     EXPECT_TRUE(desktop.opened.isEmpty());
+}
+
+TEST_P(EntryBrowserTest, AnExportNeverWritesOutsideItsFolderFromADamagedArchive)
+{
+    const int code = StoreEntry("Damaged", {{"ok.txt", "ok"}});
+    // an archive whose member climbs out of the entry's folder
+    const QString zip = TestEnv::ScratchFolder() + "evil.zip";
+    ASSERT_EQ(TestEnv::Run("/usr/bin/python3",
+                           {"-c", "import sys, zipfile\n"
+                                  "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+                                  "    z.writestr('ok.txt', 'ok')\n"
+                                  "    z.writestr('../../../escaped.txt', 'x')\n",
+                            zip}),
+              0);
+    QFile archive(zip);
+    ASSERT_TRUE(archive.open(QIODevice::ReadOnly));
+    QSqlQuery q(conn->Database());
+    ASSERT_TRUE(q.prepare("update entries set Items = ? where code = ?"));
+    q.addBindValue(archive.readAll());
+    q.addBindValue(code);
+    ASSERT_TRUE(q.exec()) << q.lastError().text().toStdString();
+
+    SearchFor("");
+    ClickRow(0, Qt::ControlModifier);
+    const QString folder = TestEnv::ScratchFolder() + "out/deep/er/";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    desktop.QueuePick(folder + "page");
+    browser->miHTMLExport->trigger();
+    ASSERT_EQ(desktop.messages.size(), 1);
+    EXPECT_TRUE(desktop.messages.first().text.contains(
+        "The archive member \"../../../escaped.txt\" would be written outside the target folder and was refused."))
+        << desktop.messages.first().text.toStdString();
+    EXPECT_TRUE(desktop.opened.isEmpty());
+    QDirIterator everything(TestEnv::HomeFolder() + "../..", QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (everything.hasNext())
+        EXPECT_FALSE(everything.next().endsWith("escaped.txt"));
+    EXPECT_FALSE(QFileInfo::exists(folder + "page.html"));
 }
 
 // --- mail ------------------------------------------------------------------------------
