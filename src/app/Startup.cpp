@@ -2,6 +2,7 @@
 
 #include "app/AppResources.h"
 #include "app/User.h"
+#include "engine/FileHelpers.h"
 #include "db/SystemRegistry.h"
 #include "db/dmConnection.h"
 #include "engine/dDB.h"
@@ -10,6 +11,7 @@
 #include "settings/dmMain.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
@@ -19,7 +21,9 @@
 #include <QProcessEnvironment>
 #include <QScreen>
 #include <QStandardPaths>
+#include <cstdio>
 #include <exception>
+#include <optional>
 
 // --- TApplicationDesktop ----------------------------------------------------------
 
@@ -242,8 +246,45 @@ void TApplicationStartup::Shutdown()
     m_hintManager.reset();
 }
 
+namespace {
+
+// --help and --version answer on standard output and end the program before
+// any window, display or database is needed. Every other argument is left to
+// Qt (-platform, -style, ...).
+std::optional<int> AnswerCommandLine(int argc, char** argv)
+{
+    bool asked = false;
+    for (int i = 1; i < argc; ++i)
+        asked = asked || argv[i][0] == '-';
+    if (!asked)
+        return std::nullopt;
+    QCoreApplication probe(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tessaryn"));
+    QCoreApplication::setApplicationVersion(VersionText(false));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Tessaryn, a knowledge base for one person or a small group: entries with their files, "
+                       "found again by keyword search.\nThe data folder is $TESSARYN_HOME when it is set."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.parse(QCoreApplication::arguments());
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+        fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        fprintf(stdout, "tessaryn %s\n", qPrintable(VersionText(false)));
+        return 0;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 int RunTessaryn(int argc, char** argv)
 {
+    if (const std::optional<int> answered = AnswerCommandLine(argc, argv))
+        return *answered;
     QApplication application(argc, argv);
     QGuiApplication::setApplicationDisplayName(TfrmTessarynMain::ApplicationTitle);
     TApplicationDesktop desktop;

@@ -8,6 +8,7 @@
 #include "db/SchemaBuilder.h"
 #include "db/SystemRegistry.h"
 #include "db/dmConnection.h"
+#include "engine/FileHelpers.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -122,6 +123,8 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Creates the Tessaryn database."));
     parser.addHelpOption();
+    QCoreApplication::setApplicationVersion(VersionText(false));
+    const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption server(QStringLiteral("server"),
                                     QStringLiteral("Create the database on a PostgreSQL server (libpq connection string)."),
                                     QStringLiteral("CONNINFO"));
@@ -137,6 +140,10 @@ int main(int argc, char* argv[])
     }
     if (parser.isSet(QStringLiteral("help"))) {
         Say(parser.helpText());
+        return exOk;
+    }
+    if (parser.isSet(version)) {
+        Say(QStringLiteral("TessarynDBInit %1").arg(VersionText(false)));
         return exOk;
     }
     if (parser.isSet(isInitialized))

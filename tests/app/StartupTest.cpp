@@ -421,3 +421,40 @@ TEST_F(ProgramProcesses, LockOfACrashedInstanceIsTakenOver)
     EXPECT_EQ(next.state(), QProcess::Running);
     next.kill();
 }
+
+TEST(CommandLine, HelpAndVersionAnswerOnStandardOutputWithoutADisplayOrADatabase)
+{
+    const QString version = QString::asprintf("%d.%d.%d.0", TESSARYN_VERSION_MAJOR, TESSARYN_VERSION_MINOR,
+                                              TESSARYN_VERSION_PATCH);
+    struct Case {
+        QString program;
+        QString argument;
+        QString expected;
+    };
+    const QList<Case> cases = {
+        {TESSARYN_EXECUTABLE, "--version", "tessaryn " + version + "\n"},
+        {TESSARYN_DBINIT_EXECUTABLE, "--version", "TessarynDBInit " + version + "\n"},
+        {TESSARYN_EXECUTABLE, "--help", "Usage: "},
+        {TESSARYN_EXECUTABLE, "-h", "--version"},
+        {TESSARYN_DBINIT_EXECUTABLE, "--help", "--server <CONNINFO>"},
+    };
+    for (const Case& c : cases) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        // no display, and a data folder that must stay empty
+        environment.remove("DISPLAY");
+        environment.insert("QT_QPA_PLATFORM", "xcb");
+        environment.insert("TESSARYN_HOME", TestEnv::ScratchFolder());
+        process.setProcessEnvironment(environment);
+        process.start(c.program, {c.argument});
+        ASSERT_TRUE(process.waitForFinished(10000)) << c.program.toStdString();
+        const QString out = QString::fromUtf8(process.readAllStandardOutput());
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 0) << c.program.toStdString() << " " << c.argument.toStdString();
+        if (c.argument == "--version")
+            EXPECT_EQ(out, c.expected);
+        else
+            EXPECT_TRUE(out.contains(c.expected)) << out.toStdString();
+        EXPECT_TRUE(QDir(environment.value("TESSARYN_HOME")).isEmpty());
+    }
+}

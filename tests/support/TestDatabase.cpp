@@ -163,3 +163,8 @@ std::string EngineName(const ::testing::TestParamInfo<TEngine>& info)
 {
     return info.param == TEngine::SQLite ? "SQLite" : "PostgreSQL";
 }
+
+void PrintTo(TEngine engine, std::ostream* os)
+{
+    *os << (engine == TEngine::SQLite ? "SQLite" : "PostgreSQL");
+}

@@ -52,6 +52,8 @@ protected:
 };
 
 std::string EngineName(const ::testing::TestParamInfo<TEngine>& info);
+// The engine's name where a test names its parameter (ctest's list, failures).
+void PrintTo(TEngine engine, std::ostream* os);
 
 #define TESSARYN_INSTANTIATE_ENGINES(Suite) \
     INSTANTIATE_TEST_SUITE_P(Engines, Suite, ::testing::Values(TEngine::SQLite, TEngine::PostgreSQL), EngineName)
