@@ -1,6 +1,7 @@
 #include "app/Startup.h"
 
 #include "app/AppResources.h"
+#include "app/SignalWatcher.h"
 #include "app/User.h"
 #include "engine/FileHelpers.h"
 #include "db/SystemRegistry.h"
@@ -221,8 +222,18 @@ int TApplicationStartup::Run()
     const bool quitOnLastWindow = QGuiApplication::quitOnLastWindowClosed();
     QGuiApplication::setQuitOnLastWindowClosed(false);
     const QMetaObject::Connection closed =
-        QObject::connect(m_mainWindow.get(), &TfrmTessarynMain::FormClosed, qApp, &QCoreApplication::quit,
-                         Qt::QueuedConnection);
+        // exit, not quit: quit asks every window again whether it may close,
+        // and a window that is only hidden (a drop-down, a dialog kept for
+        // later) could keep the program running after its main window closed.
+        QObject::connect(m_mainWindow.get(), &TfrmTessarynMain::FormClosed, qApp,
+                         [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    // A polite request to end (kill, Ctrl+C in a terminal, a closed
+    // terminal) ends the program as Exit does: unsaved entries are not left
+    // behind without a word, the settings reach the database and the lock is
+    // released.
+    TSignalWatcher signals_;
+    QObject::connect(&signals_, &TSignalWatcher::Received, m_mainWindow.get(),
+                     [window = m_mainWindow.get()](int) { window->DoExitApplication(); });
     m_mainWindow->show();
     QCoreApplication::exec();
     QObject::disconnect(closed);

@@ -458,3 +458,30 @@ TEST(CommandLine, HelpAndVersionAnswerOnStandardOutputWithoutADisplayOrADatabase
         EXPECT_TRUE(QDir(environment.value("TESSARYN_HOME")).isEmpty());
     }
 }
+
+TEST_F(ProgramProcesses, TerminationRequestEndsTheProgramAsExitDoes)
+{
+    ASSERT_EQ(RunToEnd(TESSARYN_DBINIT_EXECUTABLE), 0);
+    for (const int number : {SIGTERM, SIGINT}) {
+        QProcess& program = Launch(TESSARYN_EXECUTABLE);
+        ASSERT_TRUE(TestEnv::WaitFor([&] { return LockHolder() == program.processId(); }, 20000));
+        ASSERT_TRUE(ActivateRunning(program.processId()));
+        ASSERT_EQ(::kill(pid_t(program.processId()), number), 0) << program.processId();
+        ASSERT_TRUE(program.waitForFinished(10000)) << "signal " << number;
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << "signal " << number;
+        EXPECT_EQ(program.exitCode(), 0);
+        EXPECT_EQ(LockHolder(), 0);
+        EXPECT_FALSE(QFile::exists(LockPath()));
+    }
+    // what the program keeps at its end reached the database: the main
+    // window's placement
+    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "signal-check");
+    db.setDatabaseName(root + "home/tessaryn.db");
+    ASSERT_TRUE(db.open());
+    QSqlQuery q(db);
+    ASSERT_TRUE(q.exec("select count(*) from settings where _key like '%TfrmTessarynMain%'"));
+    ASSERT_TRUE(q.next());
+    EXPECT_GT(q.value(0).toInt(), 0);
+    q.finish();
+    db.close();
+}
