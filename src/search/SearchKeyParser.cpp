@@ -166,7 +166,10 @@ int TSearchKeyParser::Parse(QString& condition) const
             } else {
                 // "##12" searches for the text "#12"; a lone "#" is searched as typed.
                 const QString text = key.startsWith(QStringLiteral("##")) ? key.mid(1) : key;
-                inner = TextKeyCondition(text, columns);
+                if (IndexedKeyCondition)
+                    inner = IndexedKeyCondition(text, columns);
+                if (inner.isEmpty())
+                    inner = TextKeyCondition(text, columns);
             }
             keyConditions.append(QStringLiteral(" (") + inner + QStringLiteral(") "));
         }

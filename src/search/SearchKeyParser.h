@@ -46,6 +46,11 @@ public:
     // whose form is more than "<column> <operator> <operand>" (an escape
     // clause, a function call). Unset, LikeOperator joins the two.
     std::function<QString(const QString& column, const QString& operand)> LikeCondition;
+    // Writes the condition of one text key over all the columns at once, for
+    // a caller with an index that answers it exactly; it is called in the
+    // order of the condition text, like PatternOperand. An empty result
+    // leaves the key to the per-column comparisons.
+    std::function<QString(const QString& key, const QStringList& columns)> IndexedKeyCondition;
 
     // The searched columns, qualified names joined by ",".
     const QString& Fields() const { return m_fields; }

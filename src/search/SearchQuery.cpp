@@ -2,6 +2,7 @@
 
 #include "app/Errors.h"
 #include "db/EngineDialect.h"
+#include "db/Schema.h"
 #include "db/dServerData.h"
 #include "search/SearchKeyParser.h"
 #include "search/SearchOptions.h"
@@ -47,7 +48,65 @@ QString EntryFields(const QVariantList& request)
 
 } // namespace
 
-TSearchQuery::TSearchQuery(const TEngineDialect& dialect) : m_dialect(dialect) {}
+TSearchQuery::TSearchQuery(const TEngineDialect& dialect, TSearchPath path) : m_dialect(dialect), m_path(path) {}
+
+QString TSearchQuery::IndexedKeyCondition(const QString& key, const QStringList& columns, QVariantList& params) const
+{
+    // "%" and "_" keep their wildcard meaning, which the index knows nothing
+    // of; a shorter key has no trigram to look up.
+    if (key.contains(QLatin1Char('%')) || key.contains(QLatin1Char('_'))
+        || key.toUcs4().size() < TEngineDialect::MinIndexedKeyLength)
+        return QString();
+    const TTableDef* entries = Schema::FindTable(QStringLiteral("entries"));
+    const TTableDef* files = Schema::FindTable(QStringLiteral("entryfiles"));
+    QStringList entryColumns, fileColumns;
+    bool categoryNames = false;
+    const auto searched = [](const TTableDef* table, const QString& column) -> QString {
+        for (const QString& c : table->searchedColumns)
+            if (c.compare(column, Qt::CaseInsensitive) == 0)
+                return c;
+        return QString();
+    };
+    for (const QString& qualified : columns) {
+        const QString table = qualified.section(QLatin1Char('.'), 0, 0);
+        const QString column = qualified.section(QLatin1Char('.'), 1);
+        if (table.compare(entries->name, Qt::CaseInsensitive) == 0 && !searched(entries, column).isEmpty())
+            entryColumns << searched(entries, column);
+        else if (table.compare(files->name, Qt::CaseInsensitive) == 0 && !searched(files, column).isEmpty())
+            fileColumns << searched(files, column);
+        else if (qualified.compare(QStringLiteral("categories.name"), Qt::CaseInsensitive) == 0)
+            categoryNames = true;
+        else
+            return QString();
+    }
+
+    // Each part is a set of rows the engine looks up once, instead of a
+    // comparison made on every row; together they find what the
+    // comparisons of the scan find.
+    QStringList parts;
+    const auto rowsOf = [&](const TTableDef* table, const QStringList& searchedColumns, const QString& key) {
+        const TEngineDialect::TSqlFragment rows = m_dialect.SearchIndexRows(*table, searchedColumns, key);
+        params.append(rows.params);
+        return rows.sql;
+    };
+    if (!entryColumns.isEmpty())
+        parts << QStringLiteral("entries.code in (") + rowsOf(entries, entryColumns, key) + QLatin1Char(')');
+    if (categoryNames) {
+        // The categories are few: their names are read, not indexed. An
+        // entry of no category is in no category's set, as the joined
+        // name of no category matches nothing.
+        parts << QStringLiteral("entries.category in (select code from categories where ")
+                     + m_dialect.LikeCondition(QStringLiteral("categories.name"), QStringLiteral("?"))
+                     + QLatin1Char(')');
+        params.append(QString(QLatin1Char('%') + key + QLatin1Char('%')));
+    }
+    if (!fileColumns.isEmpty())
+        parts << QStringLiteral("entryfiles.code in (") + rowsOf(files, fileColumns, key) + QLatin1Char(')');
+    QStringList wrapped;
+    for (const QString& part : parts)
+        wrapped << QStringLiteral(" (") + part + QStringLiteral(") ");
+    return wrapped.join(QStringLiteral(" or "));
+}
 
 QString TSearchQuery::StandardSelect(const TEngineDialect& dialect)
 {
@@ -93,6 +152,12 @@ TSearchStatements TSearchQuery::Build(const QVariantList& request) const
         parser.LikeCondition = [this](const QString& column, const QString& operand) {
             return m_dialect.LikeCondition(column, operand);
         };
+        // The index stands for the columns of the standard from clause; a
+        // caller's own from clause may name them otherwise.
+        if (m_path == TSearchPath::Indexed && text(srCustomFrom).isEmpty())
+            parser.IndexedKeyCondition = [this, &params](const QString& key, const QStringList& columns) {
+                return IndexedKeyCondition(key, columns, params);
+            };
         parser.SetFields(EntryFields(request));
         int parsed = parser.Parse(keyCondition);
         if (parsed == TSearchKeyParser::ParseOk && flag(srSearchFileNames)) {
@@ -198,7 +263,9 @@ TSearchStatements TSearchQuery::Build(const QVariantList& request) const
 
 TSearchResult SearchEntries(TdmConnection& connection, const QVariantList& request)
 {
-    const TSearchStatements statements = TSearchQuery(connection.Dialect()).Build(request);
+    const TSearchStatements statements =
+        TSearchQuery(connection.Dialect(), connection.SearchIndexed() ? TSearchPath::Indexed : TSearchPath::Scan)
+            .Build(request);
     TSearchResult result;
     result.parseFailure = statements.parseFailure;
     if (result.parseFailure != 0)

@@ -29,9 +29,16 @@ struct TSearchStatements {
 // bound value, so no key can change a statement; a "%" or "_" in a key keeps
 // its wildcard meaning. Category codes are checked to be integers and written
 // as numbers.
+//
+// Two paths find the same rows: Scan compares every row with "%key%";
+// Indexed asks the database's substring index (TSchemaUpgrade) for the keys
+// it can answer exactly (at least three characters, no wildcard) and scans
+// for the others.
+enum class TSearchPath { Scan, Indexed };
+
 class TSearchQuery {
 public:
-    explicit TSearchQuery(const TEngineDialect& dialect);
+    explicit TSearchQuery(const TEngineDialect& dialect, TSearchPath path = TSearchPath::Scan);
 
     // The standard select list of the entries statement, beginning with
     // "select". Listings that need one more column (a bookmark set's order)
@@ -44,10 +51,16 @@ public:
     TSearchStatements Build(const QVariantList& request) const;
 
 private:
+    // The condition of one key answered by the index; empty when the index
+    // cannot answer it. Its bound values go to params.
+    QString IndexedKeyCondition(const QString& key, const QStringList& columns, QVariantList& params) const;
+
     const TEngineDialect& m_dialect;
+    TSearchPath m_path;
 };
 
-// Builds and runs the statements of a search in one server-side module.
+// Builds and runs the statements of a search in one server-side module, on
+// the indexed path when the database has its index.
 // Nothing runs when the keys cannot be parsed. Errors of the database
 // propagate as EDatabaseError.
 TSearchResult SearchEntries(TdmConnection& connection, const QVariantList& request);
