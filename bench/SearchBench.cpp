@@ -18,6 +18,7 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QSqlError>
@@ -134,6 +135,9 @@ struct TBenchConfig {
     int categories = 200;
     int runs = 5;
     QString cases = QStringLiteral("abc");
+    // A folder where the generated base stays after the run, for a look
+    // with other tools; empty: a temporary folder, removed.
+    QString keep;
     quint32 randomStart = 20060301;
 };
 
@@ -245,11 +249,11 @@ TCaseResult RunCase(QTextStream& out, const QString& label, TdmSearch& search, c
     using namespace BenchSupport;
     TCaseResult result;
 
-    // The peer runs the very statements of this search, with the keys
-    // written in as literals and SQLite's plain LIKE (the shell knows
-    // nothing of the Unicode-aware one).
+    // The peer runs the statements a search made before the index, which
+    // read every row, with the keys written in as literals and SQLite's
+    // plain LIKE (the shell knows nothing of the Unicode-aware one).
     const auto sqlite = TEngineDialect::Create(TConnectionInfo::TEngine::SQLite);
-    const TSearchStatements statements = TSearchQuery(*sqlite).Build(options.ToRequest());
+    const TSearchStatements statements = TSearchQuery(*sqlite, TSearchPath::Scan).Build(options.ToRequest());
     const QStringList peerStatements = {InlineParameters(statements.entries.text, statements.entries.params),
                                         InlineParameters(statements.files.text, statements.files.params)};
 
@@ -303,6 +307,8 @@ int RunSearchScenario(const QStringList& arguments)
             config.runs = arguments[i + 1].toInt();
         else if (arguments[i] == QLatin1String("--cases"))
             config.cases = arguments[i + 1];
+        else if (arguments[i] == QLatin1String("--keep"))
+            config.keep = arguments[i + 1];
         else
             throw ETessarynError(QStringLiteral("unknown option ") + arguments[i]);
     }
@@ -312,7 +318,10 @@ int RunSearchScenario(const QStringList& arguments)
     QTemporaryDir folder;
     if (!folder.isValid())
         throw ETessarynError(QStringLiteral("no temporary folder"));
-    const QString databaseFile = folder.filePath(QStringLiteral("tessaryn.db"));
+    const QString databaseFile = config.keep.isEmpty() ? folder.filePath(QStringLiteral("tessaryn.db"))
+                                                       : QDir(config.keep).filePath(QStringLiteral("tessaryn.db"));
+    if (!config.keep.isEmpty() && (!QDir().mkpath(config.keep) || QFileInfo::exists(databaseFile)))
+        throw ETessarynError(QStringLiteral("--keep needs a folder without a tessaryn.db: ") + config.keep);
     TGenerator gen(config.randomStart);
 
     TdmConnection connection(TConnectionInfo::Embedded(databaseFile));
@@ -390,7 +399,7 @@ int RunSearchScenario(const QStringList& arguments)
 
 const TBenchRegistration registration({QStringLiteral("search"),
                                        QStringLiteral("keyword search over a synthetic base of 100,000 entries "
-                                                      "against the sqlite3 shell [--entries N] [--runs N] [--cases abc]"),
+                                                      "against the sqlite3 shell [--entries N] [--runs N] [--cases abc] [--keep FOLDER]"),
                                        RunSearchScenario});
 
 } // namespace

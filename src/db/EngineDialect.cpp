@@ -211,7 +211,8 @@ public:
         phrase.replace(QLatin1Char('"'), QStringLiteral("\"\""));
         const QString query = QStringLiteral("{%1} : \"%2\"").arg(columns.join(QLatin1Char(' ')).toLower(), phrase);
         const QString fts = FtsTable(table);
-        return {QStringLiteral("select rowid from %1 where %1 match %2(?)").arg(fts, QLatin1String(kSqliteFoldFunction)),
+        return {QStringLiteral("select rowid as %1 from %2 where %2 match %3(?)")
+                    .arg(KeyColumn(table), fts, QLatin1String(kSqliteFoldFunction)),
                 {query}};
     }
 

@@ -73,7 +73,7 @@ public:
     // another version of the folding is built again).
     virtual QStringList DropSearchIndexSql(const TTableDef& table) const = 0;
     // A select of the keys of the table's rows in which one of the columns
-    // contains the text. The text holds no wildcard and at least
+    // contains the text, the key column keeping its name. The text holds no wildcard and at least
     // MinIndexedKeyLength characters.
     virtual TSqlFragment SearchIndexRows(const TTableDef& table, const QStringList& columns,
                                          const QString& text) const = 0;

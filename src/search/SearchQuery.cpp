@@ -10,6 +10,8 @@
 #include <QDateTime>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace {
 
 const QString kLineBreak = QStringLiteral("\r\n");
@@ -50,62 +52,127 @@ QString EntryFields(const QVariantList& request)
 
 TSearchQuery::TSearchQuery(const TEngineDialect& dialect, TSearchPath path) : m_dialect(dialect), m_path(path) {}
 
-QString TSearchQuery::IndexedKeyCondition(const QString& key, const QStringList& columns, QVariantList& params) const
-{
-    // "%" and "_" keep their wildcard meaning, which the index knows nothing
-    // of; a shorter key has no trigram to look up.
-    if (key.contains(QLatin1Char('%')) || key.contains(QLatin1Char('_'))
-        || key.toUcs4().size() < TEngineDialect::MinIndexedKeyLength)
-        return QString();
-    const TTableDef* entries = Schema::FindTable(QStringLiteral("entries"));
-    const TTableDef* files = Schema::FindTable(QStringLiteral("entryfiles"));
-    QStringList entryColumns, fileColumns;
-    bool categoryNames = false;
-    const auto searched = [](const TTableDef* table, const QString& column) -> QString {
-        for (const QString& c : table->searchedColumns)
-            if (c.compare(column, Qt::CaseInsensitive) == 0)
-                return c;
-        return QString();
-    };
-    for (const QString& qualified : columns) {
-        const QString table = qualified.section(QLatin1Char('.'), 0, 0);
-        const QString column = qualified.section(QLatin1Char('.'), 1);
-        if (table.compare(entries->name, Qt::CaseInsensitive) == 0 && !searched(entries, column).isEmpty())
-            entryColumns << searched(entries, column);
-        else if (table.compare(files->name, Qt::CaseInsensitive) == 0 && !searched(files, column).isEmpty())
-            fileColumns << searched(files, column);
-        else if (qualified.compare(QStringLiteral("categories.name"), Qt::CaseInsensitive) == 0)
-            categoryNames = true;
-        else
-            return QString();
-    }
+namespace {
 
-    // Each part is a set of rows the engine looks up once, instead of a
-    // comparison made on every row; together they find what the
-    // comparisons of the scan find.
+// The keys the substring index answers exactly: texts of at least three
+// characters without "%" or "_", whose wildcard meaning it knows nothing of.
+bool Indexable(const TSearchKey& key)
+{
+    return !key.isCode && !key.text.contains(QLatin1Char('%')) && !key.text.contains(QLatin1Char('_'))
+           && key.text.toUcs4().size() >= TEngineDialect::MinIndexedKeyLength;
+}
+
+// One select of the "code" column out of sets of codes, joined by intersect
+// or union; groups keep the compound selects short (SQLite allows 500).
+QString CombineSets(const QStringList& sets, const QString& setOperator)
+{
+    if (sets.size() == 1)
+        return sets.first();
+    const auto asTerm = [](const QString& set) -> QString { return QStringLiteral("select code from (") + set + QStringLiteral(") s"); };
+    QStringList terms;
+    for (const QString& set : sets)
+        terms << asTerm(set);
+    return BalancedJoin(terms, setOperator, asTerm);
+}
+
+} // namespace
+
+QString TSearchQuery::EntryKeyRows(const TSearchKey& key, const QStringList& columns, QVariantList& params) const
+{
+    if (key.isCode)
+        return QStringLiteral("select code from entries where code = ") + key.text;
+    const QString pattern = QLatin1Char('%') + key.text + QLatin1Char('%');
+    const bool categoryNames = columns.contains(QStringLiteral("categories.name"), Qt::CaseInsensitive);
+    // The index's own names of the entry columns; a column it does not hold
+    // leaves the key to the comparisons.
+    const TTableDef& entries = *Schema::FindTable(QStringLiteral("entries"));
+    QStringList entryColumns;
+    bool indexed = Indexable(key);
+    for (const QString& column : columns) {
+        if (column.compare(QStringLiteral("categories.name"), Qt::CaseInsensitive) == 0)
+            continue;
+        const auto found = std::find_if(entries.searchedColumns.begin(), entries.searchedColumns.end(),
+                                        [&](const QString& c) {
+                                            return QStringLiteral("entries.").append(c).compare(column, Qt::CaseInsensitive) == 0;
+                                        });
+        if (found == entries.searchedColumns.end())
+            indexed = false;
+        else
+            entryColumns << *found;
+    }
+    if (!indexed) {
+        QStringList comparisons;
+        for (const QString& column : columns) {
+            comparisons << QStringLiteral("(") + m_dialect.LikeCondition(column, QStringLiteral("?")) + QLatin1Char(')');
+            params << pattern;
+        }
+        return QStringLiteral("select entries.code as code from entries")
+               + (categoryNames ? QStringLiteral(" left join categories on entries.category = categories.code")
+                                : QString())
+               + QStringLiteral(" where ") + comparisons.join(QStringLiteral(" or "));
+    }
     QStringList parts;
-    const auto rowsOf = [&](const TTableDef* table, const QStringList& searchedColumns, const QString& key) {
-        const TEngineDialect::TSqlFragment rows = m_dialect.SearchIndexRows(*table, searchedColumns, key);
-        params.append(rows.params);
-        return rows.sql;
-    };
-    if (!entryColumns.isEmpty())
-        parts << QStringLiteral("entries.code in (") + rowsOf(entries, entryColumns, key) + QLatin1Char(')');
+    if (!entryColumns.isEmpty()) {
+        const TEngineDialect::TSqlFragment rows = m_dialect.SearchIndexRows(entries, entryColumns, key.text);
+        parts << rows.sql;
+        params << rows.params;
+    }
     if (categoryNames) {
         // The categories are few: their names are read, not indexed. An
-        // entry of no category is in no category's set, as the joined
-        // name of no category matches nothing.
-        parts << QStringLiteral("entries.category in (select code from categories where ")
-                     + m_dialect.LikeCondition(QStringLiteral("categories.name"), QStringLiteral("?"))
-                     + QLatin1Char(')');
-        params.append(QString(QLatin1Char('%') + key + QLatin1Char('%')));
+        // entry of no category is in no category's set, as the joined name
+        // of no category matches nothing.
+        parts << QStringLiteral("select code from entries where category in (select code from categories where ")
+                     + m_dialect.LikeCondition(QStringLiteral("categories.name"), QStringLiteral("?")) + QLatin1Char(')');
+        params << pattern;
     }
-    if (!fileColumns.isEmpty())
-        parts << QStringLiteral("entryfiles.code in (") + rowsOf(files, fileColumns, key) + QLatin1Char(')');
-    QStringList wrapped;
-    for (const QString& part : parts)
-        wrapped << QStringLiteral(" (") + part + QStringLiteral(") ");
-    return wrapped.join(QStringLiteral(" or "));
+    return parts.join(QStringLiteral(" union "));
+}
+
+QString TSearchQuery::FileKeyRows(const TSearchKey& key, QVariantList& params) const
+{
+    if (key.isCode)
+        return QStringLiteral("select code from entryfiles where entry = ") + key.text;
+    if (!Indexable(key)) {
+        params << QString(QLatin1Char('%') + key.text + QLatin1Char('%'));
+        return QStringLiteral("select code from entryfiles where ")
+               + m_dialect.LikeCondition(QStringLiteral("entryfiles.Name"), QStringLiteral("?"));
+    }
+    const TEngineDialect::TSqlFragment rows =
+        m_dialect.SearchIndexRows(*Schema::FindTable(QStringLiteral("entryfiles")), {QStringLiteral("Name")}, key.text);
+    params << rows.params;
+    return rows.sql;
+}
+
+QString TSearchQuery::IndexedKeyCondition(const QVariantList& request, QVariantList& params) const
+{
+    // The same keys, columns and operator as the parser's condition, but as
+    // sets of codes: each key's set is found once, by the index where it can
+    // answer, and the entries are then fetched by their codes instead of
+    // every row being compared.
+    const std::optional<QList<TSearchKey>> keys = ClassifySearchKeys(request.at(srKeys).toString());
+    if (!keys || std::none_of(keys->begin(), keys->end(), Indexable))
+        return QString();
+    const QString setOperator = request.at(srOperator).toInt() == TSearchKeyParser::OperatorAny
+                                    ? QStringLiteral(" union ")
+                                    : QStringLiteral(" intersect ");
+    QStringList columns = SplitSearchKeys(EntryFields(request));
+    columns.removeAll(QString());
+    QStringList sources;
+    if (!columns.isEmpty()) {
+        QStringList keySets;
+        for (const TSearchKey& key : *keys)
+            keySets << EntryKeyRows(key, columns, params);
+        sources << CombineSets(keySets, setOperator);
+    }
+    if (request.at(srSearchFileNames).toBool()) {
+        // All keys in one file name: the sets are of file rows.
+        QStringList fileSets;
+        for (const TSearchKey& key : *keys)
+            fileSets << FileKeyRows(key, params);
+        sources << QStringLiteral("select entry as code from entryfiles where code in (")
+                       + CombineSets(fileSets, setOperator) + QLatin1Char(')');
+    }
+    return QStringLiteral(" (entries.code in (") + CombineSets(sources, QStringLiteral(" union ")) + QStringLiteral("))");
 }
 
 QString TSearchQuery::StandardSelect(const TEngineDialect& dialect)
@@ -140,6 +207,7 @@ TSearchStatements TSearchQuery::Build(const QVariantList& request) const
     // The key condition: an entry matches through its own columns or through
     // one of its file names.
     QString keyCondition;
+    bool indexedKeys = false;
     if (customWhere.isEmpty()) {
         TSearchKeyParser parser;
         parser.Keys = text(srKeys);
@@ -152,12 +220,6 @@ TSearchStatements TSearchQuery::Build(const QVariantList& request) const
         parser.LikeCondition = [this](const QString& column, const QString& operand) {
             return m_dialect.LikeCondition(column, operand);
         };
-        // The index stands for the columns of the standard from clause; a
-        // caller's own from clause may name them otherwise.
-        if (m_path == TSearchPath::Indexed && text(srCustomFrom).isEmpty())
-            parser.IndexedKeyCondition = [this, &params](const QString& key, const QStringList& columns) {
-                return IndexedKeyCondition(key, columns, params);
-            };
         parser.SetFields(EntryFields(request));
         int parsed = parser.Parse(keyCondition);
         if (parsed == TSearchKeyParser::ParseOk && flag(srSearchFileNames)) {
@@ -181,6 +243,17 @@ TSearchStatements TSearchQuery::Build(const QVariantList& request) const
         if (parsed != TSearchKeyParser::ParseOk) {
             result.parseFailure = parsed;
             return result;
+        }
+        // The index stands for the columns of the standard from clause; a
+        // caller's own from clause may name them otherwise.
+        if (m_path == TSearchPath::Indexed && text(srCustomFrom).isEmpty() && !keyCondition.isEmpty()) {
+            QVariantList indexedParams;
+            const QString indexed = IndexedKeyCondition(request, indexedParams);
+            if (!indexed.isEmpty()) {
+                keyCondition = indexed;
+                params = indexedParams;
+                indexedKeys = true;
+            }
         }
     }
 
@@ -245,10 +318,7 @@ TSearchStatements TSearchQuery::Build(const QVariantList& request) const
     // Files: those of the entries found. A search without keys fetches every
     // file and leaves the choice to the client-side link; a listing with a
     // condition of its own (a bookmark set) fetches only its entries' files.
-    QStringList fileLines{QStringLiteral("select entryfiles.code as \"code\", entryfiles.entry as \"entry\", "
-                                         "entryfiles.Name as \"Name\", entryfiles.Type as \"Type\", "
-                                         "entryfiles.FileSize as \"FileSize\""),
-                          QStringLiteral("from entryfiles")};
+    QStringList fileLines{FilesSelect()};
     const bool filterFiles = !keyCondition.isEmpty() || !customWhere.isEmpty() || nothingMatches;
     if (filterFiles) {
         fileLines << QStringLiteral("where entryfiles.entry in ") << QStringLiteral("( select entries.code ") << from;
@@ -258,7 +328,30 @@ TSearchStatements TSearchQuery::Build(const QVariantList& request) const
     }
     fileLines << QStringLiteral("order by entryfiles.code");
     result.files = {fileLines.join(kLineBreak), filterFiles ? params : QVariantList()};
+    result.filesOfFoundEntries = indexedKeys;
     return result;
+}
+
+QString TSearchQuery::FilesSelect()
+{
+    return QStringLiteral("select entryfiles.code as \"code\", entryfiles.entry as \"entry\", "
+                          "entryfiles.Name as \"Name\", entryfiles.Type as \"Type\", "
+                          "entryfiles.FileSize as \"FileSize\"")
+           + kLineBreak + QStringLiteral("from entryfiles");
+}
+
+TSqlStatement TSearchQuery::FilesOfEntries(const DataPacket& entries)
+{
+    // The codes come from the database as integers and are written as
+    // numbers; no entry found gives no file.
+    QStringList codes;
+    const int code = entries.FieldIndex(QStringLiteral("code"));
+    for (const auto& row : entries.rows)
+        codes << QString::number(row.at(code).toLongLong());
+    const QString condition = codes.isEmpty() ? QStringLiteral("where 1 = 0")
+                                              : QStringLiteral("where entryfiles.entry in (") + codes.join(QLatin1Char(','))
+                                                    + QLatin1Char(')');
+    return {FilesSelect() + kLineBreak + condition + kLineBreak + QStringLiteral("order by entryfiles.code"), {}};
 }
 
 TSearchResult SearchEntries(TdmConnection& connection, const QVariantList& request)
@@ -272,6 +365,9 @@ TSearchResult SearchEntries(TdmConnection& connection, const QVariantList& reque
         return result;
     TdmServerData server(connection);
     result.entries = server.RunQuery(statements.entries);
-    result.files = server.RunQuery(statements.files);
+    // The files of the entries just found, by their codes: the index is not
+    // asked the same question twice.
+    const bool byCodes = statements.filesOfFoundEntries && result.entries.FieldIndex(QStringLiteral("code")) >= 0;
+    result.files = server.RunQuery(byCodes ? TSearchQuery::FilesOfEntries(result.entries) : statements.files);
     return result;
 }

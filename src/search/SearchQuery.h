@@ -7,6 +7,7 @@
 #include <QVariantList>
 
 class TEngineDialect;
+struct TSearchKey;
 
 // What a search returns: parseFailure is 0 when the keys were understood;
 // otherwise it holds the parser's result and both packets are left empty.
@@ -22,6 +23,10 @@ struct TSearchStatements {
     int parseFailure = 0;
     TSqlStatement entries;
     TSqlStatement files;
+    // The keys went through the index: the files are better fetched by the
+    // codes of the entries found (FilesOfEntries) than by files' own
+    // statement, which would look the keys up again. Both give the same rows.
+    bool filesOfFoundEntries = false;
 };
 
 // Server-side assembly of a search request (TOstrivaleSearchOptions::ToRequest)
@@ -46,14 +51,22 @@ public:
     // carry the same names on every engine.
     static QString StandardSelect(const TEngineDialect& dialect);
 
+    // The files statement for the entries of a packet that has a "code" column.
+    static TSqlStatement FilesOfEntries(const DataPacket& entries);
+
     // Throws EDatabaseError when the request is malformed (too few values,
     // a category code that is no integer).
     TSearchStatements Build(const QVariantList& request) const;
 
 private:
-    // The condition of one key answered by the index; empty when the index
-    // cannot answer it. Its bound values go to params.
-    QString IndexedKeyCondition(const QString& key, const QStringList& columns, QVariantList& params) const;
+    static QString FilesSelect();
+    // The key condition as sets of codes, the index answering the keys it
+    // can; empty when it can answer none. Bound values go to params.
+    QString IndexedKeyCondition(const QVariantList& request, QVariantList& params) const;
+    // A select of the codes of the entries (through the entry columns) or of
+    // the file rows one key finds.
+    QString EntryKeyRows(const TSearchKey& key, const QStringList& columns, QVariantList& params) const;
+    QString FileKeyRows(const TSearchKey& key, QVariantList& params) const;
 
     const TEngineDialect& m_dialect;
     TSearchPath m_path;

@@ -504,20 +504,29 @@ TESSARYN_INSTANTIATE_ENGINES(Search);
 
 class SearchIndex : public Search {
 protected:
-    // The codes of the entries and of the files a search returns on one path.
-    std::pair<QList<qint64>, QList<qint64>> Run(const TOptions& options, TSearchPath path)
+    // The codes of the entries and of the files a search returns on one path;
+    // the files as the files statement finds them, and on the index's path
+    // also as they are fetched there, by the codes of the entries found.
+    struct TFound {
+        QList<qint64> entries, files, filesByCodes;
+    };
+    TFound Run(const TOptions& options, TSearchPath path)
     {
         const TSearchStatements statements = TSearchQuery(conn->Dialect(), path).Build(options.ToRequest());
         EXPECT_EQ(statements.parseFailure, 0);
-        const auto codes = [&](const TSqlStatement& statement) {
-            const DataPacket packet = TdmServerData(*conn).RunQuery(statement);
+        const auto codes = [&](const DataPacket& packet) {
             QList<qint64> result;
             for (int row = 0; row < packet.RowCount(); ++row)
                 result << packet.Value(row, "code").toLongLong();
             std::sort(result.begin(), result.end());
             return result;
         };
-        return {codes(statements.entries), codes(statements.files)};
+        const DataPacket entries = TdmServerData(*conn).RunQuery(statements.entries);
+        const DataPacket files = TdmServerData(*conn).RunQuery(statements.files);
+        const DataPacket byCodes = statements.filesOfFoundEntries
+                                       ? TdmServerData(*conn).RunQuery(TSearchQuery::FilesOfEntries(entries))
+                                       : files;
+        return {codes(entries), codes(files), codes(byCodes)};
     }
 
     // A knowledge base of several alphabets and of texts that look like
@@ -616,10 +625,11 @@ TEST_P(SearchIndex, EveryKeyFindsTheSameEntriesAndFilesThroughTheIndexAsThroughT
         for (const TOptions& options : variants) {
             const auto scanned = Run(options, TSearchPath::Scan);
             const auto indexed = Run(options, TSearchPath::Indexed);
-            EXPECT_EQ(indexed.first, scanned.first) << key.toStdString() << " content " << options.ContentFlags;
-            EXPECT_EQ(indexed.second, scanned.second) << key.toStdString() << " content " << options.ContentFlags;
+            EXPECT_EQ(indexed.entries, scanned.entries) << key.toStdString() << " content " << options.ContentFlags;
+            EXPECT_EQ(indexed.files, scanned.files) << key.toStdString() << " content " << options.ContentFlags;
+            EXPECT_EQ(indexed.filesByCodes, scanned.files) << key.toStdString() << " content " << options.ContentFlags;
         }
-        EXPECT_EQ(Run(Options(key), TSearchPath::Indexed).first.size(), expectedEverywhere) << key.toStdString();
+        EXPECT_EQ(Run(Options(key), TSearchPath::Indexed).entries.size(), expectedEverywhere) << key.toStdString();
     }
 }
 
