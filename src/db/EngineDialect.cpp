@@ -203,17 +203,26 @@ public:
                 QStringLiteral("drop trigger if exists %1_update").arg(fts),
                 QStringLiteral("drop table if exists %1").arg(fts)};
     }
-    TSqlFragment SearchIndexRows(const TTableDef& table, const QStringList& columns, const QString& text) const override
+    TSqlFragment SearchIndexRows(const TTableDef& table, const QStringList& columns, const QStringList& texts,
+                                 bool all) const override
     {
-        // A column filter and one phrase: inside the double quotes only a
-        // double quote means anything, and it is doubled.
-        QString phrase = text;
-        phrase.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-        const QString query = QStringLiteral("{%1} : \"%2\"").arg(columns.join(QLatin1Char(' ')).toLower(), phrase);
+        // One phrase per text behind a column filter; inside the double
+        // quotes only a double quote means anything, and it is doubled. Each
+        // text is folded on its own, so that the operators between them
+        // keep the upper case the query syntax asks for.
+        const QString filter = QStringLiteral("'{%1} : \"' || %2(?) || '\"'")
+                                   .arg(columns.join(QLatin1Char(' ')).toLower(), QLatin1String(kSqliteFoldFunction));
+        TSqlFragment rows;
+        QStringList phrases;
+        for (QString text : texts) {
+            phrases << filter;
+            rows.params << text.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        }
         const QString fts = FtsTable(table);
-        return {QStringLiteral("select rowid as %1 from %2 where %2 match %3(?)")
-                    .arg(KeyColumn(table), fts, QLatin1String(kSqliteFoldFunction)),
-                {query}};
+        rows.sql = QStringLiteral("select rowid as %1 from %2 where %2 match (%3)")
+                       .arg(KeyColumn(table), fts,
+                            phrases.join(all ? QStringLiteral(" || ' AND ' || ") : QStringLiteral(" || ' OR ' || ")));
+        return rows;
     }
 
     TIdentifierCall ReserveIdentifiers(const QString& tableName, int count) const override
@@ -340,16 +349,22 @@ public:
             result << QStringLiteral("drop index if exists %1_%2_trgm").arg(table.name.toLower(), column.toLower());
         return result;
     }
-    TSqlFragment SearchIndexRows(const TTableDef& table, const QStringList& columns, const QString& text) const override
+    TSqlFragment SearchIndexRows(const TTableDef& table, const QStringList& columns, const QStringList& texts,
+                                 bool all) const override
     {
         TSqlFragment rows;
-        QStringList conditions;
-        for (const QString& column : columns) {
-            conditions << LikeCondition(column, QStringLiteral("?"));
-            rows.params << QString(QLatin1Char('%') + text + QLatin1Char('%'));
+        QStringList perText;
+        for (const QString& text : texts) {
+            QStringList conditions;
+            for (const QString& column : columns) {
+                conditions << LikeCondition(column, QStringLiteral("?"));
+                rows.params << QString(QLatin1Char('%') + text + QLatin1Char('%'));
+            }
+            perText << QLatin1Char('(') + conditions.join(QStringLiteral(" or ")) + QLatin1Char(')');
         }
         rows.sql = QStringLiteral("select %1 from %2 where %3")
-                       .arg(KeyColumn(table), table.name, conditions.join(QStringLiteral(" or ")));
+                       .arg(KeyColumn(table), table.name,
+                            perText.join(all ? QStringLiteral(" and ") : QStringLiteral(" or ")));
         return rows;
     }
 

@@ -73,10 +73,11 @@ public:
     // another version of the folding is built again).
     virtual QStringList DropSearchIndexSql(const TTableDef& table) const = 0;
     // A select of the keys of the table's rows in which one of the columns
-    // contains the text, the key column keeping its name. The text holds no wildcard and at least
-    // MinIndexedKeyLength characters.
-    virtual TSqlFragment SearchIndexRows(const TTableDef& table, const QStringList& columns,
-                                         const QString& text) const = 0;
+    // contains each of the texts (all) or one of them at least, the key
+    // column keeping its name. The texts hold no wildcard and at least
+    // MinIndexedKeyLength characters each.
+    virtual TSqlFragment SearchIndexRows(const TTableDef& table, const QStringList& columns, const QStringList& texts,
+                                         bool all) const = 0;
     // The index holds copies folded by the program (whose folding may change
     // with Qt's Unicode tables), not by the server.
     virtual bool FoldsInProgram() const = 0;

@@ -77,17 +77,27 @@ QString CombineSets(const QStringList& sets, const QString& setOperator)
 
 } // namespace
 
-QString TSearchQuery::EntryKeyRows(const TSearchKey& key, const QStringList& columns, QVariantList& params) const
+TSearchKeyParser TSearchQuery::EntryKeyParser(const QVariantList& request, QVariantList& params) const
 {
-    if (key.isCode)
-        return QStringLiteral("select code from entries where code = ") + key.text;
-    const QString pattern = QLatin1Char('%') + key.text + QLatin1Char('%');
-    const bool categoryNames = columns.contains(QStringLiteral("categories.name"), Qt::CaseInsensitive);
-    // The index's own names of the entry columns; a column it does not hold
-    // leaves the key to the comparisons.
+    TSearchKeyParser parser;
+    parser.Keys = request.at(srKeys).toString();
+    parser.Operator = request.at(srOperator).toInt();
+    parser.CodeField = QStringLiteral("entries.code");
+    parser.PatternOperand = [&params](const QString& pattern) {
+        params.append(pattern);
+        return QStringLiteral("?");
+    };
+    parser.LikeCondition = [this](const QString& column, const QString& operand) {
+        return m_dialect.LikeCondition(column, operand);
+    };
+    parser.SetFields(EntryFields(request));
+    return parser;
+}
+
+QStringList TSearchQuery::IndexedEntryColumns(const QStringList& columns) const
+{
     const TTableDef& entries = *Schema::FindTable(QStringLiteral("entries"));
-    QStringList entryColumns;
-    bool indexed = Indexable(key);
+    QStringList result;
     for (const QString& column : columns) {
         if (column.compare(QStringLiteral("categories.name"), Qt::CaseInsensitive) == 0)
             continue;
@@ -96,10 +106,73 @@ QString TSearchQuery::EntryKeyRows(const TSearchKey& key, const QStringList& col
                                             return QStringLiteral("entries.").append(c).compare(column, Qt::CaseInsensitive) == 0;
                                         });
         if (found == entries.searchedColumns.end())
-            indexed = false;
-        else
-            entryColumns << *found;
+            return {QString()};
+        result << *found;
     }
+    return result;
+}
+
+QString TSearchQuery::AllKeysIndexedCondition(const QVariantList& request, const QStringList& texts,
+                                              QVariantList& params) const
+{
+    const bool all = request.at(srOperator).toInt() != TSearchKeyParser::OperatorAny;
+    QStringList columns = SplitSearchKeys(EntryFields(request));
+    columns.removeAll(QString());
+    const QStringList entryColumns = IndexedEntryColumns(columns);
+    if (entryColumns.contains(QString()))
+        return QString();
+    const bool categoryNames = columns.contains(QStringLiteral("categories.name"), Qt::CaseInsensitive);
+
+    // Every key looked up in one question to the index, which joins the
+    // answers itself.
+    QStringList sources;
+    if (!entryColumns.isEmpty()) {
+        const TEngineDialect::TSqlFragment rows =
+            m_dialect.SearchIndexRows(*Schema::FindTable(QStringLiteral("entries")), entryColumns, texts, all);
+        sources << rows.sql;
+        params << rows.params;
+    }
+    if (categoryNames) {
+        QStringList names;
+        for (const QString& text : texts) {
+            names << QLatin1Char('(') + m_dialect.LikeCondition(QStringLiteral("categories.name"), QStringLiteral("?"))
+                         + QLatin1Char(')');
+            params << QString(QLatin1Char('%') + text + QLatin1Char('%'));
+        }
+        const auto parenthesised = [](const QString& group) -> QString { return QLatin1Char('(') + group + QLatin1Char(')'); };
+        const QString named = QStringLiteral("entries.category in (select code from categories where ")
+                              + BalancedJoin(names, QStringLiteral(" or "), parenthesised) + QLatin1Char(')');
+        if (!all) {
+            sources << QStringLiteral("select code from entries where ") + named;
+        } else {
+            // An entry of a category that one key names may have the other
+            // keys in its own columns: the few entries of such categories
+            // are compared as the scan compares them.
+            QString scanned;
+            EntryKeyParser(request, params).Parse(scanned);
+            sources << QStringLiteral("select entries.code as code from entries left join categories on entries.category = "
+                                      "categories.code where ")
+                           + named + QStringLiteral(" and ") + scanned;
+        }
+    }
+    if (request.at(srSearchFileNames).toBool()) {
+        const TEngineDialect::TSqlFragment rows =
+            m_dialect.SearchIndexRows(*Schema::FindTable(QStringLiteral("entryfiles")), {QStringLiteral("Name")}, texts, all);
+        sources << QStringLiteral("select entry as code from entryfiles where code in (") + rows.sql + QLatin1Char(')');
+        params << rows.params;
+    }
+    return QStringLiteral(" (entries.code in (") + CombineSets(sources, QStringLiteral(" union ")) + QStringLiteral("))");
+}
+
+QString TSearchQuery::EntryKeyRows(const TSearchKey& key, const QStringList& columns, QVariantList& params) const
+{
+    if (key.isCode)
+        return QStringLiteral("select code from entries where code = ") + key.text;
+    const QString pattern = QLatin1Char('%') + key.text + QLatin1Char('%');
+    const bool categoryNames = columns.contains(QStringLiteral("categories.name"), Qt::CaseInsensitive);
+    // A column the index does not hold leaves the key to the comparisons.
+    const QStringList entryColumns = IndexedEntryColumns(columns);
+    const bool indexed = Indexable(key) && !entryColumns.contains(QString());
     if (!indexed) {
         QStringList comparisons;
         for (const QString& column : columns) {
@@ -113,7 +186,8 @@ QString TSearchQuery::EntryKeyRows(const TSearchKey& key, const QStringList& col
     }
     QStringList parts;
     if (!entryColumns.isEmpty()) {
-        const TEngineDialect::TSqlFragment rows = m_dialect.SearchIndexRows(entries, entryColumns, key.text);
+        const TEngineDialect::TSqlFragment rows =
+            m_dialect.SearchIndexRows(*Schema::FindTable(QStringLiteral("entries")), entryColumns, {key.text}, true);
         parts << rows.sql;
         params << rows.params;
     }
@@ -138,7 +212,7 @@ QString TSearchQuery::FileKeyRows(const TSearchKey& key, QVariantList& params) c
                + m_dialect.LikeCondition(QStringLiteral("entryfiles.Name"), QStringLiteral("?"));
     }
     const TEngineDialect::TSqlFragment rows =
-        m_dialect.SearchIndexRows(*Schema::FindTable(QStringLiteral("entryfiles")), {QStringLiteral("Name")}, key.text);
+        m_dialect.SearchIndexRows(*Schema::FindTable(QStringLiteral("entryfiles")), {QStringLiteral("Name")}, {key.text}, true);
     params << rows.params;
     return rows.sql;
 }
@@ -152,6 +226,20 @@ QString TSearchQuery::IndexedKeyCondition(const QVariantList& request, QVariantL
     const std::optional<QList<TSearchKey>> keys = ClassifySearchKeys(request.at(srKeys).toString());
     if (!keys || std::none_of(keys->begin(), keys->end(), Indexable))
         return QString();
+    // Text keys only, each answered by the index: one lookup for them all,
+    // within the few dozen phrases the index takes in one question.
+    constexpr qsizetype kKeysInOneLookup = 32;
+    if (keys->size() <= kKeysInOneLookup && std::all_of(keys->begin(), keys->end(), Indexable)) {
+        QStringList texts;
+        for (const TSearchKey& key : *keys)
+            texts << key.text;
+        QVariantList lookupParams;
+        const QString condition = AllKeysIndexedCondition(request, texts, lookupParams);
+        if (!condition.isEmpty()) {
+            params << lookupParams;
+            return condition;
+        }
+    }
     const QString setOperator = request.at(srOperator).toInt() == TSearchKeyParser::OperatorAny
                                     ? QStringLiteral(" union ")
                                     : QStringLiteral(" intersect ");
@@ -209,18 +297,7 @@ TSearchStatements TSearchQuery::Build(const QVariantList& request) const
     QString keyCondition;
     bool indexedKeys = false;
     if (customWhere.isEmpty()) {
-        TSearchKeyParser parser;
-        parser.Keys = text(srKeys);
-        parser.Operator = request.at(srOperator).toInt();
-        parser.CodeField = QStringLiteral("entries.code");
-        parser.PatternOperand = [&params](const QString& pattern) {
-            params.append(pattern);
-            return QStringLiteral("?");
-        };
-        parser.LikeCondition = [this](const QString& column, const QString& operand) {
-            return m_dialect.LikeCondition(column, operand);
-        };
-        parser.SetFields(EntryFields(request));
+        TSearchKeyParser parser = EntryKeyParser(request, params);
         int parsed = parser.Parse(keyCondition);
         if (parsed == TSearchKeyParser::ParseOk && flag(srSearchFileNames)) {
             // A #n key is compared with the file's own entry: that finds the

@@ -8,6 +8,7 @@
 
 class TEngineDialect;
 struct TSearchKey;
+class TSearchKeyParser;
 
 // What a search returns: parseFailure is 0 when the keys were understood;
 // otherwise it holds the parser's result and both packets are left empty.
@@ -67,6 +68,14 @@ private:
     // the file rows one key finds.
     QString EntryKeyRows(const TSearchKey& key, const QStringList& columns, QVariantList& params) const;
     QString FileKeyRows(const TSearchKey& key, QVariantList& params) const;
+    // The same when every key is a text the index answers: one lookup for
+    // all of them. Empty when a searched column is not in the index.
+    QString AllKeysIndexedCondition(const QVariantList& request, const QStringList& texts, QVariantList& params) const;
+    // The parser of the keys over the entry columns, its patterns bound.
+    TSearchKeyParser EntryKeyParser(const QVariantList& request, QVariantList& params) const;
+    // The index's own names of the entry columns (not categories.name); a
+    // null text in the list for a column the index does not hold.
+    QStringList IndexedEntryColumns(const QStringList& columns) const;
 
     const TEngineDialect& m_dialect;
     TSearchPath m_path;

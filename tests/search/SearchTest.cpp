@@ -597,6 +597,7 @@ TEST_P(SearchIndex, EveryKeyFindsTheSameEntriesAndFilesThroughTheIndexAsThroughT
         {"\"OR NOT\"", 1},      {"col:umn", 1},         {"{title}", 1},         {"NEAR(x)", 1},
         {"*pre", 1},            {"^start", 1},          {"report summary", 1},  {"pdf report", 1},
         {"report ΣΤΡΑΤΗΓΙΚΉ", 0}, {"мир привет", 1},    {"\"report 2006\"", 1}, {"rep%rt", 3},
+        {"report in", 2},       {"#1 report", 1},
     };
     const int t = 1 << TOptions::scTitles, k = 1 << TOptions::scKeywords, c = 1 << TOptions::scComments;
     const int f = 1 << TOptions::scFileNames, s = 1 << TOptions::scSource, n = 1 << TOptions::scCategoryNames;
@@ -636,7 +637,7 @@ TEST_P(SearchIndex, EveryKeyFindsTheSameEntriesAndFilesThroughTheIndexAsThroughT
 TEST_P(SearchIndex, OnlyKeysTheIndexAnswersExactlyGoThroughIt)
 {
     const TTableDef& entries = *Schema::FindTable("entries");
-    const QString indexed = conn->Dialect().SearchIndexRows(entries, {"Title"}, "xyz").sql;
+    const QString indexed = conn->Dialect().SearchIndexRows(entries, {"Title"}, {"xyz"}, true).sql;
     const QList<std::pair<QString, bool>> cases = {
         {"abc", true}, {"ΑΒΓ", true}, {"\"a b\"", true}, {"ab", false}, {"ΑΒ", false}, {"a%c", false},
         {"ab_", false}, {"#12", false}, {"##1", false},
