@@ -171,6 +171,13 @@ public:
         return QStringLiteral("select name from sqlite_master where type = 'table' and name not like 'sqlite%'");
     }
     bool FoldsInProgram() const override { return true; }
+    // The files of a few thousand entries found are read from the index in
+    // entry order, not looked up one by one in the table.
+    QStringList FileListingIndexSql() const override
+    {
+        return {QStringLiteral("drop index if exists ix_entryfiles_entry"),
+                QStringLiteral("create index if not exists ix_entryfiles_listing on entryfiles (entry, code, Name, Type, FileSize)")};
+    }
     QStringList PrepareSearchIndexSql() const override { return {}; }
     QStringList CreateSearchIndexSql(const TTableDef& table) const override
     {
@@ -210,12 +217,15 @@ public:
         // quotes only a double quote means anything, and it is doubled. Each
         // text is folded on its own, so that the operators between them
         // keep the upper case the query syntax asks for.
-        const QString filter = QStringLiteral("'{%1} : \"' || %2(?) || '\"'")
-                                   .arg(columns.join(QLatin1Char(' ')).toLower(), QLatin1String(kSqliteFoldFunction));
+        // Without a filter when every column is asked for: the index then
+        // need not tell the columns apart.
+        const bool everyColumn = columns.size() == table.searchedColumns.size();
+        const QString filter = (everyColumn ? QString() : QLatin1Char('{') + columns.join(QLatin1Char(' ')).toLower() + QStringLiteral("} : "));
+        const QString phrase = QStringLiteral("'%1\"' || %2(?) || '\"'").arg(filter, QLatin1String(kSqliteFoldFunction));
         TSqlFragment rows;
         QStringList phrases;
         for (QString text : texts) {
-            phrases << filter;
+            phrases << phrase;
             rows.params << text.replace(QLatin1Char('"'), QStringLiteral("\"\""));
         }
         const QString fts = FtsTable(table);
@@ -329,6 +339,8 @@ public:
     // checked against the predicate again, so the rows found are those of a
     // full scan.
     bool FoldsInProgram() const override { return false; }
+    // A name may be longer than a key of the server's indexes can hold.
+    QStringList FileListingIndexSql() const override { return {}; }
     QStringList PrepareSearchIndexSql() const override
     {
         return {QStringLiteral("create extension if not exists pg_trgm")};

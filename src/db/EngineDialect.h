@@ -81,6 +81,9 @@ public:
     // The index holds copies folded by the program (whose folding may change
     // with Qt's Unicode tables), not by the server.
     virtual bool FoldsInProgram() const = 0;
+    // Statements that let the files of found entries be listed from an index
+    // alone; part of the same schema step as the substring index.
+    virtual QStringList FileListingIndexSql() const = 0;
     // Shorter texts are looked for by reading every row.
     static constexpr int MinIndexedKeyLength = 3;
 

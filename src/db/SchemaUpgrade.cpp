@@ -135,7 +135,7 @@ void TSchemaUpgrade::AddSearchIndex()
     qint64 done = 0;
     Report(done, total);
 
-    for (const QString& sql : dialect.PrepareSearchIndexSql())
+    for (const QString& sql : dialect.PrepareSearchIndexSql() + dialect.FileListingIndexSql())
         Exec(sql);
     for (const TTableDef* table : tables) {
         for (const QString& sql : dialect.CreateSearchIndexSql(*table))
