@@ -347,7 +347,7 @@ int RunSearchScenario(const QStringList& arguments)
                .arg(BenchSupport::SqliteShellValue(
                         databaseFile, QStringLiteral("select round(sum(pgsize) / 1048576.0, 1) from dbstat where name like "
                                                      "'%_fts%' or name = 'ix_entryfiles_listing'")));
-        out << QStringLiteral("search: peer is sqlite3 %1; its start-up (%2 ms) is not counted; median of %3 runs\n")
+    out << QStringLiteral("search: peer is sqlite3 %1; its start-up (%2 ms) is not counted; median of %3 runs\n")
                .arg(BenchSupport::SqliteShellValue(databaseFile, QStringLiteral("select sqlite_version()")))
                .arg(BenchSupport::SqliteShellStartMs(databaseFile), 0, 'f', 1)
                .arg(config.runs);
