@@ -1,14 +1,17 @@
 #include "app/Startup.h"
 
 #include "app/AppResources.h"
+#include "app/Errors.h"
 #include "app/SignalWatcher.h"
 #include "app/User.h"
+#include "db/SchemaUpgrade.h"
 #include "engine/FileHelpers.h"
 #include "db/SystemRegistry.h"
 #include "db/dmConnection.h"
 #include "engine/dDB.h"
 #include "mainwindow/HintManager.h"
 #include "mainwindow/fMain.h"
+#include "maintenance/fDatabaseMaintenance.h"
 #include "settings/dmMain.h"
 
 #include <QApplication>
@@ -168,6 +171,31 @@ void TApplicationStartup::Fail(const QString& message)
     m_desktop.MessageBox(message, IDesktop::TMsgKind::Error, IDesktop::TButtons::Ok);
 }
 
+void TApplicationStartup::UpgradeDatabase()
+{
+    if (m_connection->ReadOnly())
+        return;
+    TSchemaUpgrade upgrade(*m_connection);
+    try {
+        if (!upgrade.Needed())
+            return;
+        // The splash stays on top of every window; the progress must not
+        // hide behind it.
+        if (m_splash)
+            m_splash->hide();
+        RunWithProgress(nullptr, QStringLiteral("Adding the search index to the database..."), upgrade.Progress,
+                        [&] { upgrade.Run(); }, true);
+    } catch (const EAbort&) {
+    } catch (const ETessarynError& e) {
+        m_desktop.MessageBox(QStringLiteral("The search index could not be added to the database; until it is, "
+                                            "searches read every entry.\r\n\r\n")
+                                 + e.Message(),
+                             IDesktop::TMsgKind::Warning, IDesktop::TButtons::Ok);
+    }
+    if (m_splash)
+        m_splash->show();
+}
+
 bool TApplicationStartup::CreateModules()
 {
     m_stage = TStage::Failed;
@@ -177,6 +205,7 @@ bool TApplicationStartup::CreateModules()
         Fail(DatabaseFailedText);
         return false;
     }
+    UpgradeDatabase();
     try {
         m_dmMain = std::make_unique<TdmMain>(*m_connection, m_desktop, m_db.get());
         if (!m_dmMain->IsInitialized()) {

@@ -109,6 +109,11 @@ public:
     static bool ActivateRunningInstance(int timeoutMs = 10000);
 
 private:
+    // A database made by an earlier version gets what this version adds
+    // (the search index) before anything uses it, with a progress window.
+    // Stopped or failed, the database stays as it was and is searched
+    // without the index until a later start completes the upgrade.
+    void UpgradeDatabase();
     void ReleaseSplash();
     void Fail(const QString& message);
 

@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
+#include <optional>
 
 int FindFieldIndex(const TFieldDefs& fields, const QString& name)
 {
@@ -21,8 +23,48 @@ QVariant DataPacket::Value(int row, const QString& name) const
     return rows.at(row).at(index);
 }
 
+// "YYYY-MM-DD HH:MM:SS", the form the embedded engine stores, read by hand:
+// Qt's parsers read their format anew for every value, and making a local
+// date-time asks the time zone; a listing of every entry holds hundreds of
+// thousands of dates over a few thousand days, so the few distinct values
+// are made once.
+static std::optional<QDateTime> ParseStoredDateTime(const QString& text)
+{
+    if (text.size() != 19 || text.at(4) != u'-' || text.at(7) != u'-' || text.at(10) != u' ' || text.at(13) != u':'
+        || text.at(16) != u':')
+        return std::nullopt;
+    const auto number = [&](int from, int length, int& value) {
+        value = 0;
+        for (int i = from; i < from + length; ++i) {
+            const char16_t c = text.at(i).unicode();
+            if (c < u'0' || c > u'9')
+                return false;
+            value = value * 10 + (c - u'0');
+        }
+        return true;
+    };
+    int y, mo, d, h, mi, se;
+    if (!number(0, 4, y) || !number(5, 2, mo) || !number(8, 2, d) || !number(11, 2, h) || !number(14, 2, mi)
+        || !number(17, 2, se))
+        return std::nullopt;
+    const quint64 key = quint64(y) << 40 | quint64(mo) << 32 | quint64(d) << 24 | quint64(h) << 16 | quint64(mi) << 8 | quint64(se);
+    thread_local QHash<quint64, QDateTime> made;
+    const auto found = made.constFind(key);
+    if (found != made.constEnd())
+        return *found;
+    const QDate date(y, mo, d);
+    const QTime time(h, mi, se);
+    if (!date.isValid() || !time.isValid())
+        return std::nullopt;
+    if (made.size() > 100000)
+        made.clear();
+    return *made.insert(key, QDateTime(date, time));
+}
+
 static QDateTime ParseDateTime(const QString& text)
 {
+    if (const std::optional<QDateTime> stored = ParseStoredDateTime(text))
+        return *stored;
     // Stored as ISO-8601 text by the embedded engine ("YYYY-MM-DD HH:MM:SS").
     QDateTime dt = QDateTime::fromString(text, Qt::ISODateWithMs);
     if (!dt.isValid())

@@ -94,6 +94,40 @@ void Exec(QSqlDatabase& db, const QString& sql)
         throw EDatabaseError(q.lastError().text());
 }
 
+QString KeyColumn(const TTableDef& table)
+{
+    return table.columns.first().name;
+}
+
+// SQLite's substring index of a table: an FTS5 table of trigrams over folded
+// copies of its searched columns, the row's key as rowid. The copies are
+// folded by the same function as like() folds, and the tokenizer is told
+// not to fold again (its own folding differs from ours), so a phrase of the
+// folded key is found exactly where like() finds "%key%".
+QString FtsTable(const TTableDef& table)
+{
+    return table.name.toLower() + QStringLiteral("_fts");
+}
+
+QString FtsColumns(const TTableDef& table)
+{
+    return table.searchedColumns.join(QStringLiteral(", ")).toLower();
+}
+
+QString FoldedValues(const TTableDef& table, const QString& prefix)
+{
+    QStringList values;
+    for (const QString& column : table.searchedColumns)
+        values << QStringLiteral("%1(%2%3)").arg(QLatin1String(kSqliteFoldFunction), prefix, column);
+    return values.join(QStringLiteral(", "));
+}
+
+// A search reads the index's lists and then a few thousand scattered rows;
+// with SQLite's default 2 MB of pages they are read from the file again on
+// every search. 32 MB keeps them; a listing of every entry still stays
+// within its memory budget.
+const QString kPageCacheSql = QStringLiteral("pragma cache_size = -32768");
+
 class TSqliteDialect final : public TEngineDialect {
 public:
     TConnectionInfo::TEngine Engine() const override { return TConnectionInfo::TEngine::SQLite; }
@@ -142,6 +176,71 @@ public:
     {
         return QStringLiteral("select name from sqlite_master where type = 'table' and name not like 'sqlite%'");
     }
+    bool FoldsInProgram() const override { return true; }
+    // The files of a few thousand entries found are read from the index in
+    // entry order, not looked up one by one in the table.
+    QStringList FileListingIndexSql() const override
+    {
+        return {QStringLiteral("drop index if exists ix_entryfiles_entry"),
+                QStringLiteral("create index if not exists ix_entryfiles_listing on entryfiles (entry, code, Name, Type, FileSize)")};
+    }
+    QStringList PrepareSearchIndexSql() const override { return {}; }
+    QStringList CreateSearchIndexSql(const TTableDef& table) const override
+    {
+        const QString fts = FtsTable(table);
+        const QString key = KeyColumn(table);
+        const QString insertNew = QStringLiteral("insert into %1 (rowid, %2) values (new.%3, %4);")
+                                      .arg(fts, FtsColumns(table), key, FoldedValues(table, QStringLiteral("new.")));
+        const QString deleteOld = QStringLiteral("delete from %1 where rowid = old.%2;").arg(fts, key);
+        // Positions are needed for phrases; the column sizes serve only
+        // ranking, which a search does not do.
+        return {QStringLiteral("create virtual table %1 using fts5(%2, tokenize = 'trigram case_sensitive 1', "
+                               "columnsize = 0)")
+                    .arg(fts, FtsColumns(table)),
+                QStringLiteral("create trigger %1_insert after insert on %2 begin %3 end").arg(fts, table.name, insertNew),
+                QStringLiteral("create trigger %1_delete after delete on %2 begin %3 end").arg(fts, table.name, deleteOld),
+                QStringLiteral("create trigger %1_update after update of %2, %3 on %4 begin %5 %6 end")
+                    .arg(fts, key, table.searchedColumns.join(QStringLiteral(", ")), table.name, deleteOld, insertNew)};
+    }
+    QString FillSearchIndexSql(const TTableDef& table) const override
+    {
+        const QString key = KeyColumn(table);
+        return QStringLiteral("insert into %1 (rowid, %2) select %3, %4 from %5 where %3 > ? and %3 <= ?")
+            .arg(FtsTable(table), FtsColumns(table), key, FoldedValues(table, QString()), table.name);
+    }
+    QStringList DropSearchIndexSql(const TTableDef& table) const override
+    {
+        const QString fts = FtsTable(table);
+        return {QStringLiteral("drop trigger if exists %1_insert").arg(fts),
+                QStringLiteral("drop trigger if exists %1_delete").arg(fts),
+                QStringLiteral("drop trigger if exists %1_update").arg(fts),
+                QStringLiteral("drop table if exists %1").arg(fts)};
+    }
+    TSqlFragment SearchIndexRows(const TTableDef& table, const QStringList& columns, const QStringList& texts,
+                                 bool all) const override
+    {
+        // One phrase per text behind a column filter; inside the double
+        // quotes only a double quote means anything, and it is doubled. Each
+        // text is folded on its own, so that the operators between them
+        // keep the upper case the query syntax asks for.
+        // Without a filter when every column is asked for: the index then
+        // need not tell the columns apart.
+        const bool everyColumn = columns.size() == table.searchedColumns.size();
+        const QString filter = (everyColumn ? QString() : QLatin1Char('{') + columns.join(QLatin1Char(' ')).toLower() + QStringLiteral("} : "));
+        const QString phrase = QStringLiteral("'%1\"' || %2(?) || '\"'").arg(filter, QLatin1String(kSqliteFoldFunction));
+        TSqlFragment rows;
+        QStringList phrases;
+        for (QString text : texts) {
+            phrases << phrase;
+            rows.params << text.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        }
+        const QString fts = FtsTable(table);
+        rows.sql = QStringLiteral("select rowid as %1 from %2 where %2 match (%3)")
+                       .arg(KeyColumn(table), fts,
+                            phrases.join(all ? QStringLiteral(" || ' AND ' || ") : QStringLiteral(" || ' OR ' || ")));
+        return rows;
+    }
+
     TIdentifierCall ReserveIdentifiers(const QString& tableName, int count) const override
     {
         return {QStringLiteral("update reccounters set lastid = lastid + ? where tablename = lower(?) returning lastid"),
@@ -153,6 +252,7 @@ public:
         Exec(db, QStringLiteral("pragma foreign_keys = on"));
         Exec(db, QStringLiteral("pragma journal_mode = wal"));
         Exec(db, QStringLiteral("pragma synchronous = normal"));
+        Exec(db, kPageCacheSql);
     }
     // Switching the journal writes to the file: a read-only database keeps
     // the journal it has.
@@ -160,6 +260,7 @@ public:
     {
         RegisterSqliteFunctions(db);
         Exec(db, QStringLiteral("pragma foreign_keys = on"));
+        Exec(db, kPageCacheSql);
     }
 };
 
@@ -241,6 +342,52 @@ public:
         return QStringLiteral("select table_name from information_schema.tables "
                               "where table_schema = current_schema() and table_type = 'BASE TABLE'");
     }
+    // pg_trgm's GIN indexes serve ILIKE on the columns themselves: the
+    // server folds, the index only narrows the rows, and every candidate is
+    // checked against the predicate again, so the rows found are those of a
+    // full scan.
+    bool FoldsInProgram() const override { return false; }
+    // A name may be longer than a key of the server's indexes can hold.
+    QStringList FileListingIndexSql() const override { return {}; }
+    QStringList PrepareSearchIndexSql() const override
+    {
+        return {QStringLiteral("create extension if not exists pg_trgm")};
+    }
+    QStringList CreateSearchIndexSql(const TTableDef& table) const override
+    {
+        QStringList result;
+        for (const QString& column : table.searchedColumns)
+            result << QStringLiteral("create index if not exists %1_%2_trgm on %1 using gin (%2 gin_trgm_ops)")
+                          .arg(table.name.toLower(), column.toLower());
+        return result;
+    }
+    QString FillSearchIndexSql(const TTableDef&) const override { return QString(); }
+    QStringList DropSearchIndexSql(const TTableDef& table) const override
+    {
+        QStringList result;
+        for (const QString& column : table.searchedColumns)
+            result << QStringLiteral("drop index if exists %1_%2_trgm").arg(table.name.toLower(), column.toLower());
+        return result;
+    }
+    TSqlFragment SearchIndexRows(const TTableDef& table, const QStringList& columns, const QStringList& texts,
+                                 bool all) const override
+    {
+        TSqlFragment rows;
+        QStringList perText;
+        for (const QString& text : texts) {
+            QStringList conditions;
+            for (const QString& column : columns) {
+                conditions << LikeCondition(column, QStringLiteral("?"));
+                rows.params << QString(QLatin1Char('%') + text + QLatin1Char('%'));
+            }
+            perText << QLatin1Char('(') + conditions.join(QStringLiteral(" or ")) + QLatin1Char(')');
+        }
+        rows.sql = QStringLiteral("select %1 from %2 where %3")
+                       .arg(KeyColumn(table), table.name,
+                            perText.join(all ? QStringLiteral(" and ") : QStringLiteral(" or ")));
+        return rows;
+    }
+
     TIdentifierCall ReserveIdentifiers(const QString& tableName, int count) const override
     {
         if (count == 1)

@@ -53,6 +53,40 @@ public:
     // Statement listing the user tables (one text column).
     virtual QString ListTablesSql() const = 0;
 
+    // The substring index behind the search: it answers "which rows hold this
+    // text in one of these columns", comparing as LikeCondition compares, for
+    // the searchedColumns of a table. It is created inside the caller's
+    // transaction and kept up to date by the database itself in the
+    // transaction of every write.
+    struct TSqlFragment {
+        QString sql;
+        QVariantList params;
+    };
+    // Once per database, before the first table's index.
+    virtual QStringList PrepareSearchIndexSql() const = 0;
+    virtual QStringList CreateSearchIndexSql(const TTableDef& table) const = 0;
+    // Copies the rows of the table whose key lies in (first bound value,
+    // second bound value] into its index. Empty where creating the index
+    // already indexes every row.
+    virtual QString FillSearchIndexSql(const TTableDef& table) const = 0;
+    // Removes the index of a table whose rows are kept (an index built by
+    // another version of the folding is built again).
+    virtual QStringList DropSearchIndexSql(const TTableDef& table) const = 0;
+    // A select of the keys of the table's rows in which one of the columns
+    // contains each of the texts (all) or one of them at least, the key
+    // column keeping its name. The texts hold no wildcard and at least
+    // MinIndexedKeyLength characters each.
+    virtual TSqlFragment SearchIndexRows(const TTableDef& table, const QStringList& columns, const QStringList& texts,
+                                         bool all) const = 0;
+    // The index holds copies folded by the program (whose folding may change
+    // with Qt's Unicode tables), not by the server.
+    virtual bool FoldsInProgram() const = 0;
+    // Statements that let the files of found entries be listed from an index
+    // alone; part of the same schema step as the substring index.
+    virtual QStringList FileListingIndexSql() const = 0;
+    // Shorter texts are looked for by reading every row.
+    static constexpr int MinIndexedKeyLength = 3;
+
     // Identifier procedures: the statement that hands out `count` consecutive
     // identifiers for a table, with its bound values; it returns one value, the
     // first identifier of the block or, when returnsLast is set, the last one.

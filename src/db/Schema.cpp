@@ -54,14 +54,16 @@ QList<TTableDef> BuildTables()
                     Col(QStringLiteral("source"), T::Text, 1000), Col(QStringLiteral("Comments"), T::Text, 4000),
                     Col(QStringLiteral("GUID"), T::Text, 36), Col(QStringLiteral("Items"), T::Blob)},
                    {{QStringLiteral("ix_entries_category"), {QStringLiteral("category")}}},
-                   {}});
+                   {},
+                   {QStringLiteral("Title"), QStringLiteral("Keywords"), QStringLiteral("Comments"), QStringLiteral("source")}});
 
     tables.append({QStringLiteral("entryfiles"),
                    {Key(QStringLiteral("code")), Col(QStringLiteral("entry"), T::Integer, 0, {}, true),
                     Col(QStringLiteral("Name"), T::Text, 255), Col(QStringLiteral("Type"), T::Integer),
                     Col(QStringLiteral("FileSize"), T::Integer)},
                    {{QStringLiteral("ix_entryfiles_entry"), {QStringLiteral("entry")}}},
-                   {{QStringLiteral("entry"), QStringLiteral("entries"), QStringLiteral("code")}}});
+                   {{QStringLiteral("entry"), QStringLiteral("entries"), QStringLiteral("code")}},
+                   {QStringLiteral("Name")}});
 
     tables.append({QStringLiteral("bookmarkSets"),
                    {Key(QStringLiteral("code")), Col(QStringLiteral("GUID"), T::Text, 36),
@@ -169,7 +171,26 @@ int FirstIdentifier(const QString& counter)
 
 int SchemaVersion()
 {
+    return SearchIndexVersion();
+}
+
+int BaseSchemaVersion()
+{
     return 1;
+}
+
+int SearchIndexVersion()
+{
+    return 2;
+}
+
+QList<const TTableDef*> SearchIndexedTables()
+{
+    QList<const TTableDef*> result;
+    for (const auto& t : Tables())
+        if (!t.searchedColumns.isEmpty())
+            result.append(&t);
+    return result;
 }
 
 } // namespace Schema

@@ -41,6 +41,9 @@ struct TTableDef {
     QList<TColumnDef> columns;
     QList<TIndexDef> indexes;
     QList<TForeignKeyDef> foreignKeys;
+    // Text columns a search looks for substrings in: the substring index of
+    // the table covers exactly these. The table's key is its first column.
+    QStringList searchedColumns = {};
 
     const TColumnDef* Column(const QString& column) const;
 };
@@ -60,7 +63,12 @@ QStringList CounterNames();
 // First identifiers handed out per counter (bookmark sets start at 100: codes
 // below that mark built-in sets).
 int FirstIdentifier(const QString& counter);
-// Version of the schema, recorded in the database.
+// Version of the schema, recorded in the database: 1 the tables, counters
+// and delivered rows; 2 adds the substring index behind the search.
 int SchemaVersion();
+int BaseSchemaVersion();
+int SearchIndexVersion();
+// The tables with a substring index (searchedColumns not empty).
+QList<const TTableDef*> SearchIndexedTables();
 
 } // namespace Schema

@@ -3,6 +3,7 @@
 #include "app/Errors.h"
 #include "db/EngineDialect.h"
 #include "db/Schema.h"
+#include "db/SchemaUpgrade.h"
 #include "db/dmConnection.h"
 
 #include <QSqlError>
@@ -14,18 +15,7 @@ TSchemaBuilder::TSchemaBuilder(TdmConnection& connection) : m_connection(connect
 
 void TSchemaBuilder::Exec(const QString& sql, const QVariantList& params)
 {
-    // Definitions run as plain statements: a server cannot prepare DDL.
-    QSqlQuery q(m_connection.Database());
-    bool ok = false;
-    if (params.isEmpty()) {
-        ok = q.exec(sql);
-    } else if (q.prepare(sql)) {
-        for (const auto& p : params)
-            q.addBindValue(p);
-        ok = q.exec();
-    }
-    if (!ok)
-        throw EDatabaseError(q.lastError().text().trimmed() + QStringLiteral("\n") + sql);
+    ExecSchemaStatement(m_connection, sql, params);
 }
 
 QStringList TSchemaBuilder::ExistingTables()
@@ -49,6 +39,7 @@ bool TSchemaBuilder::HasTessarynDatabase()
 
 void TSchemaBuilder::DropExisting()
 {
+    TSchemaUpgrade(m_connection).DropSearchIndex();
     const QStringList existing = ExistingTables();
     QList<TTableDef> tables = Schema::Tables();
     std::reverse(tables.begin(), tables.end());   // referencing tables first
@@ -64,14 +55,13 @@ void TSchemaBuilder::DropExisting()
         Exec(sql);
 }
 
-void TSchemaBuilder::Create(bool force)
+void TSchemaBuilder::Create(bool force, int version)
 {
     if (HasTessarynDatabase() && !force)
         throw ETessarynError(QStringLiteral("A Tessaryn database already exists (%1). Run with --force to replace it.")
                                  .arg(m_connection.Info().Describe()));
     const TEngineDialect& dialect = m_connection.Dialect();
-    m_connection.BeginTransaction();
-    try {
+    ChangeSchemaInTransaction(m_connection, [&] {
         if (force)
             DropExisting();
         for (const auto& table : Schema::Tables()) {
@@ -88,13 +78,11 @@ void TSchemaBuilder::Create(bool force)
             Exec(sql);
         Exec(QStringLiteral("create table tessaryn_info (name text primary key, value text)"));
         Exec(QStringLiteral("insert into tessaryn_info (name, value) values (?, ?)"),
-             {QStringLiteral("schema version"), QString::number(Schema::SchemaVersion())});
+             {QStringLiteral("schema version"), QString::number(Schema::BaseSchemaVersion())});
         InsertDeliveredRows();
-        m_connection.Commit();
-    } catch (...) {
-        m_connection.Rollback();
-        throw;
-    }
+        if (version >= Schema::SearchIndexVersion())
+            TSchemaUpgrade(m_connection).AddSearchIndex();
+    });
 }
 
 void TSchemaBuilder::InsertDeliveredRows()

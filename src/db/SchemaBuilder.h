@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/Schema.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -18,8 +20,9 @@ public:
     // Creates everything in one transaction. An existing Tessaryn database is
     // refused unless force is set, in which case its tables are dropped first.
     // Throws ETessarynError with a clear message on any failure; nothing is
-    // left half-made.
-    void Create(bool force);
+    // left half-made. A version below the current one makes the database an
+    // earlier version of the program made (to test upgrades).
+    void Create(bool force, int version = Schema::SchemaVersion());
 
     // The HTML templates delivered with the database.
     static QString HtmlExportBodyTemplate();

@@ -357,6 +357,18 @@ void CaseFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
     sqlite3_result_text(ctx, out.constData(), int(out.size()), SQLITE_TRANSIENT);
 }
 
+// fold(text): the text with every letter folded exactly as like() folds it,
+// so a copy folded here and a key folded here compare as like() compares
+// them. The substring index holds such copies.
+void FoldFunction(sqlite3_context* ctx, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
+        return;
+    thread_local std::string folded;
+    FoldUtf8(sqlite3_value_text(argv[0]), sqlite3_value_bytes(argv[0]), folded);
+    sqlite3_result_text(ctx, folded.data(), int(folded.size()), SQLITE_TRANSIENT);
+}
+
 } // namespace
 
 bool SqlLikeMatch(const char* pattern, int patternLen, const char* text, int textLen, char32_t escape)
@@ -381,6 +393,8 @@ void RegisterSqliteFunctions(QSqlDatabase& db)
         rc = sqlite3_create_function(handle, "lower", 1, flags, nullptr, CaseFunction<false>, nullptr, nullptr);
     if (rc == SQLITE_OK)
         rc = sqlite3_create_function(handle, "upper", 1, flags, nullptr, CaseFunction<true>, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_create_function(handle, kSqliteFoldFunction, 1, flags, nullptr, FoldFunction, nullptr, nullptr);
     if (rc != SQLITE_OK)
         throw EDatabaseError(QStringLiteral("Could not register text functions: %1")
                                  .arg(QString::fromUtf8(sqlite3_errmsg(handle))));

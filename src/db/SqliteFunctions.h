@@ -5,7 +5,11 @@ class QSqlDatabase;
 // Replaces SQLite's like(), lower() and upper() on one open connection with
 // versions that fold every Unicode letter, not only A-Z, so that searches and
 // case-insensitive comparisons behave the same as on the server engine.
+// Also adds the function named kSqliteFoldFunction: its text argument with
+// every letter folded the way like() folds it (NULL stays NULL).
 // Throws EDatabaseError when the driver handle is not a SQLite connection.
+inline constexpr const char* kSqliteFoldFunction = "tessaryn_fold";
+
 void RegisterSqliteFunctions(QSqlDatabase& db);
 
 // The matcher behind like(): SQL LIKE semantics ("%" any run, "_" one

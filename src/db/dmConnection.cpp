@@ -2,6 +2,7 @@
 
 #include "app/Errors.h"
 #include "db/EngineDialect.h"
+#include "db/SchemaUpgrade.h"
 #include "db/dServerData.h"
 #include "search/SearchQuery.h"
 
@@ -47,6 +48,14 @@ void TdmConnection::Disconnect()
         QSqlDatabase::removeDatabase(m_connectionName);
     }
     m_transactionDepth = 0;
+    m_searchIndexed = false;
+}
+
+void TdmConnection::ReadSchemaState()
+{
+    // A database without the record (not made yet, or not Tessaryn's) has
+    // no index to trust.
+    m_searchIndexed = Connected() && !TSchemaUpgrade(*this).Needed();
 }
 
 bool TdmConnection::Connected() const
@@ -112,6 +121,7 @@ bool TdmConnection::Connect(bool requireSchema) noexcept
                 return false;
             }
         }
+        ReadSchemaState();
         m_connectStatus = 0;
         return true;
     } catch (const std::exception& e) {

@@ -48,6 +48,11 @@ public:
     QString LastConnectError() const { return m_lastConnectError; }
     // The database can only be read (its file or folder is not writable).
     bool ReadOnly() const { return m_readOnly; }
+    // The database has a substring index that answers searches as a full
+    // scan would (see TSchemaUpgrade); without it a search reads every row.
+    bool SearchIndexed() const { return m_searchIndexed; }
+    // Reads again what the database says of its schema (after an upgrade).
+    void ReadSchemaState();
 
     // Entries, files, categories
     DataPackets GetEntry(int code);
@@ -102,6 +107,7 @@ private:
     std::unique_ptr<TEngineDialect> m_dialect;
     int m_connectStatus = 1;
     bool m_readOnly = false;
+    bool m_searchIndexed = false;
     QString m_lastConnectError;
     int m_transactionDepth = 0;
 };

@@ -6,6 +6,7 @@
 //   --force                           replace an existing Tessaryn database
 #include "app/Errors.h"
 #include "db/SchemaBuilder.h"
+#include "db/SchemaUpgrade.h"
 #include "db/SystemRegistry.h"
 #include "db/dmConnection.h"
 #include "engine/FileHelpers.h"
@@ -33,6 +34,35 @@ void Fail(const QString& text)
     std::fprintf(stderr, "TessarynDBInit: %s\n", qPrintable(text));
 }
 
+// An existing database of an earlier version is brought up to date instead of
+// being refused: the upgrade, told in tenths on the way, is one transaction.
+// exOk after an upgrade, exExists when there was nothing to do; the error
+// code when the upgrade failed (the database then stays as it was).
+int UpgradeExisting(TdmConnection& connection, const QString& where)
+{
+    try {
+        TSchemaUpgrade upgrade(connection);
+        if (!upgrade.Needed()) {
+            Fail(QStringLiteral("A Tessaryn database already exists %1. Run with --force to replace it.").arg(where));
+            return exExists;
+        }
+        int told = -1;
+        upgrade.Progress = [&told](qint64 done, qint64 total) {
+            const int tenths = total > 0 ? int(done * 10 / total) : 0;
+            if (tenths != told)
+                Say(QStringLiteral("Adding the search index: %1%").arg(tenths * 10));
+            told = tenths;
+            return true;
+        };
+        upgrade.Run();
+    } catch (const ETessarynError& e) {
+        Fail(QStringLiteral("The database %1 could not be upgraded: %2").arg(where, e.Message()));
+        return exFailed;
+    }
+    Say(QStringLiteral("Tessaryn database %1 upgraded to version %2").arg(where).arg(Schema::SchemaVersion()));
+    return exOk;
+}
+
 void RemoveSqliteFiles(const QString& path)
 {
     for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")})
@@ -53,10 +83,15 @@ int CreateEmbedded(bool force)
             TdmConnection probe(TConnectionInfo::Embedded(path));
             if (probe.Connect(false))
                 tessaryn = TSchemaBuilder(probe).HasTessarynDatabase();
+            if (tessaryn && !force) {
+                const int upgraded = UpgradeExisting(probe, QStringLiteral("at %1").arg(path));
+                if (upgraded == exOk)
+                    SystemRegistry::RecordConnection(TConnectionInfo::Embedded(path));
+                return upgraded;
+            }
         }
         if (!force) {
-            Fail(tessaryn ? QStringLiteral("A Tessaryn database already exists at %1. Run with --force to replace it.").arg(path)
-                          : QStringLiteral("%1 exists and is not a Tessaryn database; it was left alone. Run with --force to replace it.").arg(path));
+            Fail(QStringLiteral("%1 exists and is not a Tessaryn database; it was left alone. Run with --force to replace it.").arg(path));
             return exExists;
         }
     }
@@ -101,8 +136,10 @@ int CreateOnServer(const QString& connInfo, bool force)
     try {
         TSchemaBuilder builder(connection);
         if (builder.HasTessarynDatabase() && !force) {
-            Fail(QStringLiteral("A Tessaryn database already exists on the server (%1). Run with --force to replace it.").arg(connInfo));
-            return exExists;
+            const int upgraded = UpgradeExisting(connection, QStringLiteral("on the server (%1)").arg(connInfo));
+            if (upgraded == exOk)
+                SystemRegistry::RecordConnection(TConnectionInfo::Server(connInfo));
+            return upgraded;
         }
         builder.Create(force);
     } catch (const ETessarynError& e) {

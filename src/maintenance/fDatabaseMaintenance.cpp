@@ -73,7 +73,7 @@ QString WithSlash(QString folder)
 
 } // namespace
 
-void RunWithProgress(QWidget* parent, const QString& text, TDatabaseMaintenance& maintenance,
+void RunWithProgress(QWidget* parent, const QString& text, std::function<bool(qint64, qint64)>& progressCallback,
                      const std::function<void()>& work, bool cancellable)
 {
     QProgressDialog progress(text, cancellable ? QStringLiteral("Cancel") : QString(), 0, 0, parent);
@@ -86,7 +86,7 @@ void RunWithProgress(QWidget* parent, const QString& text, TDatabaseMaintenance&
         progress.setCancelButton(nullptr);
     QElapsedTimer sinceEvents;
     sinceEvents.start();
-    maintenance.Progress = [&](qint64 done, qint64 total) {
+    progressCallback = [&](qint64 done, qint64 total) {
         if (total > 0) {
             // the bar counts in thousandths: page counts may pass int's range
             progress.setMaximum(1000);
@@ -104,10 +104,10 @@ void RunWithProgress(QWidget* parent, const QString& text, TDatabaseMaintenance&
     try {
         work();
     } catch (...) {
-        maintenance.Progress = nullptr;
+        progressCallback = nullptr;
         throw;
     }
-    maintenance.Progress = nullptr;
+    progressCallback = nullptr;
 }
 
 // --- statistics -----------------------------------------------------------------------
@@ -198,7 +198,7 @@ void TFrmShrinkDatabase::Compact()
         TDatabaseMaintenance maintenance(m_dmMain.Connection());
         {
             TWait wait(desktop);
-            RunWithProgress(this, QStringLiteral("Compacting the database..."), maintenance,
+            RunWithProgress(this, QStringLiteral("Compacting the database..."), maintenance.Progress,
                             [&] { maintenance.ShrinkDatabase(); }, false);
         }
         desktop.ShowMessage(QStringLiteral("Tessaryn database has been compacted successfully."),
@@ -283,7 +283,7 @@ void TfrmBackupDatabase::Backup()
     try {
         TDatabaseMaintenance maintenance(m_dmMain.Connection());
         TWait wait(desktop);
-        RunWithProgress(this, QStringLiteral("Backing up the database..."), maintenance,
+        RunWithProgress(this, QStringLiteral("Backing up the database..."), maintenance.Progress,
                         [&] { maintenance.BackupDatabase(file); }, true);
     } catch (const EAbort&) {
         return;
@@ -386,7 +386,7 @@ void TFrmRestoreDatabase::Restore()
     try {
         TDatabaseMaintenance maintenance(m_dmMain.Connection());
         TWait wait(desktop);
-        RunWithProgress(this, QStringLiteral("Restoring the database..."), maintenance,
+        RunWithProgress(this, QStringLiteral("Restoring the database..."), maintenance.Progress,
                         [&] { maintenance.RestoreDatabase(file); }, true);
     } catch (const EAbort&) {
         return;

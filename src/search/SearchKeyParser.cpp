@@ -105,26 +105,38 @@ QStringList SplitSearchKeys(const QString& text)
     return elements;
 }
 
-namespace {
-
-// Joins the terms with the connective in balanced groups of parentheses.
-// A flat "a and b and c ..." is a chain as deep as it is long in the
-// engine's expression tree, which SQLite refuses beyond a depth of 1,000;
-// groups of at most eight keep the depth to a few levels for any number of
-// keys, and leave the meaning as it is.
-QString BalancedJoin(const QStringList& terms, const QString& connective)
+QString BalancedJoin(const QStringList& terms, const QString& connective,
+                    const std::function<QString(const QString& group)>& wrapGroup)
 {
+    // Groups of at most eight keep the depth to a few levels for any number
+    // of keys (SQLite refuses an expression deeper than 1,000), and leave
+    // the meaning as it is.
     constexpr int kGroup = 8;
     if (terms.size() <= kGroup)
         return terms.join(connective);
     QStringList groups;
     const qsizetype step = (terms.size() + kGroup - 1) / kGroup;
     for (qsizetype first = 0; first < terms.size(); first += step)
-        groups.append(QLatin1Char('(') + BalancedJoin(terms.mid(first, step), connective) + QLatin1Char(')'));
+        groups.append(wrapGroup(BalancedJoin(terms.mid(first, step), connective, wrapGroup)));
     return groups.join(connective);
 }
 
-} // namespace
+std::optional<QList<TSearchKey>> ClassifySearchKeys(const QString& keys)
+{
+    QList<TSearchKey> result;
+    for (const QString& key : SplitSearchKeys(keys)) {
+        if (key.startsWith(QLatin1Char('#')) && key.size() > 1 && key.at(1) != QLatin1Char('#')) {
+            const QString digits = key.mid(1);
+            if (!DecimalCode(digits))
+                return std::nullopt;
+            result.append({true, digits});
+        } else {
+            // "##12" searches for the text "#12"; a lone "#" is searched as typed.
+            result.append({false, key.startsWith(QStringLiteral("##")) ? key.mid(1) : key});
+        }
+    }
+    return result;
+}
 
 void TSearchKeyParser::SetFields(const QString& fields)
 {
@@ -148,30 +160,27 @@ int TSearchKeyParser::Parse(QString& condition) const
 {
     condition.clear();
     try {
-        const QStringList keys = SplitSearchKeys(Keys);
         QStringList columns = SplitSearchKeys(m_fields);
         // "a,,b" would leave a column without a name and a broken statement.
         columns.removeAll(QString());
-        if (keys.isEmpty() || columns.isEmpty())
+        // Without columns nothing is searched, whatever the keys are.
+        if (columns.isEmpty())
+            return ParseOk;
+        const std::optional<QList<TSearchKey>> keys = ClassifySearchKeys(Keys);
+        if (!keys)
+            return ParseFailed;
+        if (keys->isEmpty())
             return ParseOk;
 
         QStringList keyConditions;
-        for (const QString& key : keys) {
-            QString inner;
-            if (key.startsWith(QLatin1Char('#')) && key.size() > 1 && key.at(1) != QLatin1Char('#')) {
-                const QString digits = key.mid(1);
-                if (!DecimalCode(digits))
-                    return ParseFailed;
-                inner = CodeField + QStringLiteral(" = ") + digits;
-            } else {
-                // "##12" searches for the text "#12"; a lone "#" is searched as typed.
-                const QString text = key.startsWith(QStringLiteral("##")) ? key.mid(1) : key;
-                inner = TextKeyCondition(text, columns);
-            }
+        for (const TSearchKey& key : *keys) {
+            const QString inner = key.isCode ? CodeField + QStringLiteral(" = ") + key.text
+                                             : TextKeyCondition(key.text, columns);
             keyConditions.append(QStringLiteral(" (") + inner + QStringLiteral(") "));
         }
         const QString connective = Operator == OperatorAny ? QStringLiteral(" or ") : QStringLiteral(" and ");
-        condition = QLatin1Char('(') + BalancedJoin(keyConditions, connective) + QLatin1Char(')');
+        const auto parenthesised = [](const QString& group) -> QString { return QLatin1Char('(') + group + QLatin1Char(')'); };
+        condition = parenthesised(BalancedJoin(keyConditions, connective, parenthesised));
         return ParseOk;
     } catch (const std::exception&) {
         // A failing operand hook is reported like any other parse failure.

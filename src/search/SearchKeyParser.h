@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 // Splits a typed list into its elements: blanks and commas separate elements,
 // double quotes keep blanks inside one element ("" inside quotes stands for one
@@ -11,6 +12,22 @@
 // row give an empty element between them and a comma at the very end adds one
 // more empty element. Every element is trimmed of control characters and blanks.
 QStringList SplitSearchKeys(const QString& text);
+
+// One key of the search box: a code key (#n) with its digits as typed, or a
+// text key with the text searched ("##12" searches for "#12").
+struct TSearchKey {
+    bool isCode = false;
+    QString text;
+};
+// The keys of a search box text; nullopt when a code key holds no 32-bit
+// integer.
+std::optional<QList<TSearchKey>> ClassifySearchKeys(const QString& keys);
+
+// Joins terms with a connective in balanced groups of at most eight, each
+// group made one term again by wrapGroup: a flat chain would be as deep as
+// it is long in the engine's parse tree, which the engines limit.
+QString BalancedJoin(const QStringList& terms, const QString& connective,
+                     const std::function<QString(const QString& group)>& wrapGroup);
 
 // Turns the keys typed into the search box into one SQL condition. Each text
 // key is searched as a substring of every searched column; a key #n asks for

@@ -2,6 +2,8 @@
 #include "TestDatabase.h"
 #include "TestEnv.h"
 #include "app/Startup.h"
+#include "db/SchemaBuilder.h"
+#include "db/SchemaUpgrade.h"
 #include "db/SystemRegistry.h"
 #include "mainwindow/fMain.h"
 
@@ -224,6 +226,23 @@ TEST_F(Startup, MainDataModuleThatDoesNotInitializeEndsTheStartWithItsMessage)
     EXPECT_FALSE(s.MainWindow());
     s.Shutdown();
     EXPECT_FALSE(SplashOnScreen());
+}
+
+TEST_F(Startup, ADatabaseOfThePreviousVersionGetsItsSearchIndexBeforeTheWindowOpens)
+{
+    TestDatabase& database = UseNewDatabase();
+    {
+        auto previous = database.Connect();
+        TSchemaBuilder(*previous).Create(true, Schema::BaseSchemaVersion());
+        ASSERT_FALSE(previous->SearchIndexed());
+    }
+    TApplicationStartup& s = NewStartup();
+    EXPECT_EQ(s.Start(), TApplicationStartup::TStage::Running);
+    ASSERT_TRUE(s.Connection());
+    EXPECT_TRUE(s.Connection()->SearchIndexed());
+    EXPECT_FALSE(TSchemaUpgrade(*s.Connection()).Needed());
+    EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.MessageTexts().join(" / ").toStdString();
+    s.Shutdown();
 }
 
 TEST_F(Startup, SecondStartWhileTheFirstHasNoWindowYetEndsQuietly)

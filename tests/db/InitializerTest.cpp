@@ -1,13 +1,17 @@
 #include "TestDatabase.h"
 #include "TestEnv.h"
+#include "db/SchemaBuilder.h"
 #include "db/SystemRegistry.h"
 #include "db/dmConnection.h"
+#include "search/SearchOptions.h"
+#include "search/SearchQuery.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcessEnvironment>
 #include <QSettings>
 #include <QSqlQuery>
@@ -143,6 +147,41 @@ TEST(Initializer, CreatesTheSameSchemaOnTheServer)
     if (admin.open())
         QSqlQuery(admin).exec("drop database if exists " + name + " with (force)");
 }
+
+class InitializerUpgrade : public EngineTest {};
+
+TEST_P(InitializerUpgrade, ADatabaseOfThePreviousVersionGetsTheSearchIndexOnce)
+{
+    TSchemaBuilder(*conn).Create(true, Schema::BaseSchemaVersion());
+    conn->ReserveNextRecIDs("entries", 7);
+    QSqlQuery insert(conn->Database());
+    ASSERT_TRUE(insert.exec("insert into entries (code, Title, PasswordProtected) values (7, 'ἈΘῆΝΑΙ report', 0)"));
+    ASSERT_FALSE(conn->SearchIndexed());
+    conn.reset();
+
+    const bool server = GetParam() == TEngine::PostgreSQL;
+    const QString home = server ? TestEnv::ScratchFolder() : QFileInfo(db->Info().sqlitePath).absolutePath();
+    const QStringList args = server ? QStringList{"--server", db->Info().connInfo} : QStringList{};
+    const QString config = TestEnv::ScratchFolder();
+    const TInitRun upgrade = RunInit(home, config, args);
+    ASSERT_EQ(upgrade.exitCode, 0) << upgrade.output.toStdString();
+    EXPECT_TRUE(upgrade.output.contains("Adding the search index: 100%")) << upgrade.output.toStdString();
+    EXPECT_TRUE(upgrade.output.contains("upgraded")) << upgrade.output.toStdString();
+    EXPECT_TRUE(IniText(config).contains("Database%20initialized=1"));
+    const TInitRun again = RunInit(home, config, args);
+    EXPECT_EQ(again.exitCode, 3) << again.output.toStdString();
+
+    conn = db->Connect();
+    EXPECT_TRUE(conn->SearchIndexed());
+    TOstrivaleSearchOptions options;
+    options.AllCategories = true;
+    options.Keys = QStringLiteral("ἀθῆναι");
+    const TSearchResult found = conn->SearchEntries(options.ToRequest());
+    ASSERT_EQ(found.entries.RowCount(), 1);
+    EXPECT_EQ(found.entries.Value(0, "code").toInt(), 7);
+}
+
+TESSARYN_INSTANTIATE_ENGINES(InitializerUpgrade);
 
 TEST(SystemRegistryFlag, OnlyANonZeroNumberCountsAsInitialized)
 {

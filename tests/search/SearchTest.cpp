@@ -3,7 +3,10 @@
 #include "app/Errors.h"
 #include "db/ClientRecordSet.h"
 #include "db/EngineDialect.h"
+#include "db/SchemaBuilder.h"
+#include "db/SchemaUpgrade.h"
 #include "db/SqliteFunctions.h"
+#include "db/dServerData.h"
 #include "db/dmConnection.h"
 #include "search/SearchKeyParser.h"
 #include "search/SearchOptions.h"
@@ -496,6 +499,234 @@ TEST_P(Search, ServerErrorsReachTheCallerAndLeaveNoStaleResult)
 }
 
 TESSARYN_INSTANTIATE_ENGINES(Search);
+
+// --- the substring index answers as the scan does --------------------------
+
+class SearchIndex : public Search {
+protected:
+    // The codes of the entries and of the files a search returns on one path;
+    // the files as the files statement finds them, and on the index's path
+    // also as they are fetched there, by the codes of the entries found.
+    struct TFound {
+        QList<qint64> entries, files, filesByCodes;
+    };
+    TFound Run(const TOptions& options, TSearchPath path)
+    {
+        const TSearchStatements statements = TSearchQuery(conn->Dialect(), path).Build(options.ToRequest());
+        EXPECT_EQ(statements.parseFailure, 0);
+        const auto codes = [&](const DataPacket& packet) {
+            QList<qint64> result;
+            for (int row = 0; row < packet.RowCount(); ++row)
+                result << packet.Value(row, "code").toLongLong();
+            std::sort(result.begin(), result.end());
+            return result;
+        };
+        const DataPacket entries = TdmServerData(*conn).RunQuery(statements.entries);
+        const DataPacket files = TdmServerData(*conn).RunQuery(statements.files);
+        const DataPacket byCodes = statements.filesOfFoundEntries
+                                       ? TdmServerData(*conn).RunQuery(TSearchQuery::FilesOfEntries(entries))
+                                       : files;
+        return {codes(entries), codes(files), codes(byCodes)};
+    }
+
+    // A knowledge base of several alphabets and of texts that look like
+    // wildcards, quotes and the index's own query syntax, written through
+    // the gateway: stored, then changed, files replaced, an entry deleted.
+    void StoreMixedBase()
+    {
+        const int roads = AddCategory("Straßenbau", 0);
+        const int history = AddCategory("Ιστορία", roads);
+        const int reports = AddCategory("Reports", 0);
+        const auto on = [](int day) { return QDate(2006, 3, day); };
+        Store({"Quarterly REPORT 2006", {"report_q1.pdf", "Summary 50% done.txt"}, reports, on(1), "finance, report",
+               "it's five o'clock", "http://example.org/a_c"});
+        Store({"ΣΤΡΑΤΗΓΙΚΉ ανάπτυξη", {"Στρατηγική.docx"}, history, on(2), "ΟΔΟΣ", "Ἀθῆναι σοφία", "βιβλίο"});
+        Store({"Привет мир", {"ПРИВЕТ.txt", "folder/"}, QVariant(), on(3), "Москва"});
+        Store({"Große Straße", {"STRASSE.md"}, roads, on(4), "ẞ groß", QStringLiteral(u"Kelvin 5\u212A"), R"(back\slash)"});
+        Store({R"(say "hi" AND OR NOT)", {"{title}.txt", "NEAR(x).txt"}, reports, on(5), "col:umn *pre ^start",
+               "abc_def 100%"});
+        const int revised = Store({"summary", {}, QVariant(), on(6), "", "report in comments"});
+        const int replaced = Store({"old files", {"obsolete report.doc", "kept.txt"}, roads, on(7)});
+        const int deleted = Store({"deleted report ΣΤΡΑΤΗΓΙΚΉ", {"deleted report.txt"}, reports, on(8)});
+
+        ClientRecordSet entry, files;
+        DataPackets packets = conn->GetEntry(revised);
+        entry.LoadFromPacket(packets[0]);
+        entry.Edit();
+        entry.SetValue("Title", "summary revised Отчёт");
+        entry.Post();
+        conn->ApplyEntryUpdates({entry.GetDelta(), std::nullopt});
+
+        packets = conn->GetEntry(replaced);
+        files.LoadFromPacket(packets[1]);
+        ASSERT_TRUE(files.Locate("Name", "obsolete report.doc"));
+        files.Delete();
+        files.Append();
+        files.SetValue("code", conn->ReserveNextRecIDs("entryfiles", 1));
+        files.SetValue("entry", replaced);
+        files.SetValue("Name", "annual ΣΤΡΑΤΗΓΙΚΉ.xlsx");
+        files.SetValue("Type", 1);
+        files.SetValue("FileSize", 5);
+        files.Post();
+        conn->ApplyEntryUpdates({std::nullopt, files.GetDelta()});
+
+        ASSERT_TRUE(conn->DeleteEntries(QString::number(deleted)));
+        reportsCategory = reports;
+    }
+
+    int reportsCategory = 0;
+};
+
+TEST_P(SearchIndex, EveryKeyFindsTheSameEntriesAndFilesThroughTheIndexAsThroughTheScan)
+{
+    ASSERT_TRUE(conn->SearchIndexed());
+    StoreMixedBase();
+
+    // keys, and how many entries the search in every column with all of
+    // the keys finds: a base where nothing matched would prove nothing.
+    const QList<std::pair<QString, int>> keys = {
+        {"report", 3},          {"REPORT", 3},          {"revised", 1},         {"obsolete", 0},
+        {"deleted", 0},         {"ΣΤΡΑΤΗΓΙΚΉ", 2},      {"στρατηγική", 2},      {"οδοσ", 1},
+        {"ΣΟΦΊΑ", 1},           {"σοφία", 1},           {"ПРИВЕТ", 1},          {"отчёт", 1},
+        {"STRASSE", 1},         {"straße", 2},          {"GROẞE", 1},           {"kelvin 5k", 1},
+        {"50%", 1},             {"a_c", 2},             {"%", 7},               {"_", 7},
+        {"it's", 1},            {"o'clock", 1},         {"\"two words\"", 0},   {"\"five o'clock\"", 1},
+        {"\"\"\"hi\"\"\"", 1},  {"say\"", 0},           {R"(back\slash)", 1},   {R"(\)", 1},
+        {"a", 5},               {"ab", 1},              {"ΑΝ", 1},              {"#1", 1},
+        {"##12", 0},            {"#", 0},               {"a,,b", 3},            {"AND", 1},
+        {"\"OR NOT\"", 1},      {"col:umn", 1},         {"{title}", 1},         {"NEAR(x)", 1},
+        {"*pre", 1},            {"^start", 1},          {"report summary", 1},  {"pdf report", 1},
+        {"report ΣΤΡΑΤΗΓΙΚΉ", 0}, {"мир привет", 1},    {"\"report 2006\"", 1}, {"rep%rt", 3},
+        {"report in", 2},       {"#1 report", 1},
+    };
+    const int t = 1 << TOptions::scTitles, k = 1 << TOptions::scKeywords, c = 1 << TOptions::scComments;
+    const int f = 1 << TOptions::scFileNames, s = 1 << TOptions::scSource, n = 1 << TOptions::scCategoryNames;
+    const QList<int> contents = {kAllContent, t, f, n, t | f, c | s, k | n | f};
+
+    for (const auto& [key, expectedEverywhere] : keys) {
+        QList<TOptions> variants;
+        for (const int content : contents)
+            for (const int op : {int(TOptions::OperatorAll), int(TOptions::OperatorAny)})
+                variants << Options(key, content, op);
+        TOptions inReports = Options(key);
+        inReports.AllCategories = false;
+        inReports.CategoryCodes = {reportsCategory};
+        variants << inReports;
+        TOptions inTree = Options(key, kAllContent, TOptions::OperatorAny);
+        inTree.AllCategories = false;
+        inTree.CategoryCodes = {children.value(0).first()};
+        inTree.IncludeSubcategories = true;
+        variants << inTree;
+        TOptions inDays = Options(key);
+        inDays.DateRange = true;
+        inDays.FromDate = QDate(2006, 3, 2);
+        inDays.ToDate = QDate(2006, 3, 5);
+        variants << inDays;
+
+        for (const TOptions& options : variants) {
+            const auto scanned = Run(options, TSearchPath::Scan);
+            const auto indexed = Run(options, TSearchPath::Indexed);
+            EXPECT_EQ(indexed.entries, scanned.entries) << key.toStdString() << " content " << options.ContentFlags;
+            EXPECT_EQ(indexed.files, scanned.files) << key.toStdString() << " content " << options.ContentFlags;
+            EXPECT_EQ(indexed.filesByCodes, scanned.files) << key.toStdString() << " content " << options.ContentFlags;
+        }
+        EXPECT_EQ(Run(Options(key), TSearchPath::Indexed).entries.size(), expectedEverywhere) << key.toStdString();
+    }
+}
+
+TEST_P(SearchIndex, OnlyKeysTheIndexAnswersExactlyGoThroughIt)
+{
+    const TTableDef& entries = *Schema::FindTable("entries");
+    const QString indexed = conn->Dialect().SearchIndexRows(entries, {"Title"}, {"xyz"}, true).sql;
+    const QList<std::pair<QString, bool>> cases = {
+        {"abc", true}, {"ΑΒΓ", true}, {"\"a b\"", true}, {"ab", false}, {"ΑΒ", false}, {"a%c", false},
+        {"ab_", false}, {"#12", false}, {"##1", false},
+    };
+    for (const auto& [key, throughIndex] : cases) {
+        const TSearchStatements built =
+            TSearchQuery(conn->Dialect(), TSearchPath::Indexed).Build(Options(key, 1 << TOptions::scTitles).ToRequest());
+        EXPECT_EQ(built.entries.text.contains(indexed), throughIndex) << key.toStdString();
+    }
+    // A key cannot leave its bound value, on the index's path either.
+    const TSearchStatements plain =
+        TSearchQuery(conn->Dialect(), TSearchPath::Indexed).Build(Options("xyz").ToRequest());
+    const TSearchStatements hostile = TSearchQuery(conn->Dialect(), TSearchPath::Indexed)
+                                          .Build(Options(R"("x'); drop table entries; --\")").ToRequest());
+    EXPECT_EQ(hostile.entries.text, plain.entries.text);
+    EXPECT_EQ(hostile.files.text, plain.files.text);
+}
+
+TESSARYN_INSTANTIATE_ENGINES(SearchIndex);
+
+// --- a database of the previous version gets its index ----------------------
+
+class SearchIndexUpgrade : public Search {
+protected:
+    void SetUp() override
+    {
+        Search::SetUp();
+        if (!conn)
+            return;
+        // The database as the previous initializer made it, with entries.
+        TSchemaBuilder(*conn).Create(true, Schema::BaseSchemaVersion());
+        ASSERT_FALSE(conn->SearchIndexed());
+        for (int i = 0; i < 12; ++i)
+            Store({QStringLiteral("entry %1 Größe").arg(i), {QStringLiteral("file %1.txt").arg(i)}, QVariant(),
+                   QDate(2006, 3, 1), i % 3 == 0 ? "ΣΤΡΑΤΗΓΙΚΉ" : "plain"});
+    }
+
+    QList<qint64> FoundCodes(const QString& keys)
+    {
+        search->RunSearch(Options(keys));
+        QList<qint64> codes;
+        for (search->cdsSearch.First(); !search->cdsSearch.Eof(); search->cdsSearch.Next())
+            codes << search->cdsSearch.AsInteger("code");
+        std::sort(codes.begin(), codes.end());
+        return codes;
+    }
+};
+
+TEST_P(SearchIndexUpgrade, AnInterruptedUpgradeLeavesTheScanAndACompletedOneTheIndexWithTheSameResults)
+{
+    const QList<qint64> before = FoundCodes("στρατηγική größe");
+    ASSERT_EQ(before.size(), 4);
+
+    TSchemaUpgrade upgrade(*conn);
+    ASSERT_TRUE(upgrade.Needed());
+    EXPECT_EQ(upgrade.DatabaseVersion(), Schema::BaseSchemaVersion());
+    // Stopped after the first step of progress: nothing of it stays.
+    int reports = 0;
+    upgrade.Progress = [&](qint64, qint64) { return ++reports < 2; };
+    EXPECT_THROW(upgrade.Run(), EAbort);
+    EXPECT_EQ(conn->TransactionDepth(), 0);
+    EXPECT_TRUE(upgrade.Needed());
+    EXPECT_FALSE(conn->SearchIndexed());
+    EXPECT_EQ(FoundCodes("στρατηγική größe"), before);
+
+    qint64 lastDone = -1, lastTotal = -1;
+    upgrade.Progress = [&](qint64 done, qint64 total) {
+        lastDone = done;
+        lastTotal = total;
+        return true;
+    };
+    upgrade.Run();
+    EXPECT_FALSE(upgrade.Needed());
+    EXPECT_EQ(upgrade.DatabaseVersion(), Schema::SchemaVersion());
+    EXPECT_EQ(lastTotal, 24);   // twelve entries and their twelve files
+    EXPECT_EQ(lastDone, lastTotal);
+    EXPECT_TRUE(conn->SearchIndexed());
+    EXPECT_EQ(FoundCodes("στρατηγική größe"), before);
+
+    // A new connection sees the index, and writes after the upgrade reach it.
+    auto other = db->Connect();
+    EXPECT_TRUE(other->SearchIndexed());
+    const int added = Store({"added after ΣΤΡΑΤΗΓΙΚΉ", {}, QVariant(), QDate(2006, 3, 1), "Größe"});
+    QList<qint64> after = before;
+    after << added;
+    EXPECT_EQ(FoundCodes("στρατηγική größe"), after);
+}
+
+TESSARYN_INSTANTIATE_ENGINES(SearchIndexUpgrade);
 
 // --- statements without a database ------------------------------------------
 
