@@ -2,9 +2,17 @@
 
 #include "app/Errors.h"
 #include "db/SQLSupport.h"
+#include "db/dmConnection.h"
+#include "engine/EntryData.h"
+#include "engine/FileHelpers.h"
+#include "engine/FileLists.h"
+#include "settings/dmMain.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -92,6 +100,45 @@ double SqliteShellStartMs(const QString& databaseFile)
 QString SqliteShellValue(const QString& databaseFile, const QString& statement)
 {
     return RunShell(databaseFile, statement + QStringLiteral(";\n")).section(QLatin1Char('\n'), 0, 0).trimmed();
+}
+
+void WriteFile(const QString& path, const QByteArray& data)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size())
+        throw ETessarynError(QStringLiteral("cannot write ") + path);
+}
+
+double TimeProcess(const QString& program, const QStringList& arguments, const QString& workingFolder)
+{
+    QProcess process;
+    if (!workingFolder.isEmpty())
+        process.setWorkingDirectory(workingFolder);
+    QElapsedTimer timer;
+    timer.start();
+    process.start(program, arguments);
+    if (!process.waitForStarted(10000) || !process.waitForFinished(600000))
+        throw ETessarynError(program + QStringLiteral(" could not be run: ") + process.errorString());
+    const double elapsed = double(timer.nsecsElapsed()) / 1e6;
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        throw ETessarynError(program + QStringLiteral(" failed: ") + QString::fromLocal8Bit(process.readAllStandardError()));
+    return elapsed;
+}
+
+std::unique_ptr<TEntryData> NewEntryOver(TdmMain& main, const QString& folder, const QString& title)
+{
+    auto entry = std::make_unique<TEntryData>(main, false);
+    entry->LoadFromPacket(main.Connection().GetEntry(0));
+    entry->SetCode(main.Connection().GetNewEntryCode());
+    entry->SetTitle(title);
+    entry->EntryRecordSet().SetValue(QStringLiteral("DateCreated"), QDateTime(main.CurrentDate(), QTime(0, 0)));
+    entry->EntryRecordSet().SetValue(QStringLiteral("GUID"), NewGuidText());
+    entry->SetFolderOverride(folder);
+    entry->FolderFiles().ListFolder(folder);
+    entry->FolderFiles().SelectAll();
+    entry->SetDeleteStoredFilesAfterSave(false);
+    return entry;
 }
 
 QString InlineParameters(const QString& text, const QVariantList& params)

@@ -8,6 +8,11 @@
 #include <QStringList>
 #include <QVariantList>
 
+#include <memory>
+
+class TdmMain;
+class TEntryData;
+
 // Measuring helpers shared by the scenarios of tessaryn_bench.
 namespace BenchSupport {
 
@@ -34,6 +39,19 @@ QString SqliteShellValue(const QString& databaseFile, const QString& statement);
 // For a peer without parameter binding: each "?" of the text takes the next
 // value as a SQL literal (texts quoted with their quotes doubled).
 QString InlineParameters(const QString& text, const QVariantList& params);
+
+// Writes data to path, making the missing folders; throws when it cannot.
+void WriteFile(const QString& path, const QByteArray& data);
+
+// Runs a program to its end and returns the elapsed time in ms, the
+// process's start included (the peer pays for it as the user would).
+// Throws when it cannot be run or fails.
+double TimeProcess(const QString& program, const QStringList& arguments, const QString& workingFolder = {});
+
+// A new entry over the prepared folder with every item marked, as an entry
+// made from a folder of files is stored; the folder keeps its files after a
+// store, so that it can serve every run.
+std::unique_ptr<TEntryData> NewEntryOver(TdmMain& main, const QString& folder, const QString& title);
 
 // A desktop for a run without windows: nothing in a benchmark should ask or
 // fail, so any message ends it with its text.

@@ -9,6 +9,7 @@
 
 #include "app/Errors.h"
 #include "app/IDesktop.h"
+#include "db/BlobFile.h"
 #include "db/ConnectionInfo.h"
 #include "db/SchemaBuilder.h"
 #include "db/dmConnection.h"
@@ -34,20 +35,14 @@
 
 namespace {
 
+using BenchSupport::WriteFile;
+
 struct TPackConfig {
     int files = 300;
     qint64 totalBytes = 50LL * 1024 * 1024;
     int runs = 3;
     quint32 randomStart = 20060301;
 };
-
-void WriteFile(const QString& path, const QByteArray& data)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size())
-        throw ETessarynError(QStringLiteral("cannot write ") + path);
-}
 
 // Text in the manner of notes and documents: words from a few hundred,
 // sentences and paragraphs, so that deflate finds what it finds in real text.
@@ -123,42 +118,6 @@ qint64 BuildEntryFolder(const QString& folder, const TPackConfig& config)
         total += size;
     }
     return total;
-}
-
-// Runs a program to its end and returns the elapsed time in ms, the
-// process's start included (the peer pays for it as the user would).
-double TimeProcess(const QString& program, const QStringList& arguments, const QString& workingFolder = {})
-{
-    QProcess process;
-    if (!workingFolder.isEmpty())
-        process.setWorkingDirectory(workingFolder);
-    QElapsedTimer timer;
-    timer.start();
-    process.start(program, arguments);
-    if (!process.waitForStarted(10000) || !process.waitForFinished(600000))
-        throw ETessarynError(program + QStringLiteral(" could not be run: ") + process.errorString());
-    const double elapsed = double(timer.nsecsElapsed()) / 1e6;
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        throw ETessarynError(program + QStringLiteral(" failed: ") + QString::fromLocal8Bit(process.readAllStandardError()));
-    return elapsed;
-}
-
-// A new entry over the prepared folder with every item marked, as an entry
-// made from a folder of files is stored.
-std::unique_ptr<TEntryData> NewEntryOver(TdmMain& main, const QString& folder)
-{
-    auto entry = std::make_unique<TEntryData>(main, false);
-    entry->LoadFromPacket(main.Connection().GetEntry(0));
-    entry->SetCode(main.Connection().GetNewEntryCode());
-    entry->SetTitle(QStringLiteral("Pack benchmark"));
-    entry->EntryRecordSet().SetValue(QStringLiteral("DateCreated"), QDateTime(main.CurrentDate(), QTime(0, 0)));
-    entry->EntryRecordSet().SetValue(QStringLiteral("GUID"), NewGuidText());
-    entry->SetFolderOverride(folder);
-    entry->FolderFiles().ListFolder(folder);
-    entry->FolderFiles().SelectAll();
-    // the source folder serves every run
-    entry->SetDeleteStoredFilesAfterSave(false);
-    return entry;
 }
 
 struct TPhase {
@@ -239,14 +198,14 @@ int RunPackScenario(const QStringList& arguments)
     ResetPeakMemory();
     store.restMB = PeakMemoryMB();
     for (int run = 0; run <= config.runs; ++run) {
-        std::unique_ptr<TEntryData> entry = NewEntryOver(main, source);
+        std::unique_ptr<TEntryData> entry = NewEntryOver(main, source, QStringLiteral("Pack benchmark"));
         QElapsedTimer timer;
         timer.start();
         if (!packaging.StoreEntry(*entry))
             throw ETessarynError(QStringLiteral("the store failed"));
         const double ours = double(timer.nsecsElapsed()) / 1e6;
         codes.append(entry->Code());
-        archiveBytes = entry->EntryRecordSet().Value(QStringLiteral("Items")).toByteArray().size();
+        archiveBytes = TBlobFile::ValueSize(entry->EntryRecordSet().Value(QStringLiteral("Items")));
         entry.reset();
 
         QFile::remove(peerArchive);

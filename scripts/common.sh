@@ -2,7 +2,7 @@
 # shellcheck shell=bash
 
 TESSARYN_PACKAGES=(cmake g++ make pkg-config ccache qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql
-  libzip-dev libcurl4-openssl-dev sqlite3 libsqlite3-dev postgresql postgresql-client libgtest-dev libgmock-dev
+  libzip-dev libcurl4-openssl-dev sqlite3 libsqlite3-dev libpq-dev postgresql postgresql-client libgtest-dev libgmock-dev
   libbenchmark-dev xvfb xauth zip unzip 7zip python3-aiosmtpd qtkeychain-qt6-dev openssl
   gnome-keyring dbus)
 

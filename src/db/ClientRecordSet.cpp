@@ -1,6 +1,7 @@
 #include "db/ClientRecordSet.h"
 
 #include "app/Errors.h"
+#include "db/BlobFile.h"
 
 #include <algorithm>
 
@@ -29,7 +30,7 @@ bool IsNormalized(const QVariant& v, TFieldType type)
     case TFieldType::DateTime:
         return v.typeId() == QMetaType::QDateTime;
     case TFieldType::Blob:
-        return v.typeId() == QMetaType::QByteArray;
+        return v.typeId() == QMetaType::QByteArray || TBlobFile::Holds(v);
     case TFieldType::Text:
     case TFieldType::LongText:
         return v.typeId() == QMetaType::QString;

@@ -1,6 +1,7 @@
 #include "db/DataPacket.h"
 
 #include "app/Errors.h"
+#include "db/BlobFile.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -107,7 +108,9 @@ QVariant NormalizeValue(const QVariant& value, TFieldType type)
         return dt.isValid() ? QVariant(dt) : value;
     }
     case TFieldType::Blob:
-        return QVariant(value.toByteArray());
+        // A value kept in a file stays there: turning it into bytes would
+        // read the whole archive into memory.
+        return TBlobFile::Holds(value) ? value : QVariant(value.toByteArray());
     case TFieldType::Text:
     case TFieldType::LongText:
         return QVariant(value.toString());
@@ -136,6 +139,17 @@ int CompareValues(const QVariant& a, const QVariant& b, TFieldType type)
         return x < y ? -1 : (x > y ? 1 : 0);
     }
     case TFieldType::Blob: {
+        if (TBlobFile::Holds(a) || TBlobFile::Holds(b)) {
+            // Values in files are not read to be compared: one file is the
+            // same value, two files count as different values (at worst an
+            // unchanged archive is written again), ordered by size.
+            if (TBlobFile::Holds(a) && TBlobFile::Holds(b) && a.value<TBlobFile>().SameFile(b.value<TBlobFile>()))
+                return 0;
+            const qint64 x = TBlobFile::ValueSize(a), y = TBlobFile::ValueSize(b);
+            if (x == 0 && y == 0)
+                return 0;
+            return x < y ? -1 : (x > y ? 1 : (TBlobFile::Holds(a) ? 1 : -1));
+        }
         const QByteArray x = a.toByteArray(), y = b.toByteArray();
         return x < y ? -1 : (x > y ? 1 : 0);
     }

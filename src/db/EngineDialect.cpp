@@ -144,6 +144,13 @@ public:
         return QStringLiteral("-julianday(%1)").arg(column);
     }
     QString BeginTransactionSql() const override { return QStringLiteral("begin immediate"); }
+    // A deferred transaction reads from one snapshot of the log from its
+    // first read to its end.
+    QString BeginReadTransactionSql() const override { return QStringLiteral("begin"); }
+    QString BlobLengthExpression(const QString& column) const override
+    {
+        return QStringLiteral("length(%1)").arg(column);
+    }
     // "begin immediate" already lets only one writer in at a time: whatever a
     // write transaction reads stays as it is until it ends.
     QString LockAgainstDeleteSql() const override { return QString(); }
@@ -281,6 +288,14 @@ public:
         return QStringLiteral("-(extract(epoch from (%1 - timestamp '1900-01-01')) / 86400.0)::float8").arg(column);
     }
     QString BeginTransactionSql() const override { return QStringLiteral("begin"); }
+    QString BeginReadTransactionSql() const override
+    {
+        return QStringLiteral("begin transaction isolation level repeatable read");
+    }
+    QString BlobLengthExpression(const QString& column) const override
+    {
+        return QStringLiteral("octet_length(%1)").arg(column);
+    }
     // The weakest row lock that a delete (which takes FOR UPDATE) conflicts
     // with: writers of other columns of the row are not held up, and a
     // reader that arrives while a delete is pending waits for it and then

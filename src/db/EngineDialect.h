@@ -34,6 +34,12 @@ public:
 
     // Opening statements of a write transaction.
     virtual QString BeginTransactionSql() const = 0;
+    // Opening statement of a transaction that only reads, and reads every
+    // statement from the same state of the database (a value read in pieces
+    // comes out whole even while another user writes it).
+    virtual QString BeginReadTransactionSql() const = 0;
+    // The number of bytes of a binary column, read without reading the value.
+    virtual QString BlobLengthExpression(const QString& column) const = 0;
     // Appended to a "select ... from <table> where <key> = ?" inside a write
     // transaction: keeps the rows read from being deleted by another
     // connection until the transaction ends, and makes the statement wait for

@@ -94,20 +94,20 @@ QVariant Storable(const QVariant& value)
 }
 
 // Runs a statement; values always travel bound, never inside the text.
-void Run(QSqlQuery& query, const TSqlStatement& statement)
+void Run(TdmConnection& connection, QSqlQuery& query, const TSqlStatement& statement)
 {
     bool ok = false;
     if (statement.params.isEmpty()) {
         ok = query.exec(statement.text);
     } else {
         if (!query.prepare(statement.text))
-            throw EDatabaseError(ServerText(query.lastError()));
+            connection.RaiseError(ServerText(query.lastError()));
         for (const QVariant& value : statement.params)
             query.addBindValue(Storable(value));
         ok = query.exec();
     }
     if (!ok)
-        throw EDatabaseError(ServerText(query.lastError()));
+        connection.RaiseError(ServerText(query.lastError()));
 }
 
 } // namespace
@@ -125,13 +125,16 @@ QString CheckedCodeList(const QString& codes)
     return parts.join(QLatin1Char(','));
 }
 
-TdmServerData::TdmServerData(TdmConnection& connection) : m_connection(connection) {}
+TdmServerData::TdmServerData(TdmConnection& connection) : m_connection(connection)
+{
+    m_connection.EnsureConnected();
+}
 
 DataPacket TdmServerData::RunQuery(const TSqlStatement& statement)
 {
     QSqlQuery query(m_connection.Database());
     query.setForwardOnly(true);
-    Run(query, statement);
+    Run(m_connection, query, statement);
     DataPacket packet;
     const QSqlRecord record = query.record();
     for (int i = 0; i < record.count(); ++i) {
@@ -146,23 +149,34 @@ DataPacket TdmServerData::RunQuery(const TSqlStatement& statement)
         packet.rows.append(std::move(row));
     }
     if (query.lastError().isValid())
-        throw EDatabaseError(ServerText(query.lastError()));
+        m_connection.RaiseError(ServerText(query.lastError()));
     return packet;
 }
 
 int TdmServerData::Execute(const TSqlStatement& statement)
 {
     QSqlQuery query(m_connection.Database());
-    Run(query, statement);
+    Run(m_connection, query, statement);
     return query.numRowsAffected();
 }
 
 // --- entries, files, categories ---------------------------------------------
 
-DataPackets TdmServerData::GetEntry(int code)
+DataPackets TdmServerData::GetEntry(int code, const QString& blobFolder)
 {
-    return {RunQuery({QStringLiteral("select * from entries \r\nwhere entries.code = ?"), {code}}),
-            RunQuery({QStringLiteral("select * from entryfiles\r\nwhere entry = ?"), {code}})};
+    // The row, its archive (read in several statements) and its file rows
+    // all come from one state of the database.
+    m_connection.BeginReadTransaction();
+    try {
+        DataPackets packets{ReadRowsWithBlobs(*Schema::FindTable(QStringLiteral("entries")),
+                                              QStringLiteral("entries.code = ?"), {code}, blobFolder),
+                            RunQuery({QStringLiteral("select * from entryfiles\r\nwhere entry = ?"), {code}})};
+        m_connection.Commit();
+        return packets;
+    } catch (...) {
+        m_connection.Rollback();
+        throw;
+    }
 }
 
 int TdmServerData::CountEntries()
@@ -337,7 +351,7 @@ int TdmServerData::ReserveNextRecIDs(const QString& tableName, int count)
         m_connection.BeginTransaction();
     try {
         QSqlQuery query(m_connection.Database());
-        Run(query, {call.sql, call.params});
+        Run(m_connection, query, {call.sql, call.params});
         if (!query.next())
             throw EDatabaseError(QStringLiteral("Unknown table name for identifiers: %1").arg(tableName));
         bool ok = false;
@@ -377,6 +391,14 @@ void TdmServerData::ApplyInTransaction(const QList<QPair<QString, std::optional<
     }
 }
 
+void TdmServerData::CheckOneRow(int affected)
+{
+    if (affected == 0)
+        throw EDatabaseError(kRecordNotFound);
+    if (affected > 1)
+        throw EDatabaseError(kMoreThanOne);
+}
+
 void TdmServerData::ApplyDelta(const QString& tableName, const Delta& delta)
 {
     const TTableDef* table = Schema::FindTable(tableName);
@@ -410,14 +432,42 @@ void TdmServerData::ApplyDelta(const QString& tableName, const Delta& delta)
         return parts.join(QStringLiteral(" and "));
     };
 
+    // Binary values are never bound with the rest of a row: they are
+    // streamed into the row after it was written (see WriteBlob).
+    const auto isStreamed = [](const TColumnDef& def, const QVariant& value) {
+        return def.type == TFieldType::Blob && !value.isNull();
+    };
+    const TColumnDef* keyColumn = nullptr;
+    int keyIndex = -1;
+    for (const auto& c : columns)
+        if (c.def->primaryKey) {
+            keyColumn = c.def;
+            keyIndex = c.deltaIndex;
+        }
+    const auto rowKey = [&](const TDeltaRow& row) -> QVariant {
+        if (!keyColumn)
+            throw EDatabaseError(QStringLiteral("The table %1 has no key to write a binary value by").arg(table->name));
+        return row.kind == TChangeKind::Insert || row.assigned.value(keyIndex) ? row.newValues.value(keyIndex)
+                                                                               : row.oldValues.value(keyIndex);
+    };
+    const auto keyWhere = [&](const QVariant& key, QVariantList& params) -> QString {
+        params << dialect.ValueParam(key, keyColumn->type);
+        return keyColumn->name + QStringLiteral(" = ?");
+    };
+
     for (const TDeltaRow& row : delta.rows) {
         TSqlStatement statement;
+        QList<const TColumn*> streamed;
         switch (row.kind) {
         case TChangeKind::Insert: {
             QStringList names, marks;
             for (const auto& c : columns) {
                 if (c.def->identity || !row.assigned.value(c.deltaIndex))
                     continue;
+                if (isStreamed(*c.def, row.newValues.value(c.deltaIndex))) {
+                    streamed << &c;
+                    continue;
+                }
                 names << c.def->name;
                 marks << QStringLiteral("?");
                 statement.params << dialect.ValueParam(row.newValues.value(c.deltaIndex), c.def->type);
@@ -427,6 +477,12 @@ void TdmServerData::ApplyDelta(const QString& tableName, const Delta& delta)
                                  : QStringLiteral("insert into %1 (%2) values (%3)")
                                        .arg(table->name, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
             Execute(statement);
+            for (const TColumn* c : std::as_const(streamed)) {
+                QVariantList params;
+                const QVariant key = rowKey(row);
+                const QString where = keyWhere(key, params);
+                WriteBlob(*table, *c->def, key, where, params, row.newValues.value(c->deltaIndex));
+            }
             continue;
         }
         case TChangeKind::Modify: {
@@ -434,16 +490,36 @@ void TdmServerData::ApplyDelta(const QString& tableName, const Delta& delta)
             for (const auto& c : columns) {
                 if (c.def->identity || !row.assigned.value(c.deltaIndex))
                     continue;
+                if (isStreamed(*c.def, row.newValues.value(c.deltaIndex))) {
+                    streamed << &c;
+                    continue;
+                }
                 sets << c.def->name + QStringLiteral(" = ?");
                 statement.params << dialect.ValueParam(row.newValues.value(c.deltaIndex), c.def->type);
             }
-            if (sets.isEmpty())
+            if (sets.isEmpty() && streamed.isEmpty())
                 continue;
-            const QString where = whereClause(row, statement.params);
-            statement.text = QStringLiteral("update %1 set %2").arg(table->name, sets.join(QStringLiteral(", ")));
-            if (!where.isEmpty())
-                statement.text += QStringLiteral(" where ") + where;
-            break;
+            // The row is found by its old values once: by the other columns'
+            // statement when there is one, else by the first binary value's.
+            bool matched = false;
+            if (!sets.isEmpty()) {
+                const QString where = whereClause(row, statement.params);
+                statement.text = QStringLiteral("update %1 set %2").arg(table->name, sets.join(QStringLiteral(", ")));
+                if (!where.isEmpty())
+                    statement.text += QStringLiteral(" where ") + where;
+                CheckOneRow(Execute(statement));
+                matched = true;
+            }
+            for (const TColumn* c : std::as_const(streamed)) {
+                QVariantList params;
+                const QVariant key = rowKey(row);
+                QString where = matched ? keyWhere(key, params) : whereClause(row, params);
+                if (where.isEmpty())
+                    where = keyWhere(key, params);
+                WriteBlob(*table, *c->def, key, where, params, row.newValues.value(c->deltaIndex));
+                matched = true;
+            }
+            continue;
         }
         case TChangeKind::Delete: {
             const QString where = whereClause(row, statement.params);
@@ -453,10 +529,6 @@ void TdmServerData::ApplyDelta(const QString& tableName, const Delta& delta)
             break;
         }
         }
-        const int affected = Execute(statement);
-        if (affected == 0)
-            throw EDatabaseError(kRecordNotFound);
-        if (affected > 1)
-            throw EDatabaseError(kMoreThanOne);
+        CheckOneRow(Execute(statement));
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/DataPacket.h"
+#include "db/Schema.h"
 #include "db/dmConnection.h"
 
 #include <QString>
@@ -14,7 +15,9 @@ public:
 
     // Reads
     DataPacket RunQuery(const TSqlStatement& statement);
-    DataPackets GetEntry(int code);
+    // The entry's archive is read in pieces into a file without a name in
+    // blobFolder; see TdmConnection::GetEntry.
+    DataPackets GetEntry(int code, const QString& blobFolder = QString());
     int CountEntries();
     DataPackets GetCategories();
     bool CategoryHasEntries(int category);
@@ -41,6 +44,23 @@ public:
     int Execute(const TSqlStatement& statement);
 
 private:
+    // Binary values of any size, streamed between a file (or bytes) and
+    // the database in pieces of a few megabytes, never escaped into a
+    // statement's text. Both run inside the transaction of their call.
+    //
+    // The rows of table matching where, with every binary column read into
+    // a file in blobFolder.
+    DataPacket ReadRowsWithBlobs(const TTableDef& table, const QString& where, const QVariantList& params,
+                                 const QString& blobFolder);
+    QVariant ReadBlob(const TTableDef& table, const TColumnDef& column, const QVariant& key, qint64 size,
+                      const QString& blobFolder);
+    // Puts value into column of the one row that where (with whereParams)
+    // finds, the row whose key is key; the same failures as a row of a delta.
+    void WriteBlob(const TTableDef& table, const TColumnDef& column, const QVariant& key, const QString& where,
+                   const QVariantList& whereParams, const QVariant& value);
+    // Checks the count of rows one statement of a delta changed.
+    static void CheckOneRow(int affected);
+
     // Entries carry their category without a foreign key, so the references
     // are guarded here, inside the write transaction of the call.
     // Locks a category row against deletion until the transaction ends;

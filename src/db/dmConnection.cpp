@@ -7,10 +7,15 @@
 #include "search/SearchQuery.h"
 
 #include <QAtomicInt>
+#include <QLocale>
 #include <QFileInfo>
 #include <QUrl>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+
+#include <libpq-fe.h>
+#include <sqlite3.h>
 
 namespace {
 
@@ -67,6 +72,7 @@ bool TdmConnection::Connect(bool requireSchema) noexcept
 {
     m_connectStatus = 1;
     m_lastConnectError.clear();
+    m_requireSchema = requireSchema;
     try {
         Disconnect();
         m_readOnly = false;
@@ -123,6 +129,8 @@ bool TdmConnection::Connect(bool requireSchema) noexcept
         }
         ReadSchemaState();
         m_connectStatus = 0;
+        m_wasConnected = true;
+        m_lost = false;
         return true;
     } catch (const std::exception& e) {
         m_lastConnectError = QString::fromUtf8(e.what());
@@ -138,7 +146,17 @@ void TdmConnection::BeginTransaction()
     if (m_transactionDepth == 0) {
         QSqlQuery q(m_db);
         if (!q.exec(m_dialect->BeginTransactionSql()))
-            throw EDatabaseError(ServerText(q.lastError()));
+            RaiseError(ServerText(q.lastError()));
+    }
+    ++m_transactionDepth;
+}
+
+void TdmConnection::BeginReadTransaction()
+{
+    if (m_transactionDepth == 0) {
+        QSqlQuery q(m_db);
+        if (!q.exec(m_dialect->BeginReadTransactionSql()))
+            RaiseError(ServerText(q.lastError()));
     }
     ++m_transactionDepth;
 }
@@ -152,9 +170,84 @@ void TdmConnection::Commit()
         if (!q.exec(QStringLiteral("commit"))) {
             const QString text = ServerText(q.lastError());
             QSqlQuery(m_db).exec(QStringLiteral("rollback"));
-            throw EDatabaseError(text);
+            RaiseError(text);
         }
     }
+}
+
+bool TdmConnection::ConnectionLost(QString* reason) const
+{
+    if (m_info.engine != TConnectionInfo::TEngine::PostgreSQL || !m_wasConnected)
+        return false;
+    if (!m_db.isValid() || !m_db.isOpen())
+        return true;
+    const QVariant handle = m_db.driver()->handle();
+    // Qt names the handle by libpq's struct (pg_conn*), older versions by its typedef.
+    if (!handle.isValid() || (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0))
+        return false;
+    PGconn* connection = *static_cast<PGconn* const*>(handle.data());
+    if (connection && PQstatus(connection) == CONNECTION_OK)
+        return false;
+    if (connection && reason) {
+        // libpq's text runs over several lines ("FATAL: terminating
+        // connection ...", "server closed the connection unexpectedly"):
+        // the first one that says something is the reason.
+        for (const QString& line : QString::fromLocal8Bit(PQerrorMessage(connection)).split(QLatin1Char('\n'))) {
+            if (!line.trimmed().isEmpty()) {
+                *reason = line.trimmed();
+                break;
+            }
+        }
+    }
+    return true;
+}
+
+void TdmConnection::RaiseError(const QString& serverText)
+{
+    QString reason;
+    if (!ConnectionLost(&reason))
+        throw EDatabaseError(serverText);
+    if (reason.isEmpty())
+        reason = serverText.isEmpty() ? QStringLiteral("no answer from the server") : serverText;
+    // Whatever was under way went with the old connection: the server rolled
+    // it back. The connection is opened again when the next operation
+    // starts, not here: the statement that failed still holds on to it.
+    m_lost = true;
+    m_transactionDepth = 0;
+    throw EDatabaseError(QStringLiteral("The connection to the database server was lost (%1). Nothing of what was "
+                                       "being done was saved; the connection is opened again for the next "
+                                       "operation, so please try again.")
+                             .arg(reason));
+}
+
+void TdmConnection::EnsureConnected()
+{
+    if (m_info.engine != TConnectionInfo::TEngine::PostgreSQL || !m_wasConnected || (!m_lost && Connected()))
+        return;
+    if (!Connect(m_requireSchema))
+        throw EDatabaseError(QStringLiteral("The connection to the database server could not be opened again: %1")
+                                 .arg(m_lastConnectError));
+}
+
+qint64 TdmConnection::MaxValueBytes() const
+{
+    qint64 limit = 1000000000;
+    if (m_info.engine == TConnectionInfo::TEngine::SQLite && m_db.isValid() && m_db.isOpen()) {
+        const QVariant handle = m_db.driver()->handle();
+        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+            if (sqlite3* db = *static_cast<sqlite3* const*>(handle.data()))
+                limit = std::min<qint64>(limit, sqlite3_limit(db, SQLITE_LIMIT_LENGTH, -1));
+    }
+    return limit;
+}
+
+QString TdmConnection::ValueTooLargeText(qint64 size) const
+{
+    const QLocale locale;
+    return QStringLiteral("A value of %1 bytes is larger than the %2 bytes (%3 GB) that the database can hold in "
+                          "one value.")
+        .arg(locale.toString(size), locale.toString(MaxValueBytes()),
+             locale.toString(double(MaxValueBytes()) / 1e9, 'g', 3));
 }
 
 void TdmConnection::Rollback()
@@ -168,7 +261,10 @@ void TdmConnection::Rollback()
 
 // --- gateway operations: each one runs in a fresh server-side module ---------
 
-DataPackets TdmConnection::GetEntry(int code) { return TdmServerData(*this).GetEntry(code); }
+DataPackets TdmConnection::GetEntry(int code, const QString& blobFolder)
+{
+    return TdmServerData(*this).GetEntry(code, blobFolder);
+}
 
 void TdmConnection::ApplyEntryUpdates(const DeltaArray& deltas)
 {

@@ -54,8 +54,10 @@ public:
     // Reads again what the database says of its schema (after an upgrade).
     void ReadSchemaState();
 
-    // Entries, files, categories
-    DataPackets GetEntry(int code);
+    // Entries, files, categories. The entry's archive (Items) comes as a
+    // value kept in a file without a name in blobFolder (the system's
+    // temporary folder when empty), never as bytes in memory.
+    DataPackets GetEntry(int code, const QString& blobFolder = QString());
     void ApplyEntryUpdates(const DeltaArray& deltas);
     bool DeleteEntries(const QString& codes);
     int CountEntries();
@@ -91,14 +93,31 @@ public:
     // The hook for a per-object permission policy; this system grants every request.
     bool CanAccess(int objectCode, int accessKind) const;
 
+    // The largest binary value one column of a row can hold, in bytes, the
+    // same on both engines: SQLite's limit on a value (1,000,000,000 bytes
+    // unless its build says less), which is also below PostgreSQL's 1 GB.
+    qint64 MaxValueBytes() const;
+    // The message for a value of size bytes above that limit.
+    QString ValueTooLargeText(qint64 size) const;
+
     // Engine services for the server-side module and the schema builder.
     QSqlDatabase& Database() { return m_db; }
     const TEngineDialect& Dialect() const { return *m_dialect; }
     // Nesting of explicit transactions on the connection (0 = autocommit).
     int TransactionDepth() const { return m_transactionDepth; }
     void BeginTransaction();
+    // A transaction that only reads, from one state of the database.
+    void BeginReadTransaction();
     void Commit();
     void Rollback();
+
+    // Raises the database's failure as EDatabaseError. When the connection
+    // to the server was lost, the message says so: nothing of the operation
+    // that failed was kept, and the next operation opens a new connection.
+    [[noreturn]] void RaiseError(const QString& serverText);
+    // Opens a lost connection again before a gateway operation; raises with
+    // the reason when the server cannot be reached.
+    void EnsureConnected();
 
 private:
     TConnectionInfo m_info;
@@ -110,4 +129,9 @@ private:
     bool m_searchIndexed = false;
     QString m_lastConnectError;
     int m_transactionDepth = 0;
+    bool m_requireSchema = true;
+    bool m_wasConnected = false;
+    bool m_lost = false;
+
+    bool ConnectionLost(QString* reason) const;
 };

@@ -2,6 +2,7 @@
 
 #include "app/Errors.h"
 #include "app/IDesktop.h"
+#include "db/BlobFile.h"
 #include "db/dmConnection.h"
 #include "engine/Category.h"
 #include "engine/FileHelpers.h"
@@ -118,12 +119,19 @@ void TEntryData::LoadFromPacket(const DataPackets& packet)
         return;
     const QString archivePath = GetExtractArchivePath();
     QDir().mkpath(QFileInfo(archivePath).absolutePath());
-    QSaveFile file(archivePath);
-    if (!file.open(QIODevice::WriteOnly))
-        throw ETessarynError(QStringLiteral("Cannot create file \"%1\". %2").arg(archivePath, file.errorString()));
-    const QByteArray archive = row.Value(QStringLiteral("Items")).toByteArray();
-    if (file.write(archive) != archive.size() || !file.commit())
-        throw ETessarynError(QStringLiteral("Cannot write file \"%1\". %2").arg(archivePath, file.errorString()));
+    const QVariant items = row.Value(QStringLiteral("Items"));
+    if (TBlobFile::Holds(items)) {
+        // The archive came from the database into a file of its own: it
+        // gets its name here, without passing through memory.
+        items.value<TBlobFile>().SaveAs(archivePath);
+    } else {
+        QSaveFile file(archivePath);
+        if (!file.open(QIODevice::WriteOnly))
+            throw ETessarynError(QStringLiteral("Cannot create file \"%1\". %2").arg(archivePath, file.errorString()));
+        const QByteArray archive = items.toByteArray();
+        if (file.write(archive) != archive.size() || !file.commit())
+            throw ETessarynError(QStringLiteral("Cannot write file \"%1\". %2").arg(archivePath, file.errorString()));
+    }
     m_folderFiles->SnapshotSelection();
 }
 
@@ -194,17 +202,16 @@ bool TEntryData::Save(const TStoreFunction& store)
 void TEntryData::LoadArchiveIntoRecord(const QString& archivePath)
 {
     const QString path = archivePath.isEmpty() ? GetStoreArchivePath() : archivePath;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw ETessarynError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
-    // Read into a buffer of the file's exact size: archives are large, and a
-    // growing buffer would round up to twice the size.
-    QByteArray archive(file.size(), Qt::Uninitialized);
-    const qint64 read = file.read(archive.data(), archive.size());
-    if (read != archive.size() || file.error() != QFileDevice::NoError)
-        throw ETessarynError(QStringLiteral("Cannot read file \"%1\". %2").arg(path, file.errorString()));
+    // The row holds the archive file open, not its bytes: archives may be as
+    // large as the database allows, and the write streams from the file.
+    // The file's name may go before the row is written; its content stays.
+    const TBlobFile archive = TBlobFile::OpenFile(path);
+    TdmConnection& connection = m_main.Connection();
+    if (archive.Size() > connection.MaxValueBytes())
+        throw ETessarynError(QStringLiteral("The entry's archive is too large to store. ")
+                             + connection.ValueTooLargeText(archive.Size()));
     m_entryRecordSet.Edit();
-    m_entryRecordSet.SetValue(QStringLiteral("Items"), archive);
+    m_entryRecordSet.SetValue(QStringLiteral("Items"), QVariant::fromValue(archive));
     m_entryRecordSet.Post();
 }
 

@@ -10,16 +10,21 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QFileSystemWatcher>
+#include <QHash>
 #include <QSet>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <cerrno>
 #include <exception>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/inotify.h>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 #include <utility>
 
 namespace fs = std::filesystem;
@@ -67,11 +72,6 @@ fs::path ToFsPath(const QString& path)
     return fs::path(QFile::encodeName(path).toStdString());
 }
 
-QString FromFsPath(const fs::path& path)
-{
-    return QFile::decodeName(QByteArray::fromStdString(path.native()));
-}
-
 // The entries of a folder as items, in the order the file system returns
 // them; hidden entries included. A time that cannot be read stays null.
 QList<TEntryItem> ReadFolderItems(const QString& folderPath)
@@ -83,8 +83,11 @@ QList<TEntryItem> ReadFolderItems(const QString& folderPath)
     for (const QFileInfo& info : entries) {
         const quint8 kind = info.isDir() ? TEntryItem::KindFolder : TEntryItem::KindFile;
         const QString name = info.fileName();
-        items.append(TEntryItem(kind, name, FileSizeOf(folderPath + name), info.lastModified(),
-                                TGenericFiles::LookupIconIndex(name, kind)));
+        // The listing's own facts, not a second look at the disk per file.
+        const qint32 size = !info.exists() || info.isDir()
+                                ? 0
+                                : qint32(std::min<qint64>(info.size(), std::numeric_limits<qint32>::max()));
+        items.append(TEntryItem(kind, name, size, info.lastModified(), TGenericFiles::LookupIconIndex(name, kind)));
     }
     return items;
 }
@@ -128,122 +131,203 @@ TGenericFiles::TIconLookup& IconLookup()
 
 } // namespace
 
-// Watches a folder and every folder below it. The platform's watcher names
-// neither files nor subfolders and does not recurse, so every folder and
-// every file of the tree is watched (a file's own watch reports writes to
-// it), and after each burst of events the tree is listed again: the watch
-// list follows folders and files as they come and go, and a path that was
-// not there before counts as created or renamed. Events arrive on the thread
-// that owns the watcher; a short single-shot timer folds a burst into one
-// rescan.
+// Watches a folder and every folder below it, with one inotify watch per
+// folder. A folder's watch reports what happens to the files in it (made,
+// written, deleted, renamed, their times set), so files are never watched one
+// by one: a tree of 100,000 files in 100 folders costs 101 watches, and each
+// watch costs the same however many there are already. (The platform's
+// QFileSystemWatcher wants a path per file to see writes, and its cost for
+// adding and removing paths grows with the square of their number.) Folders
+// that are made or moved in later get their watches as their events arrive;
+// folders moved out lose theirs. Events arrive on the thread that owns the
+// watcher; a short single-shot timer folds a burst into one report.
 class TFolderTreeWatcher {
 public:
-    using TCallback = std::function<void(bool pathsAppeared)>;
+    struct TReport {
+        bool appeared = false;      // a file or folder was made or moved in, anywhere
+        bool changedBelow = false;  // anything happened inside a subfolder
+    };
+    using TCallback = std::function<void(const TReport&)>;
 
     explicit TFolderTreeWatcher(TCallback callback) : m_callback(std::move(callback))
     {
         m_timer.setSingleShot(true);
         m_timer.setInterval(kSettleMs);
-        QObject::connect(&m_watcher, &QFileSystemWatcher::directoryChanged, &m_timer, [this] { Schedule(); });
-        QObject::connect(&m_watcher, &QFileSystemWatcher::fileChanged, &m_timer, [this] { Schedule(); });
-        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] { Rescan(); });
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] { Report(); });
     }
+
+    ~TFolderTreeWatcher() { Stop(); }
+    TFolderTreeWatcher(const TFolderTreeWatcher&) = delete;
+    TFolderTreeWatcher& operator=(const TFolderTreeWatcher&) = delete;
 
     // Drops whatever was watched and pending, then watches root's tree as it
     // is now.
     void Start(const QString& root)
     {
         Stop();
-        m_root = ExcludeTrailingBackslash(root);
+        m_root = QFile::encodeName(ExcludeTrailingBackslash(root));
         m_active = true;
-        m_paths = Scan();
-        Arm(m_paths);
+        Arm();
     }
 
+    // Nothing that happened before is reported afterwards: the kernel's queue
+    // goes with the descriptor.
     void Stop()
     {
         m_active = false;
         m_timer.stop();
-        const QStringList watched = m_watcher.directories() + m_watcher.files();
-        if (!watched.isEmpty())
-            m_watcher.removePaths(watched);
-        m_paths.clear();
+        m_pending = {};
+        m_rearm = false;
+        m_notifier.reset();
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+        m_folders.clear();
     }
 
     bool Active() const { return m_active; }
 
 private:
     static constexpr int kSettleMs = 40;
+    static constexpr uint32_t kEvents = IN_CREATE | IN_DELETE | IN_MODIFY | IN_ATTRIB | IN_MOVED_FROM | IN_MOVED_TO
+                                        | IN_DELETE_SELF | IN_MOVE_SELF | IN_EXCL_UNLINK;
 
-    void Schedule()
+    void Arm()
     {
+        m_fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (m_fd < 0)
+            return;
+        m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(), [this] { ReadEvents(); });
+        // The top folder may be reached through a link (a monitored folder
+        // the user chose); links below it are listed, never followed.
+        WatchTree(m_root, true);
+    }
+
+    // Watches folder and every real folder below it. Each folder is watched
+    // before it is read, so a subfolder made meanwhile is either read or
+    // reported by its parent.
+    void WatchTree(const QByteArray& top, bool followTop = false)
+    {
+        QList<QByteArray> folders{top};
+        while (!folders.isEmpty()) {
+            const QByteArray folder = folders.takeLast();
+            const uint32_t mask = kEvents | IN_ONLYDIR | (followTop && folder == top ? 0 : IN_DONT_FOLLOW);
+            const int wd = ::inotify_add_watch(m_fd, folder.constData(), mask);
+            if (wd < 0)
+                continue;   // gone already, or not a folder
+            m_folders.insert(wd, folder);
+            DIR* dir = ::opendir(folder.constData());
+            if (!dir)
+                continue;
+            while (const dirent* entry = ::readdir(dir)) {
+                const char* name = entry->d_name;
+                if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+                    continue;
+                const QByteArray path = QByteArray(folder).append('/').append(name);
+                bool isFolder = entry->d_type == DT_DIR;
+                if (entry->d_type == DT_UNKNOWN) {
+                    struct stat info;
+                    isFolder = ::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode);
+                }
+                if (isFolder)
+                    folders.append(path);
+            }
+            ::closedir(dir);
+        }
+    }
+
+    // Drops the watches of folder and of every folder below it.
+    void Unwatch(const QByteArray& folder)
+    {
+        const QByteArray below = folder + '/';
+        for (auto it = m_folders.begin(); it != m_folders.end();) {
+            if (it.value() == folder || it.value().startsWith(below)) {
+                ::inotify_rm_watch(m_fd, it.key());
+                it = m_folders.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
+    void ReadEvents()
+    {
+        alignas(inotify_event) char buffer[64 * 1024];
+        for (;;) {
+            const ssize_t length = ::read(m_fd, buffer, sizeof buffer);
+            if (length <= 0)
+                break;
+            for (ssize_t offset = 0; offset < length;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
+                Handle(*event);
+                offset += ssize_t(sizeof(inotify_event) + event->len);
+            }
+        }
         if (m_active && !m_timer.isActive())
             m_timer.start();
     }
 
-    // Full paths of the tree below the root (the root itself excluded);
-    // links are listed but not followed.
-    QSet<QString> Scan() const
+    void Handle(const inotify_event& event)
     {
-        QSet<QString> paths;
-        std::error_code ec;
-        fs::recursive_directory_iterator it(ToFsPath(m_root), fs::directory_options::skip_permission_denied, ec);
-        if (ec)
-            return paths;
-        for (; it != fs::recursive_directory_iterator(); it.increment(ec)) {
-            if (ec)
-                break;
-            paths.insert(FromFsPath(it->path()));
+        if (event.mask & IN_Q_OVERFLOW) {
+            // Events were lost: what changed is unknown, so everything may have.
+            m_rearm = true;
+            m_pending = {true, true};
+            return;
         }
-        return paths;
+        const auto found = m_folders.constFind(event.wd);
+        if (found == m_folders.constEnd())
+            return;   // a watch dropped already
+        if (event.mask & IN_IGNORED) {
+            m_folders.remove(event.wd);
+            return;
+        }
+        const QByteArray folder = found.value();
+        const bool top = folder == m_root;
+        // An event of the watched folder itself needs nothing more: its
+        // parent reports it by name, and for the top folder the refresh that
+        // follows every event finds what became of it.
+        if (event.len == 0 || event.name[0] == 0)
+            return;
+        const QByteArray path = QByteArray(folder).append('/').append(event.name);
+        if (event.mask & IN_ISDIR) {
+            if (event.mask & IN_MOVED_FROM)
+                Unwatch(path);
+            if (event.mask & (IN_CREATE | IN_MOVED_TO))
+                WatchTree(path);
+        }
+        if (event.mask & (IN_CREATE | IN_MOVED_TO))
+            m_pending.appeared = true;
+        if (!top)
+            m_pending.changedBelow = true;
     }
 
-    // Watches the root and every real folder and file of paths, and nothing else.
-    void Arm(const QSet<QString>& paths)
-    {
-        QSet<QString> wanted;
-        if (QFileInfo(m_root).isDir())
-            wanted.insert(m_root);
-        for (const QString& path : paths) {
-            if (!QFileInfo(path).isSymLink())
-                wanted.insert(path);
-        }
-        QSet<QString> watched;
-        for (const QString& path : m_watcher.directories() + m_watcher.files())
-            watched.insert(path);
-
-        const QSet<QString> gone = watched - wanted;
-        if (!gone.isEmpty())
-            m_watcher.removePaths(gone.values());
-        const QSet<QString> added = wanted - watched;
-        if (!added.isEmpty())
-            m_watcher.addPaths(added.values());
-    }
-
-    void Rescan()
+    void Report()
     {
         if (!m_active)
             return;
-        QSet<QString> paths = Scan();
-        bool appeared = false;
-        for (const QString& path : paths) {
-            if (!m_paths.contains(path)) {
-                appeared = true;
-                break;
-            }
+        const TReport report = std::exchange(m_pending, {});
+        if (std::exchange(m_rearm, false)) {
+            m_notifier.reset();
+            ::close(m_fd);
+            m_fd = -1;
+            m_folders.clear();
+            Arm();
         }
-        Arm(paths);
-        m_paths = std::move(paths);
         // The callback may stop, restart or even end this watcher: nothing
         // of it is touched afterwards.
-        m_callback(appeared);
+        m_callback(report);
     }
 
     TCallback m_callback;
-    QFileSystemWatcher m_watcher;
     QTimer m_timer;
-    QString m_root;
-    QSet<QString> m_paths;
+    QByteArray m_root;
+    int m_fd = -1;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    QHash<int, QByteArray> m_folders;   // watch descriptor -> folder path (bytes)
+    TReport m_pending;
+    bool m_rearm = false;
     bool m_active = false;
 };
 
@@ -282,18 +366,59 @@ int TGenericFiles::IndexOfExact(const QString& name) const
     return -1;
 }
 
+QList<int> TGenericFiles::Selection() const
+{
+    QList<int> indices;
+    indices.reserve(m_markedCount);
+    for (size_t i = 0; i < m_marked.size(); ++i)
+        if (m_marked[i])
+            indices.append(int(i));
+    return indices;
+}
+
+void TGenericFiles::Mark(int index, bool marked)
+{
+    const auto i = size_t(index);
+    if (bool(m_marked[i]) == marked)
+        return;
+    const bool differed = bool(m_marked[i]) != SnapshotMarked(i);
+    m_marked[i] = marked;
+    m_markedCount += marked ? 1 : -1;
+    m_snapshotDifferences += differed ? -1 : 1;
+}
+
+void TGenericFiles::CountSnapshotDifferences()
+{
+    qsizetype differences = 0;
+    const size_t end = std::max(m_marked.size(), m_snapshot.size());
+    for (size_t i = 0; i < end; ++i)
+        if (SnapshotMarked(i) != (i < m_marked.size() && m_marked[i]))
+            ++differences;
+    m_snapshotDifferences = differences;
+}
+
+void TGenericFiles::TakeSelectionSnapshot()
+{
+    m_snapshot = m_marked;
+    m_snapshotDifferences = 0;
+}
+
+QList<int> TGenericFiles::SnapshotIndices() const
+{
+    QList<int> indices;
+    for (size_t i = 0; i < m_snapshot.size(); ++i)
+        if (m_snapshot[i])
+            indices.append(int(i));
+    return indices;
+}
+
 void TGenericFiles::SetSelected(int index, bool marked)
 {
     if (!InRange(index))
         return;
-    bool changed = false;
-    if (!marked) {
-        m_selection.removeAll(index);
-        changed = true;
-    } else if (!m_selection.contains(index)) {
-        m_selection.append(index);
-        changed = true;
-    }
+    // Clearing always counts as a change, setting only when it was not set.
+    const bool changed = !marked || !IsSelected(index);
+    Mark(index, marked);
     if (changed && m_onSelectionChanged)
         m_onSelectionChanged(this);
     Notify(ItemChanged, index);
@@ -301,16 +426,59 @@ void TGenericFiles::SetSelected(int index, bool marked)
 
 void TGenericFiles::SelectAll()
 {
-    m_selection.clear();
-    for (int i = 0; i < Count(); ++i)
-        m_selection.append(i);
+    SetMarksWhere([](const TEntryItem&, bool) { return true; });
     Notify(SelectionChanged);
 }
 
 void TGenericFiles::SelectNone()
 {
-    m_selection.clear();
+    SetMarksWhere([](const TEntryItem&, bool) { return false; });
     Notify(SelectionChanged);
+}
+
+bool TGenericFiles::SetMarksWhere(const std::function<bool(const TEntryItem&, bool marked)>& keep)
+{
+    bool changed = false;
+    int count = 0;
+    for (size_t i = 0; i < m_marked.size(); ++i) {
+        const bool marked = keep(*m_items.at(qsizetype(i)), m_marked[i]);
+        changed = changed || bool(m_marked[i]) != marked;
+        m_marked[i] = marked;
+        count += marked ? 1 : 0;
+    }
+    m_markedCount = count;
+    CountSnapshotDifferences();
+    return changed;
+}
+
+void TGenericFiles::RemoveItemsWhere(const std::function<bool(const TEntryItem&, bool marked)>& drop)
+{
+    QList<TEntryItem*> items;
+    items.reserve(m_items.size());
+    std::vector<char> marks;
+    marks.reserve(m_marked.size());
+    int current = -1;
+    int count = 0;
+    for (qsizetype i = 0; i < m_items.size(); ++i) {
+        TEntryItem* item = m_items.at(i);
+        const bool marked = m_marked[size_t(i)];
+        if (drop(*item, marked)) {
+            delete item;
+            continue;
+        }
+        if (i == m_currentIndex)
+            current = int(items.size());
+        items.append(item);
+        marks.push_back(marked);
+        count += marked ? 1 : 0;
+    }
+    m_items = std::move(items);
+    m_marked = std::move(marks);
+    m_markedCount = count;
+    m_currentIndex = current;
+    // The snapshot stays by index: marks that moved with their items count
+    // as different from it, as they did when the list was compared by index.
+    CountSnapshotDifferences();
 }
 
 void TGenericFiles::InvertSelection()
@@ -343,24 +511,24 @@ void TGenericFiles::RemoveItem(int index)
 {
     if (!InRange(index))
         return;
-    m_selection.removeAll(index);
-    for (int& marked : m_selection) {
-        if (marked > index)
-            --marked;
-    }
     if (m_currentIndex == index)
         m_currentIndex = -1;
     else if (m_currentIndex > index)
         --m_currentIndex;
+    m_markedCount -= m_marked[size_t(index)] ? 1 : 0;
+    m_marked.erase(m_marked.begin() + index);
     delete m_items.takeAt(index);
+    CountSnapshotDifferences();
 }
 
 void TGenericFiles::DeleteItems()
 {
     qDeleteAll(m_items);
     m_items.clear();
-    m_selection.clear();
+    m_marked.clear();
+    m_markedCount = 0;
     m_currentIndex = -1;
+    CountSnapshotDifferences();
 }
 
 void TGenericFiles::Clear()
@@ -416,17 +584,14 @@ void TGenericFiles::Sort(int sortKind)
     // Marks follow the items themselves, so that two names that differ only
     // in case keep their own marks.
     QSet<const TEntryItem*> marked;
-    for (const int index : std::as_const(m_selection))
-        marked.insert(m_items.at(index));
+    for (int i = 0; i < Count(); ++i)
+        if (IsSelected(i))
+            marked.insert(m_items.at(i));
     {
         TEntryItemSorter sorter(m_items, sortKind);
         ShellSort(sorter);
     }
-    m_selection.clear();
-    for (int i = 0; i < Count(); ++i) {
-        if (marked.contains(m_items.at(i)))
-            m_selection.append(i);
-    }
+    SetMarksWhere([&](const TEntryItem& item, bool) { return marked.contains(&item); });
     Notify(Reordered);
 }
 
@@ -498,7 +663,7 @@ void TFolderFiles::ListFolder(const QString& path)
         SelectAll();
         if (m_ownerEntry)
             SyncWithEntryFiles();
-        m_selectionSnapshot = m_selection;
+        TakeSelectionSnapshot();
     }
     if (m_ownerEntry)
         StartWatching();
@@ -508,43 +673,47 @@ void TFolderFiles::Refresh()
 {
     if (m_folderPath.isEmpty())
         return;   // never listed: there is nothing to compare with
+    // Every step below looks names up in hashes: a folder of 100,000 files
+    // is compared with its list in one pass, not once per file.
     QSet<QString> marked;
-    for (const int index : std::as_const(m_selection))
-        marked.insert(Items(index)->Name());
+    QHash<QString, int> listed;
+    listed.reserve(Count());
+    for (int i = 0; i < Count(); ++i) {
+        listed.insert(Items(i)->Name(), i);
+        if (IsSelected(i))
+            marked.insert(Items(i)->Name());
+    }
 
     bool changed = false;
     QSet<QString> onDisk;
-    for (const TEntryItem& found : ReadFolderItems(m_folderPath)) {
-        onDisk.insert(found.Name());
-        const int index = IndexOfExact(found.Name());
-        if (index == -1) {
+    const QList<TEntryItem> found = ReadFolderItems(m_folderPath);
+    onDisk.reserve(found.size());
+    for (const TEntryItem& item : found) {
+        onDisk.insert(item.Name());
+        const auto known = listed.constFind(item.Name());
+        if (known == listed.constEnd()) {
             changed = true;
-            AppendItem(new TEntryItem(found));
+            listed.insert(item.Name(), Count());
+            AppendItem(new TEntryItem(item));
             if (m_main.App.AutoSelectAddedFiles)
-                marked.insert(found.Name());
+                marked.insert(item.Name());
             continue;
         }
         // A file written since it was listed counts as a change once: the
         // item takes the new time and size, so that the next refresh does
         // not find the same write again.
-        TEntryItem* existing = Items(index);
-        if (found.Date().isValid() && (!existing->Date().isValid() || found.Date() > existing->Date())) {
+        TEntryItem* existing = Items(known.value());
+        if (item.Date().isValid() && (!existing->Date().isValid() || item.Date() > existing->Date())) {
             changed = true;
-            existing->SetDate(found.Date());
-            existing->SetSize(found.Size());
+            existing->SetDate(item.Date());
+            existing->SetSize(item.Size());
         }
     }
-    for (int i = Count() - 1; i >= 0; --i) {
-        if (!onDisk.contains(Items(i)->Name())) {
-            RemoveItem(i);
-            changed = true;
-        }
+    if (onDisk.size() != Count()) {
+        RemoveItemsWhere([&](const TEntryItem& item, bool) { return !onDisk.contains(item.Name()); });
+        changed = true;
     }
-    m_selection.clear();
-    for (int i = 0; i < Count(); ++i) {
-        if (marked.contains(Items(i)->Name()))
-            m_selection.append(i);
-    }
+    SetMarksWhere([&](const TEntryItem& item, bool) { return marked.contains(item.Name()); });
 
     if (changed) {
         m_changed = true;
@@ -560,14 +729,26 @@ void TFolderFiles::SyncWithEntryFiles()
     TEntryFiles& stored = m_ownerEntry->EntryFiles();
     BeginUpdate();
     TUpdateScope scope([this] { EndUpdate(); }, [this] { AbandonUpdate(); });
-    for (int i = 0; i < Count(); ++i) {
-        if (stored.IndexOfExact(Items(i)->Name()) == -1)
-            SetSelected(i, false);
+    // Both lists are matched through sets of names, in one pass each.
+    QSet<QString> storedNames;
+    storedNames.reserve(stored.Count());
+    for (int i = 0; i < stored.Count(); ++i)
+        storedNames.insert(stored.Items(i)->Name());
+    bool unmarked = false;
+    for (int i = 0; i < Count(); ++i)
+        unmarked = unmarked || !storedNames.contains(Items(i)->Name());
+    if (unmarked) {
+        SetMarksWhere([&](const TEntryItem& item, bool marked) { return marked && storedNames.contains(item.Name()); });
+        // One word to the entry for all the marks cleared, not one per item.
+        NotifyOwner();
     }
-    for (int i = stored.Count() - 1; i >= 0; --i) {
-        if (IndexOfExact(stored.Items(i)->Name()) == -1)
-            stored.RemoveItem(i);
-    }
+    QSet<QString> names;
+    names.reserve(Count());
+    for (int i = 0; i < Count(); ++i)
+        names.insert(Items(i)->Name());
+    if (names.size() < storedNames.size() || !std::all_of(storedNames.cbegin(), storedNames.cend(),
+                                                           [&](const QString& name) { return names.contains(name); }))
+        stored.RemoveItemsWhere([&](const TEntryItem& item, bool) { return !names.contains(item.Name()); });
 }
 
 void TFolderFiles::StartWatching()
@@ -577,7 +758,8 @@ void TFolderFiles::StartWatching()
     if (m_folderPath.isEmpty())
         return;
     if (!m_watcher)
-        m_watcher = std::make_unique<TFolderTreeWatcher>([this](bool appeared) { WatchEvent(appeared); });
+        m_watcher = std::make_unique<TFolderTreeWatcher>(
+            [this](const TFolderTreeWatcher::TReport& report) { WatchEvent(report.appeared, report.changedBelow); });
     m_watcher->Start(m_folderPath);
     // A change made between the listing and the new watch sends no event.
     Refresh();
@@ -594,11 +776,13 @@ bool TFolderFiles::IsWatching() const
     return m_watcher && m_watcher->Active();
 }
 
-void TFolderFiles::WatchEvent(bool pathsAppeared)
+void TFolderFiles::WatchEvent(bool pathsAppeared, bool changedBelow)
 {
     // New paths are files or folders created or renamed anywhere below the
-    // folder; what was deleted or written shows in the refresh itself.
-    if (pathsAppeared)
+    // folder. Whatever happens inside a subfolder changes that folder's
+    // content, which the refresh of the top folder cannot see. What was
+    // deleted or written at the top shows in the refresh itself.
+    if (pathsAppeared || changedBelow)
         MarkChanged();
     Refresh();
     NotifyOwner();
@@ -610,13 +794,12 @@ void TFolderFiles::DeleteSelectedFiles()
     for (int i = Count() - 1; i >= 0; --i) {
         if (!IsSelected(i))
             continue;
-        // The item goes whatever the disk said: a file that stayed comes
-        // back with the next refresh.
         DeleteEntry(m_folderPath + Items(i)->Name());
-        RemoveItem(i);
         deleted = true;
     }
-    m_selection.clear();
+    // The items go whatever the disk said: a file that stayed comes back
+    // with the next refresh.
+    RemoveItemsWhere([](const TEntryItem&, bool marked) { return marked; });
     if (deleted)
         SyncWithEntryFiles();
     Notify(ListChanged);
@@ -670,18 +853,14 @@ void TFolderFiles::RenameCurrent()
 void TFolderFiles::SnapshotSelection()
 {
     m_changed = false;
-    m_selectionSnapshot = m_selection;
+    TakeSelectionSnapshot();
 }
 
 bool TFolderFiles::HasChanged() const
 {
-    if (m_changed || m_selection.size() != m_selectionSnapshot.size())
-        return true;
-    for (const int index : m_selection) {
-        if (!m_selectionSnapshot.contains(index))
-            return true;
-    }
-    return false;
+    // The same marks by index as in the snapshot, kept up to date with every
+    // mark, so that asking is free however often the windows ask.
+    return m_changed || SelectionDiffersFromSnapshot();
 }
 
 qint64 TFolderFiles::SelectedSize() const
@@ -689,8 +868,10 @@ qint64 TFolderFiles::SelectedSize() const
     // A folder is stored with everything below it, so that is what it weighs:
     // counting it as nothing would let a file refused on its own pass inside one.
     qint64 total = 0;
-    for (const int index : m_selection) {
-        const TEntryItem* item = Items(index);
+    for (int i = 0; i < Count(); ++i) {
+        if (!IsSelected(i))
+            continue;
+        const TEntryItem* item = Items(i);
         total += item->IsFolder() ? FolderSize(m_folderPath + item->Name()) : qint64(item->Size());
     }
     return total;

@@ -247,20 +247,39 @@ struct TMember {
     bool aesWithoutCrc = false;
 };
 
-bool IsSelected(const QString& name, const QStringList& patterns)
-{
-    if (patterns.isEmpty())
-        return true;
-    for (const QString& pattern : patterns) {
-        if (pattern.endsWith(QLatin1String("/*"))) {
-            if (name.startsWith(pattern.chopped(1)))
-                return true;
-        } else if (name == pattern) {
-            return true;
+// The specifications of an extraction ("name" picks that member, "name/*"
+// everything below folder name), held so that one member is matched in time
+// proportional to the depth of its path, however many items were marked.
+class TMemberPatterns {
+public:
+    explicit TMemberPatterns(const QStringList& patterns) : m_all(patterns.isEmpty())
+    {
+        for (const QString& pattern : patterns) {
+            if (pattern.endsWith(QLatin1String("/*")))
+                m_folders.insert(pattern.chopped(1));   // "name/"
+            else
+                m_names.insert(pattern);
         }
     }
-    return false;
-}
+
+    bool Matches(const QString& name) const
+    {
+        if (m_all || m_names.contains(name))
+            return true;
+        if (m_folders.isEmpty())
+            return false;
+        for (qsizetype slash = name.indexOf(QLatin1Char('/')); slash >= 0;
+             slash = name.indexOf(QLatin1Char('/'), slash + 1))
+            if (m_folders.contains(name.left(slash + 1)))
+                return true;
+        return false;
+    }
+
+private:
+    bool m_all;
+    QSet<QString> m_names;
+    QSet<QString> m_folders;
+};
 
 // The member's path below the target folder with empty and "." parts dropped,
 // or nothing when the name could climb out of it: an absolute path, a drive
@@ -293,8 +312,9 @@ bool IsSymlinkMember(zip_t* archive, zip_uint64_t index)
     return system == ZIP_OPSYS_UNIX && S_ISLNK(attributes >> 16);
 }
 
-QList<TMember> SelectMembers(zip_t* archive, const QStringList& patterns)
+QList<TMember> SelectMembers(zip_t* archive, const QStringList& specs)
 {
+    const TMemberPatterns patterns(specs);
     QList<TMember> members;
     const zip_int64_t count = zip_get_num_entries(archive, 0);
     for (zip_uint64_t index = 0; index < zip_uint64_t(count); ++index) {
@@ -305,7 +325,7 @@ QList<TMember> SelectMembers(zip_t* archive, const QStringList& patterns)
         TMember member;
         member.index = index;
         member.name = QString::fromUtf8(stat.name);
-        if (!IsSelected(member.name, patterns))
+        if (!patterns.Matches(member.name))
             continue;
         if (IsSymlinkMember(archive, index))
             throw ETessarynError(QStringLiteral("The archive member \"%1\" is a symbolic link and was refused.")
@@ -519,6 +539,10 @@ private:
     // the target itself and every missing folder, remembering them.
     void WalkFolders(const QString& relative, bool create)
     {
+        // A folder already walked in this extraction (made by it, or found to
+        // be a real folder) is not looked at again for each of its files.
+        if (create && m_walked.contains(relative))
+            return;
         QString path = m_target;
         if (create)
             EnsureTargetFolder();
@@ -537,6 +561,8 @@ private:
                 throw ETessarynError(QStringLiteral("The folder \"%1\" could not be created.").arg(path));
             m_createdFolders.append(path);
         }
+        if (create)
+            m_walked.insert(relative);
     }
 
     void EnsureTargetFolder()
@@ -561,6 +587,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_staging;
     QStringList m_createdFolders;
     QStringList m_createdFiles;
+    QSet<QString> m_walked;
     bool m_committed = false;
 };
 

@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 
 namespace {
 
@@ -68,7 +69,11 @@ bool TdmDB::HasPendingChanges(std::initializer_list<ClientRecordSet*> recordSets
 
 void TdmDB::LoadEntryRecord(TEntryData& entry)
 {
-    entry.LoadFromPacket(entry.Main().Connection().GetEntry(entry.Code()));
+    // The archive is read straight into the extract folder, where
+    // LoadFromPacket names it.
+    const QString folder = QFileInfo(entry.GetExtractArchivePath()).absolutePath();
+    QDir().mkpath(folder);
+    entry.LoadFromPacket(entry.Main().Connection().GetEntry(entry.Code(), folder));
 }
 
 void TdmDB::ApplyEntry(TEntryData& entry)
@@ -90,6 +95,18 @@ bool TdmDB::StoreEntry(TEntryData& entry)
         // only the row's fields changed: the archive in the row stays as it is
         ApplyEntry(entry);
         return true;
+    }
+
+    // An entry the database cannot hold is refused before anything is packed.
+    const TdmConnection& connection = entry.Main().Connection();
+    if (const qint64 size = files.SelectedSize(); size > connection.MaxValueBytes()) {
+        const QLocale locale;
+        Warn(desktop, QStringLiteral("This entry cannot be stored: its files take %1 bytes, more than the %2 bytes "
+                                     "(%3 GB) that the database can hold in one entry. Nothing was saved; store the "
+                                     "files in several entries.")
+                          .arg(locale.toString(size), locale.toString(connection.MaxValueBytes()),
+                               locale.toString(double(connection.MaxValueBytes()) / 1e9, 'g', 3)));
+        return false;
     }
 
     RecordPlainCopies(entry);

@@ -1,11 +1,16 @@
 #include "TestDatabase.h"
 #include "TestEnv.h"
 #include "app/Errors.h"
+#include "TestFiles.h"
+#include "db/BlobFile.h"
 #include "db/ClientRecordSet.h"
 #include "db/EngineDialect.h"
 #include "db/dmConnection.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLocale>
 #include <QScopeGuard>
 #include <QSet>
 #include <QSqlQuery>
@@ -580,7 +585,100 @@ TEST_P(Gateway, DeletingACategoryFiledIntoMeanwhileIsRefused)
               0);
 }
 
+TEST_P(Gateway, BinaryValuesKeepEveryByteWhetherHeldInMemoryOrInAFile)
+{
+    // Every byte value, NUL, quotes and backslashes among them, over more
+    // than one piece of the stream.
+    QByteArray bytes;
+    for (int i = 0; bytes.size() < (3 << 20) + 17; ++i)
+        bytes.append(char(i % 256)).append(i % 7 == 0 ? "\\x00'\"\\" : "");
+    const QString file = TestEnv::ScratchFolder() + "value.bin";
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+    out.close();
+
+    for (const QVariant& value : {QVariant(bytes), QVariant::fromValue(TBlobFile::OpenFile(file))}) {
+        auto [code, updates] = NewEntry("Bytes");
+        updates[0]->rows[0].newValues[FindFieldIndex(updates[0]->fields, "Items")] = value;
+        conn->ApplyEntryUpdates(updates);
+        const QString folder = TestEnv::ScratchFolder();
+        const DataPackets packets = conn->GetEntry(code, folder);
+        const QVariant items = packets[0].Value(0, "Items");
+        ASSERT_TRUE(TBlobFile::Holds(items)) << "the value comes in a file, not in memory";
+        EXPECT_EQ(items.value<TBlobFile>().Size(), bytes.size());
+        EXPECT_TRUE(items.toByteArray() == bytes);
+        EXPECT_TRUE(QDir(folder).isEmpty()) << "the file has no name until it is given one";
+        items.value<TBlobFile>().SaveAs(folder + "named.bin");
+        EXPECT_TRUE(SameContent(folder + "named.bin", file));
+    }
+    // A value that came from a named file is copied, not linked, and
+    // replaces what was at the target whole.
+    const QString target = TestEnv::ScratchFolder() + "copy.bin";
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("an older file") > 0);
+    old.close();
+    TBlobFile::OpenFile(file).SaveAs(target);
+    EXPECT_TRUE(SameContent(target, file));
+    EXPECT_EQ(QDir(QFileInfo(target).path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+TEST_P(Gateway, AValueAboveTheLimitIsRefusedAndNothingOfItsRowIsWritten)
+{
+    const QString file = TestEnv::ScratchFolder() + "huge.bin";
+    {
+        QFile sparse(file);
+        ASSERT_TRUE(sparse.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(sparse.resize(conn->MaxValueBytes() + 1));
+    }
+    EXPECT_EQ(conn->MaxValueBytes(), 1000000000);   // the same on both engines
+    auto [code, updates] = NewEntry("Too large");
+    updates[0]->rows[0].newValues[FindFieldIndex(updates[0]->fields, "Items")] =
+        QVariant::fromValue(TBlobFile::OpenFile(file));
+    const QLocale locale;
+    EXPECT_EQ(Outcome([&] { conn->ApplyEntryUpdates(updates); }),
+              QString("A value of %1 bytes is larger than the %2 bytes (1 GB) that the database can hold in one "
+                      "value.")
+                  .arg(locale.toString(qint64(1000000001)), locale.toString(qint64(1000000000))));
+    EXPECT_EQ(conn->CountEntries(), 0);
+    EXPECT_EQ(Count("select count(*) from entryfiles"), 0);
+}
+
 TESSARYN_INSTANTIATE_ENGINES(Gateway);
+
+// A server connection can break (the server restarted, the network went).
+class GatewayLostServer : public Gateway {
+protected:
+    // Ends this connection's session on the server, and waits until it is gone.
+    void CutConnection()
+    {
+        db->ExecOutside("select pg_terminate_backend(pid, 10000) from pg_stat_activity "
+                        "where datname = current_database() and pid <> pg_backend_pid()");
+    }
+};
+
+TEST_P(GatewayLostServer, ALostConnectionIsReportedAndOpenedAgainForTheNextCall)
+{
+    const int first = StoreEntry("Before");
+    const auto [code, updates] = NewEntry("During");
+    const QString lost = "The connection to the database server was lost (";
+
+    CutConnection();
+    const QString failed = Outcome([&] { conn->ApplyEntryUpdates(updates); });
+    EXPECT_TRUE(failed.startsWith(lost)) << failed.toStdString();
+    EXPECT_TRUE(failed.contains("Nothing of what was being done was saved")) << failed.toStdString();
+    // The next call opens a new connection; nothing of the failed call was
+    // kept, so the same changes go in whole now.
+    EXPECT_EQ(Outcome([&] { conn->ApplyEntryUpdates(updates); }), "saved");
+    EXPECT_EQ(conn->CountEntries(), 2);
+
+    CutConnection();
+    const QString reading = Outcome([&] { conn->GetEntry(first); });
+    EXPECT_TRUE(reading.startsWith(lost)) << reading.toStdString();
+    EXPECT_EQ(TitleOf(first), "Before");
+    EXPECT_EQ(TitleOf(code), "During");
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, GatewayLostServer, ::testing::Values(TEngine::PostgreSQL), EngineName);
 
 // Only a server lets two write transactions overlap; SQLite queues them.
 class GatewayServerRace : public Gateway {};

@@ -500,6 +500,99 @@ TEST_F(FileLists, WatcherFollowsTheWholeTreeIncludingNewSubfolders)
     EXPECT_NE(files->IndexOfExact("quiet.txt"), -1);
 }
 
+// The inotify watches this process holds, over all its descriptors.
+int InotifyWatchCount()
+{
+    int count = 0;
+    for (const QFileInfo& fd : QDir(QStringLiteral("/proc/self/fdinfo")).entryInfoList(QDir::Files)) {
+        QFile info(fd.filePath());
+        if (!info.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray& line : info.readAll().split('\n'))
+            if (line.startsWith("inotify wd:"))
+                ++count;
+    }
+    return count;
+}
+
+TEST_F(FileLists, WatcherWatchesFoldersNotFiles)
+{
+    QStringList entries{"sub/", "sub/deeper/"};
+    for (int i = 0; i < 40; ++i)
+        entries << QStringLiteral("top%1.txt").arg(i) << QStringLiteral("sub/in%1.txt").arg(i)
+                << QStringLiteral("sub/deeper/leaf%1.txt").arg(i);
+    auto files = List(entries);
+    const int before = InotifyWatchCount();
+    files->StartWatching();
+    ASSERT_TRUE(files->IsWatching());
+    // The folder, sub and sub/deeper: one watch each, none for the 120 files.
+    EXPECT_EQ(InotifyWatchCount() - before, 3);
+    files->StopWatching();
+    EXPECT_EQ(InotifyWatchCount(), before);
+}
+
+TEST_F(FileLists, WatcherNoticesChangesToFilesInsideSubfolders)
+{
+    auto files = List({"top.txt", "docs/", "docs/a.txt", "docs/b.txt", "docs/inner/", "docs/inner/c.txt"});
+    files->StartWatching();
+    ASSERT_TRUE(files->IsWatching());
+    const auto expectNoticed = [&](const char* what) {
+        EXPECT_TRUE(TestEnv::WaitFor([&] { return files->Changed(); })) << what;
+        Settle(100);
+        files->SnapshotSelection();
+    };
+    // Written in place (the same name, nothing new in any listing), or appended to.
+    const auto writeInPlace = [](const QString& path, QIODevice::OpenMode mode = QIODevice::ReadWrite) {
+        QFile file(path);
+        return file.open(mode) && file.write("y") == 1;
+    };
+    files->SnapshotSelection();
+
+    ASSERT_TRUE(writeInPlace(folder + "docs/a.txt"));
+    expectNoticed("a file written in a subfolder");
+
+    ASSERT_TRUE(QFile::remove(folder + "docs/b.txt"));
+    expectNoticed("a file deleted in a subfolder");
+
+    WriteFile(folder + "docs/inner/new.txt");
+    expectNoticed("a file made two folders down");
+
+    ASSERT_TRUE(writeInPlace(folder + "docs/inner/c.txt", QIODevice::Append));
+    expectNoticed("a file written two folders down");
+
+    // A folder made after the watch started, then a file written inside it.
+    QDir().mkpath(folder + "docs/later");
+    expectNoticed("a new subfolder");
+    WriteFile(folder + "docs/later/one.txt");
+    expectNoticed("a file made in the new subfolder");
+    ASSERT_TRUE(writeInPlace(folder + "docs/later/one.txt"));
+    expectNoticed("a file written in the new subfolder");
+
+    // A folder with files moved in from outside is watched from then on.
+    const QString outside = TestEnv::ScratchFolder();
+    WriteFile(outside + "moved/m.txt");
+    ASSERT_TRUE(QDir().rename(outside + "moved", folder + "docs/moved"));
+    expectNoticed("a folder moved in");
+    ASSERT_TRUE(writeInPlace(folder + "docs/moved/m.txt"));
+    expectNoticed("a file written in a folder moved in");
+
+    // A folder moved out is not: what happens there is no change here.
+    ASSERT_TRUE(QDir().rename(folder + "docs/moved", outside + "away"));
+    expectNoticed("a folder moved out");
+    WriteFile(outside + "away/elsewhere.txt");
+    Settle();
+    EXPECT_FALSE(files->Changed()) << "a file made in a folder that left the tree";
+
+    // Reading a file is no change.
+    {
+        QFile file(folder + "docs/a.txt");
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_FALSE(file.readAll().isEmpty());
+    }
+    Settle();
+    EXPECT_FALSE(files->Changed()) << "a file read";
+}
+
 TEST_F(FileLists, OpenItemOpensTheFileOfAFolderList)
 {
     auto files = List({"doc.txt"});

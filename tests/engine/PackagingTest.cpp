@@ -11,6 +11,7 @@
 #include "settings/dmMain.h"
 
 #include <QDir>
+#include <QLocale>
 #include <QDirIterator>
 #include <QFile>
 #include <QProcess>
@@ -276,4 +277,113 @@ TEST_P(Packaging, FiveHundredFilesRoundTrip)
     EXPECT_EQ(ReadFile(back->GetFolder() + "file499.txt"), "499");
 }
 
+TEST_P(Packaging, LargeArchivesTravelWithoutBeingHeldInMemory)
+{
+    // Incompressible, so the archive is as large as the file.
+    constexpr qint64 kSize = 24 << 20;
+    const QString original = TestEnv::ScratchFolder() + "original.bin";
+    WriteIncompressibleFile(original, kSize, 7);
+    auto entry = NewEntry("Large");
+    ASSERT_TRUE(QFile::copy(original, entry->GetFolder() + "large.bin"));
+    WriteFile(entry->GetFolder() + "note.txt", "beside it");
+    entry->FolderFiles().ListFolder(entry->GetFolder());
+    entry->FolderFiles().SelectAll();
+
+    bool stored = false;
+    const qint64 storing = PeakMemoryGrowth([&] { stored = Store(*entry); });
+    ASSERT_TRUE(stored) << desktop.MessageTexts().join('\n').toStdString();
+    ASSERT_GE(storing, 0) << "this kernel cannot reset the peak resident size";
+    EXPECT_LT(storing, kSize / 2) << "client memory while storing";
+
+    std::unique_ptr<TEntryData> back;
+    const qint64 extracting = PeakMemoryGrowth([&] { back = Extracted(entry->Code()); });
+    EXPECT_LT(extracting, kSize / 2) << "client memory while extracting";
+    EXPECT_TRUE(SameContent(back->GetFolder() + "large.bin", original));
+    EXPECT_EQ(ReadFile(back->GetFolder() + "note.txt"), "beside it");
+    EXPECT_FALSE(QFile::exists(back->GetExtractArchivePath()));
+    // What the database holds is an archive Info-ZIP finds sound.
+    EXPECT_EQ(TestEnv::Run("unzip", {"-tq", ArchiveOutOfDatabase(entry->Code())}), 0);
+}
+
+TEST_P(Packaging, EntriesAboveTheDatabaseLimitAreRefusedBeforeAnythingIsPacked)
+{
+    auto entry = NewEntry("Too large");
+    WriteFile(entry->GetFolder() + "small.txt", "small");
+    {
+        // Sparse: a billion bytes that take no disk.
+        QFile big(entry->GetFolder() + "disk.img");
+        ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(big.resize(1000000001));
+    }
+    entry->FolderFiles().ListFolder(entry->GetFolder());
+    entry->FolderFiles().SelectAll();
+    EXPECT_FALSE(Store(*entry));
+    const QStringList texts = desktop.MessageTexts();
+    ASSERT_EQ(texts.size(), 2);
+    const QLocale locale;
+    EXPECT_EQ(texts[0], QString("This entry cannot be stored: its files take %1 bytes, more than the %2 bytes (1 GB) "
+                                "that the database can hold in one entry. Nothing was saved; store the files in "
+                                "several entries.")
+                            .arg(locale.toString(qint64(1000000006)), locale.toString(qint64(1000000000))));
+    EXPECT_EQ(texts[1], "Entry was NOT saved.");
+    EXPECT_TRUE(QDir(main->App.CompressionFolder).isEmpty()) << "nothing was packed";
+    EXPECT_EQ(conn->GetEntry(entry->Code())[0].RowCount(), 0);
+    EXPECT_EQ(QFileInfo(entry->GetFolder() + "disk.img").size(), 1000000001);
+    EXPECT_EQ(ReadFile(entry->GetFolder() + "small.txt"), "small");
+    EXPECT_TRUE(entry->IsModified());
+}
+
 TESSARYN_INSTANTIATE_ENGINES(Packaging);
+
+// A database on a disk that fills up in the middle of writing an archive.
+TEST(PackagingOnAFullDisk, AStoreTheDatabaseCannotTakeLeavesTheStoredArchiveAndTheFiles)
+{
+    const QString medium = TestEnv::ScratchFolder() + "medium/";
+    const TestEnv::TScopedTmpfs disk(medium, "12m");
+    if (!disk.Mounted())
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    TestDatabase::CreateSqliteFile(medium + "tessaryn.db");
+    TdmConnection conn(TConnectionInfo::Embedded(medium + "tessaryn.db"));
+    ASSERT_TRUE(conn.Connect()) << conn.LastConnectError().toStdString();
+    qputenv("TESSARYN_HOME", TestEnv::ScratchFolder().toUtf8());
+    RecordingDesktop desktop;
+    TdmMain main(conn, desktop);
+    ASSERT_TRUE(main.IsInitialized()) << main.InitializationError().toStdString();
+    TdmDB packaging;
+    const auto store = [&](TEntryData& entry) { return entry.Save([&](TEntryData& e) { return packaging.StoreEntry(e); }); };
+
+    auto entry = std::make_unique<TEntryData>(main, false);
+    entry->LoadFromPacket(conn.GetEntry(0));
+    entry->SetCode(conn.GetNewEntryCode());
+    entry->SetTitle("Fills the disk");
+    entry->EntryRecordSet().SetValue("DateCreated", QDateTime(main.CurrentDate(), QTime(0, 0)));
+    entry->EntryRecordSet().SetValue("GUID", NewGuidText());
+    const QString folder = entry->GetFolder();
+    WriteFile(folder + "first.txt", "stored first");
+    entry->FolderFiles().ListFolder(folder);
+    entry->FolderFiles().SelectAll();
+    entry->SetDeleteStoredFilesAfterSave(false);
+    ASSERT_TRUE(store(*entry));
+
+    WriteIncompressibleFile(folder + "large.bin", 16 << 20, 3);
+    WriteFile(folder + "first.txt", "changed since");
+    entry->FolderFiles().Refresh();
+    entry->FolderFiles().SelectAll();
+    entry->SetDeleteStoredFilesAfterSave(true);
+    try {
+        store(*entry);
+        FAIL() << "a 16 MB archive cannot fit on a 12 MB disk";
+    } catch (const EDatabaseError& e) {
+        EXPECT_TRUE(e.Message().contains("full")) << e.Message().toStdString();
+    }
+    // Nothing was deleted or moved away, and the database still holds the first archive.
+    EXPECT_EQ(ReadFile(folder + "first.txt"), "changed since");
+    EXPECT_EQ(QFileInfo(folder + "large.bin").size(), 16 << 20);
+    EXPECT_TRUE(QDir(main.App.CompressionFolder).isEmpty());
+    EXPECT_TRUE(entry->IsModified());
+    auto back = std::make_unique<TEntryData>(main, false);
+    back->SetCode(entry->Code());
+    back->SetFolderOverride(TestEnv::ScratchFolder());
+    packaging.ExtractEntry(*back);
+    EXPECT_EQ(Snapshot(back->GetFolder()), (QMap<QString, QByteArray>{{"first.txt", "stored first"}}));
+}

@@ -3,9 +3,22 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 // Small file helpers shared by the tests that work on real folders.
 
 // Writes data to path, creating the missing folders; a failure fails the test.
 void WriteFile(const QString& path, const QByteArray& data = "x");
 // The whole content of a file, or "<missing>" when it cannot be read.
 QByteArray ReadFile(const QString& path);
+
+// A file of size bytes that do not compress (a fixed pseudo-random sequence
+// per seed), written a megabyte at a time.
+void WriteIncompressibleFile(const QString& path, qint64 size, quint32 seed = 1);
+// Whether two files hold the same bytes (compared by cmp, so that a large
+// file is never read into this process).
+bool SameContent(const QString& first, const QString& second);
+
+// How far the resident memory of this process rose above its level at the
+// start while run ran, in bytes; -1 when the kernel cannot reset its peak.
+qint64 PeakMemoryGrowth(const std::function<void()>& run);
