@@ -17,7 +17,6 @@
 #include <unistd.h>
 
 #include <memory>
-#include <vector>
 
 // --- addresses -------------------------------------------------------------------------
 
@@ -407,12 +406,10 @@ QString SendMail(const TSmtpAccount& account, const TMailMessage& message, const
 
     // Part headers must outlive the transfer: curl takes the lists over.
     QMimeDatabase types;
-    std::vector<QByteArray> paths;
-    paths.reserve(size_t(message.attachments.size()));
     for (const QString& path : message.attachments) {
         curl_mimepart* part = curl_mime_addpart(mime.get());
-        paths.push_back(QFile::encodeName(path));
-        curl_mime_filedata(part, paths.back().constData());
+        // curl keeps its own copy of the name.
+        curl_mime_filedata(part, QFile::encodeName(path).constData());
         // The name goes in the header below, encoded; curl would write the
         // bytes of the file's base name as they are.
         curl_mime_filename(part, nullptr);

@@ -22,12 +22,12 @@ QByteArray ReadFile(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
-void WriteIncompressibleFile(const QString& path, qint64 size, quint32 seed)
+void WriteIncompressibleFile(const QString& path, qint64 size, quint32 variant)
 {
     QDir().mkpath(QFileInfo(path).path());
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
-    QRandomGenerator generator(seed);
+    QRandomGenerator generator(variant);
     QByteArray chunk(1 << 20, Qt::Uninitialized);
     for (qint64 written = 0; written < size;) {
         generator.fillRange(reinterpret_cast<quint32*>(chunk.data()), chunk.size() / 4);

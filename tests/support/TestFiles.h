@@ -13,8 +13,8 @@ void WriteFile(const QString& path, const QByteArray& data = "x");
 QByteArray ReadFile(const QString& path);
 
 // A file of size bytes that do not compress (a fixed pseudo-random sequence
-// per seed), written a megabyte at a time.
-void WriteIncompressibleFile(const QString& path, qint64 size, quint32 seed = 1);
+// per variant), written a megabyte at a time.
+void WriteIncompressibleFile(const QString& path, qint64 size, quint32 variant = 1);
 // Whether two files hold the same bytes (compared by cmp, so that a large
 // file is never read into this process).
 bool SameContent(const QString& first, const QString& second);
