@@ -4,7 +4,7 @@
 TESSARYN_PACKAGES=(cmake g++ make pkg-config ccache qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql
   libzip-dev libcurl4-openssl-dev sqlite3 libsqlite3-dev libpq-dev postgresql postgresql-client libgtest-dev libgmock-dev
   libbenchmark-dev xvfb xauth zip unzip 7zip python3-aiosmtpd qtkeychain-qt6-dev openssl
-  gnome-keyring dbus)
+  gnome-keyring dbus desktop-file-utils appstream dpkg-dev file adwaita-icon-theme)
 
 # Needed only when the program runs: Qt opens files and folders with the
 # desktop's programs through xdg-open; without it nothing can be opened. The

@@ -2,6 +2,7 @@
 
 #include <QBitmap>
 #include <QCoreApplication>
+#include <QDir>
 #include <QResource>
 
 namespace {
@@ -10,9 +11,22 @@ bool g_registered = false;
 
 } // namespace
 
+QString TAppResources::DataFolder()
+{
+    const QDir executable(QCoreApplication::applicationDirPath());
+    if (executable.exists(QStringLiteral("AppResources.rcc")))
+        return executable.path();
+#ifdef TESSARYN_DATA_FROM_BIN
+    const QString installed = QDir::cleanPath(executable.filePath(QStringLiteral(TESSARYN_DATA_FROM_BIN)));
+    if (QDir(installed).exists(QStringLiteral("AppResources.rcc")))
+        return installed;
+#endif
+    return executable.path();
+}
+
 QString TAppResources::ResourceFile()
 {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/AppResources.rcc");
+    return DataFolder() + QStringLiteral("/AppResources.rcc");
 }
 
 bool TAppResources::Register()

@@ -8,15 +8,21 @@
 // The program's pictures: the splash picture, the application icon and the
 // small pictures of the windows, looked up by name (JPG_SPLASH, A_ICO,
 // BMP_HINT_INFO, ICO_STOP_RED_16x16, ...) in the resource file
-// AppResources.rcc beside the executable. Without that file every picture is
-// empty and the windows simply show nothing where a picture would be.
+// AppResources.rcc of the program's data folder. Without that file every
+// picture is empty and the windows simply show nothing where a picture would be.
 class TAppResources {
 public:
+    // The folder of the program's read-only files (AppResources.rcc, help/,
+    // the export's signs): the executable's own folder in a build tree, the
+    // installed share folder beside the executable's bin folder otherwise.
+    // Both are found from the executable's location, so a moved install works.
+    static QString DataFolder();
+
     // Bitmaps (names beginning with BMP_) are drawn on this colour, which is
     // shown transparent.
     static QColor TransparentColor() { return QColor(128, 128, 0); }
 
-    // <executable folder>/AppResources.rcc
+    // <data folder>/AppResources.rcc
     static QString ResourceFile();
     // Makes the pictures of the resource file available; false when the file
     // is missing or unreadable. Registering again does nothing more.

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 // Every message box, confirmation, picker, shell action and tray notice of the
@@ -39,12 +40,57 @@ public:
     virtual void BeginWait() = 0;
     virtual void EndWait() = 0;
 
+    // Progress of work that can take more than a moment. BeginProgress opens
+    // it (the window appears only once the work has lasted a moment),
+    // StepProgress tells how far it is (a total of 0: not known) and answers
+    // false once the user asked to stop, which a cancellable work honours by
+    // leaving everything as it was; EndProgress closes it. Calls nest: the
+    // outermost progress is shown, inner work keeps it alive. Stepping also
+    // keeps the windows painted, so the program stays responsive.
+    virtual void BeginProgress(const QString& text, bool cancellable) {}
+    virtual bool StepProgress(qint64 done, qint64 total) { return true; }
+    virtual void EndProgress() {}
+
     // Convenience forms used throughout the engine.
     void ShowMessage(const QString& text, TMsgKind kind) { MessageBox(text, kind, TButtons::Ok); }
     bool Confirm(const QString& text) {
         return MessageBox(text, TMsgKind::Confirmation, TButtons::YesNo) == TAnswer::Yes;
     }
 };
+
+// Shows a progress while it exists and closes it when it goes, also when an
+// error unwinds through it.
+class TProgressScope {
+public:
+    TProgressScope(IDesktop& desktop, const QString& text, bool cancellable) : m_desktop(desktop)
+    {
+        m_desktop.BeginProgress(text, cancellable);
+    }
+    ~TProgressScope() { m_desktop.EndProgress(); }
+    TProgressScope(const TProgressScope&) = delete;
+    TProgressScope& operator=(const TProgressScope&) = delete;
+
+    // False once the user asked to stop.
+    bool Step(qint64 done, qint64 total) { return m_desktop.StepProgress(done, total); }
+
+private:
+    IDesktop& m_desktop;
+};
+
+// Runs long work under a progress: the work tells how far it is through the
+// given callback (set for the run, cleared after, also when the work throws).
+inline void RunWithProgress(IDesktop& desktop, const QString& text,
+                            std::function<bool(qint64, qint64)>& progressCallback,
+                            const std::function<void()>& work, bool cancellable)
+{
+    TProgressScope progress(desktop, text, cancellable);
+    progressCallback = [&progress](qint64 done, qint64 total) { return progress.Step(done, total); };
+    struct TClear {
+        std::function<bool(qint64, qint64)>& callback;
+        ~TClear() { callback = nullptr; }
+    } clear{progressCallback};
+    work();
+}
 
 // Shows the wait cursor while it exists and restores the previous cursor when
 // it goes, also when an error unwinds through it.

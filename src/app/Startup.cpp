@@ -1,6 +1,7 @@
 #include "app/Startup.h"
 
 #include "app/AppResources.h"
+#include "app/Logging.h"
 #include "app/Errors.h"
 #include "app/SignalWatcher.h"
 #include "app/User.h"
@@ -183,7 +184,7 @@ void TApplicationStartup::UpgradeDatabase()
         // hide behind it.
         if (m_splash)
             m_splash->hide();
-        RunWithProgress(nullptr, QStringLiteral("Adding the search index to the database..."), upgrade.Progress,
+        RunWithProgress(m_desktop, QStringLiteral("Adding the search index to the database..."), upgrade.Progress,
                         [&] { upgrade.Run(); }, true);
     } catch (const EAbort&) {
     } catch (const ETessarynError& e) {
@@ -200,6 +201,7 @@ bool TApplicationStartup::CreateModules()
 {
     m_stage = TStage::Failed;
     m_connection = std::make_unique<TdmConnection>(SystemRegistry::RecordedConnection());
+    qCInfo(lcStartup).noquote() << "program data in" << TAppResources::DataFolder();
     m_db = std::make_unique<TdmDB>();
     if (!m_connection->Connect()) {
         Fail(DatabaseFailedText);
@@ -262,9 +264,14 @@ int TApplicationStartup::Run()
     // released.
     TSignalWatcher signals_;
     QObject::connect(&signals_, &TSignalWatcher::Received, m_mainWindow.get(),
-                     [window = m_mainWindow.get()](int) { window->DoExitApplication(); });
+                     [window = m_mainWindow.get()](int signal) {
+                         qCInfo(lcStartup) << "ending on signal" << signal;
+                         window->DoExitApplication();
+                     });
     m_mainWindow->show();
+    qCInfo(lcStartup) << "main window shown";
     QCoreApplication::exec();
+    qCInfo(lcStartup) << "main window closed";
     QObject::disconnect(closed);
     QGuiApplication::setQuitOnLastWindowClosed(quitOnLastWindow);
     return 0;
@@ -327,6 +334,8 @@ int RunTessaryn(int argc, char** argv)
         return *answered;
     QApplication application(argc, argv);
     QGuiApplication::setApplicationDisplayName(TfrmTessarynMain::ApplicationTitle);
+    // The desktop matches the windows to the installed launcher and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(TESSARYN_APP_ID));
     TApplicationDesktop desktop;
     {
         TApplicationStartup startup(desktop);

@@ -4,13 +4,17 @@
 #include "engine/frmRequestPassword.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QSystemTrayIcon>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace {
 
@@ -220,6 +224,55 @@ void TWidgetDesktop::BeginWait()
     // cursor goes when the outermost work ends and not before.
     if (m_waitDepth++ == 0)
         QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void TWidgetDesktop::BeginProgress(const QString& text, bool cancellable)
+{
+    if (m_progressDepth++ > 0)
+        return;
+    // Shown only when the work lasts longer than a moment: a quick store must
+    // not flash a window.
+    auto* progress = new QProgressDialog(text, cancellable ? QStringLiteral("Cancel") : QString(), 0, 0, DialogParent());
+    progress->setObjectName(QStringLiteral("ProgressDialog"));
+    progress->setWindowTitle(m_caption);
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setMinimumDuration(400);
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
+    if (!cancellable)
+        progress->setCancelButton(nullptr);
+    progress->setValue(0);
+    m_progress = progress;
+    m_lastEvents = 0;
+}
+
+bool TWidgetDesktop::StepProgress(qint64 done, qint64 total)
+{
+    if (!m_progress)
+        return true;
+    if (total > 0) {
+        // The bar counts in thousandths: byte and page counts pass int's range.
+        m_progress->setMaximum(1000);
+        m_progress->setValue(int(std::clamp<qint64>(done, 0, total) * 1000 / total));
+    } else {
+        m_progress->setMaximum(0);
+        m_progress->setValue(0);
+    }
+    // Painting and the Cancel button need the event loop; often enough to
+    // feel live, seldom enough not to slow the work down.
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now - m_lastEvents > 30) {
+        QApplication::processEvents();
+        m_lastEvents = now;
+    }
+    return !m_progress || !m_progress->wasCanceled();
+}
+
+void TWidgetDesktop::EndProgress()
+{
+    if (m_progressDepth == 0 || --m_progressDepth > 0)
+        return;
+    delete m_progress.data();
 }
 
 void TWidgetDesktop::EndWait()

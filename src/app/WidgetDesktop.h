@@ -5,6 +5,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QProgressDialog>
 #include <QString>
 
 class QSystemTrayIcon;
@@ -55,6 +56,11 @@ public:
     QString PickSaveFile(const QString& caption, const QString& start, const QString& filter) override;
     void BeginWait() override;
     void EndWait() override;
+    void BeginProgress(const QString& text, bool cancellable) override;
+    bool StepProgress(qint64 done, qint64 total) override;
+    void EndProgress() override;
+    // The progress window of the outermost running work, while there is one.
+    QProgressDialog* ProgressDialog() const { return m_progress; }
 
 signals:
     // A notice that could not be shown in the tray (there is none, or the
@@ -69,4 +75,7 @@ private:
     QString m_caption;
     QList<TNotice> m_keptNotices;
     int m_waitDepth = 0;
+    QPointer<QProgressDialog> m_progress;
+    int m_progressDepth = 0;
+    qint64 m_lastEvents = 0;
 };

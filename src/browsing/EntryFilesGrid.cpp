@@ -1,11 +1,12 @@
 #include "browsing/EntryFilesGrid.h"
 
+#include "controls/FileTypeIcons.h"
+
 #include "app/AppResources.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDrag>
-#include <QFileIconProvider>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLinearGradient>
@@ -149,16 +150,7 @@ void TEntryFilesGrid::scrollContentsBy(int, int)
 
 QIcon TEntryFilesGrid::IconFor(const TEntryItem& item)
 {
-    const QString key = item.IsFolder() ? QStringLiteral("/") : QFileInfo(item.Name()).suffix().toLower();
-    auto found = m_icons.constFind(key);
-    if (found != m_icons.constEnd())
-        return *found;
-    QFileIconProvider provider;
-    QIcon icon = item.IsFolder() ? provider.icon(QAbstractFileIconProvider::Folder) : provider.icon(QFileInfo(item.Name()));
-    if (icon.isNull() && !item.IsFolder())
-        icon = provider.icon(QAbstractFileIconProvider::File);
-    m_icons.insert(key, icon);
-    return icon;
+    return TFileTypeIcons::ForName(item.Name(), item.IsFolder());
 }
 
 void TEntryFilesGrid::paintEvent(QPaintEvent* event)
@@ -197,8 +189,11 @@ void TEntryFilesGrid::paintEvent(QPaintEvent* event)
         painter.drawText(name, Qt::AlignLeft | Qt::AlignVCenter,
                          painter.fontMetrics().elidedText(item->Name(), Qt::ElideMiddle, std::max(0, name.width())));
         painter.setPen(m_accent);
-        painter.drawText(QRect(width - SizeWidth, rect.top(), SizeWidth - 4, RowHeight()), Qt::AlignRight | Qt::AlignVCenter,
-                         SizeText(item->Size()));
+        // Entries stored before folders had their size recorded list them
+        // as 0: not known, so not shown.
+        if (!item->IsFolder() || item->Size() > 0)
+            painter.drawText(QRect(width - SizeWidth, rect.top(), SizeWidth - 4, RowHeight()),
+                             Qt::AlignRight | Qt::AlignVCenter, SizeText(item->Size()));
     }
 }
 

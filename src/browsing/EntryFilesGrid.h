@@ -88,7 +88,6 @@ private:
     QColor m_text = Qt::black;
     QColor m_accent = QColor(0x80, 0x00, 0x00);
     QPixmap m_mark;
-    QHash<QString, QIcon> m_icons;
     QPoint m_pressPos;
     bool m_dragArmed = false;
 };

@@ -1,5 +1,7 @@
 #include "browsing/HtmlExport.h"
 
+#include "app/AppResources.h"
+
 #include "app/Errors.h"
 #include "app/IDesktop.h"
 #include "db/dmConnection.h"
@@ -74,6 +76,8 @@ QString THtmlExport::Export(const QList<int>& selectionOrder, const QList<THtmlE
     const QString bodyTemplate = Template(QStringLiteral("HTML_EXPORT_BODY"));
     const QString rowTemplate = Template(QStringLiteral("HTML_EXPORT_ENTRY_ROW"));
 
+    // Extracting is most of the work; its steps move this progress on.
+    TProgressScope progress(desktop, QStringLiteral("Exporting the selected entries..."), true);
     if (!m_main.EntryManager().ExtractEntries(selectionOrder)) {
         desktop.ShowMessage(NotExportedText, IDesktop::TMsgKind::Warning);
         return {};
@@ -86,7 +90,7 @@ QString THtmlExport::Export(const QList<int>& selectionOrder, const QList<THtmlE
     const QString extractFolder = IncludeTrailingBackslash(m_main.App.ExtractFolder);
     for (int code : selectionOrder)
         ShellMove(extractFolder + QString::number(code), filesFolder + QString::number(code));
-    const QString programFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    const QString programFolder = TAppResources::DataFolder() + QLatin1Char('/');
     for (const char* sign : {"PlusSign.gif", "MinusSign.gif"})
         QFile::copy(programFolder + QLatin1String(sign), filesFolder + QLatin1String(sign));
 

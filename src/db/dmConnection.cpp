@@ -1,6 +1,7 @@
 #include "db/dmConnection.h"
 
 #include "app/Errors.h"
+#include "app/Logging.h"
 #include "db/EngineDialect.h"
 #include "db/SchemaUpgrade.h"
 #include "db/dServerData.h"
@@ -9,6 +10,7 @@
 #include <QAtomicInt>
 #include <QLocale>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QUrl>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -63,6 +65,17 @@ void TdmConnection::ReadSchemaState()
     m_searchIndexed = Connected() && !TSchemaUpgrade(*this).Needed();
 }
 
+namespace {
+
+// A connection string fit for a log: libpq takes a password in it too.
+QString WithoutPassword(QString connInfo)
+{
+    static const QRegularExpression password(QStringLiteral(R"(password\s*=\s*('(\\.|[^'])*'|\S+))"));
+    return connInfo.replace(password, QStringLiteral("password=..."));
+}
+
+} // namespace
+
 bool TdmConnection::Connected() const
 {
     return m_db.isValid() && m_db.isOpen();
@@ -111,6 +124,7 @@ bool TdmConnection::Connect(bool requireSchema) noexcept
         }
         if (!m_db.open()) {
             m_lastConnectError = ServerText(m_db.lastError());
+            qCInfo(lcDatabase).noquote() << "connecting failed:" << m_lastConnectError;
             Disconnect();
             return false;
         }
@@ -128,6 +142,11 @@ bool TdmConnection::Connect(bool requireSchema) noexcept
             }
         }
         ReadSchemaState();
+        qCInfo(lcDatabase).noquote() << "connected to"
+                                     << (m_info.engine == TConnectionInfo::TEngine::SQLite
+                                             ? m_info.sqlitePath
+                                             : QStringLiteral("server (%1)").arg(WithoutPassword(m_info.connInfo)))
+                                     << (m_readOnly ? "for reading only" : "");
         m_connectStatus = 0;
         m_wasConnected = true;
         m_lost = false;

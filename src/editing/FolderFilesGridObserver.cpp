@@ -1,6 +1,7 @@
 #include "editing/FolderFilesGridObserver.h"
 
 #include "app/AppResources.h"
+#include "controls/FileTypeIcons.h"
 #include "editing/IOstrivaleDropTarget.h"
 #include "engine/EntryItem.h"
 #include "mainwindow/FolderFilesMenu.h"
@@ -8,7 +9,6 @@
 
 #include <QApplication>
 #include <QDrag>
-#include <QFileIconProvider>
 #include <QFileInfo>
 #include <QHash>
 #include <QHeaderView>
@@ -54,25 +54,9 @@ private:
     const TFolderFilesGridObserver& m_observer;
 };
 
-// The icon of a name, from the platform's icons for its type; looked up once
-// per suffix, since asking the platform for every painted row is slow.
 QIcon ItemIcon(const TEntryItem& item)
 {
-    static QFileIconProvider provider;
-    static QHash<QString, QIcon> cache;
-    if (item.IsFolder()) {
-        static const QIcon folder = provider.icon(QFileIconProvider::Folder);
-        return folder;
-    }
-    const QString suffix = QFileInfo(item.Name()).suffix().toLower();
-    auto it = cache.find(suffix);
-    if (it == cache.end()) {
-        QIcon icon = provider.icon(QFileInfo(QStringLiteral("x.") + suffix));
-        if (icon.isNull())
-            icon = provider.icon(QFileIconProvider::File);
-        it = cache.insert(suffix, icon);
-    }
-    return *it;
+    return TFileTypeIcons::ForName(item.Name(), item.IsFolder());
 }
 
 // The outermost window around widget that takes drops, or nullptr: an

@@ -17,6 +17,7 @@
 #include <QFileInfo>
 
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <utility>
 
@@ -267,13 +268,21 @@ bool TEntryManager::ExtractEntries(const QList<int>& codes)
 {
     if (!CheckAccess(m_main.Connection(), m_main.Desktop(), codes, akView, AccessTexts::ExtractEntries))
         return false;
-    for (const int code : codes) {
+    // Stopping between two entries leaves each one wholly out or untouched.
+    std::optional<TProgressScope> progress;
+    if (codes.size() > 1)
+        progress.emplace(m_main.Desktop(), QStringLiteral("Extracting the selected entries..."), true);
+    for (qsizetype i = 0; i < codes.size(); ++i) {
+        if (progress && !progress->Step(i, codes.size()))
+            throw EAbort();
         try {
-            LoadAndExtractEntry(code);
+            LoadAndExtractEntry(codes[i]);
         } catch (const ETessarynError&) {
             return false;
         }
     }
+    if (progress)
+        progress->Step(codes.size(), codes.size());
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "engine/FileLists.h"
 
+#include "app/Logging.h"
+
 #include "app/IDesktop.h"
 #include "db/ClientRecordSet.h"
 #include "engine/EntryData.h"
@@ -16,6 +18,7 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <cstring>
 #include <exception>
 #include <cstdio>
 #include <dirent.h>
@@ -83,10 +86,11 @@ QList<TEntryItem> ReadFolderItems(const QString& folderPath)
     for (const QFileInfo& info : entries) {
         const quint8 kind = info.isDir() ? TEntryItem::KindFolder : TEntryItem::KindFile;
         const QString name = info.fileName();
-        // The listing's own facts, not a second look at the disk per file.
-        const qint32 size = !info.exists() || info.isDir()
-                                ? 0
-                                : qint32(std::min<qint64>(info.size(), std::numeric_limits<qint32>::max()));
+        // The listing's own facts, not a second look at the disk per file;
+        // a folder counts what it holds (links not followed).
+        const qint64 bytes = !info.exists() ? 0 : info.isDir() && !info.isSymLink() ? FolderSize(info.filePath())
+                                                  : info.isDir() ? 0 : info.size();
+        const qint32 size = qint32(std::min<qint64>(bytes, std::numeric_limits<qint32>::max()));
         items.append(TEntryItem(kind, name, size, info.lastModified(), TGenericFiles::LookupIconIndex(name, kind)));
     }
     return items;
@@ -214,8 +218,13 @@ private:
             const QByteArray folder = folders.takeLast();
             const uint32_t mask = kEvents | IN_ONLYDIR | (followTop && folder == top ? 0 : IN_DONT_FOLLOW);
             const int wd = ::inotify_add_watch(m_fd, folder.constData(), mask);
-            if (wd < 0)
-                continue;   // gone already, or not a folder
+            if (wd < 0) {
+                // gone already, or not a folder; or the system's limit of
+                // watches is reached, which only a log can tell
+                qCDebug(lcWatch).noquote() << "not watching" << QString::fromLocal8Bit(folder) << ':'
+                                           << QString::fromLocal8Bit(std::strerror(errno));
+                continue;
+            }
             m_folders.insert(wd, folder);
             DIR* dir = ::opendir(folder.constData());
             if (!dir)

@@ -50,7 +50,13 @@ std::optional<TEntryManager::TMailPreparation> TEntryManager::PrepareMail(const 
 
     TMailPreparation mail;
     const QString mailFolder = IncludeTrailingBackslash(app.MailFolder);
+    // What was moved into the mail folder by then stays there until the
+    // next mail: a scratch folder, nothing of the entries is lost.
+    TProgressScope progress(desktop, QStringLiteral("Preparing the e-mail..."), true);
+    qsizetype prepared = 0;
     for (const int code : codes) {
+        if (!progress.Step(prepared++, codes.size()))
+            throw EAbort();
         std::unique_ptr<TEntryData> entry;
         if (app.MailAsZip) {
             entry = LoadEntryRecordOnly(code);

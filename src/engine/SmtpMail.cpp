@@ -1,5 +1,7 @@
 #include "engine/SmtpMail.h"
 
+#include "app/Logging.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -297,6 +299,25 @@ int KeepLastReply(CURL*, curl_infotype type, char* data, size_t size, void* repl
         const QByteArray line = QByteArray(data, qsizetype(size)).trimmed();
         if (!line.isEmpty())
             *static_cast<QByteArray*>(reply) = line;
+    }
+    // The dialogue with the server, for a user whose mail does not go out.
+    // The credentials of a log-in never reach the log; message data neither.
+    if (lcMail().isDebugEnabled() && (type == CURLINFO_TEXT || type == CURLINFO_HEADER_IN || type == CURLINFO_HEADER_OUT)) {
+        QByteArray line = QByteArray(data, qsizetype(size)).trimmed();
+        if (type == CURLINFO_HEADER_OUT) {
+            // Commands are named; whatever else the client sends answers a
+            // log-in challenge.
+            const QByteArray verb = line.left(line.indexOf(' ') < 0 ? line.size() : line.indexOf(' ')).toUpper();
+            static const QList<QByteArray> commands = {"EHLO", "HELO", "STARTTLS", "MAIL", "RCPT", "DATA", "QUIT", "RSET", "NOOP"};
+            if (verb == "AUTH")
+                line = line.left(line.indexOf(' ', 5) < 0 ? line.size() : line.indexOf(' ', 5)) + " ...";
+            else if (!commands.contains(verb))
+                line = "...";
+        }
+        if (type == CURLINFO_HEADER_IN && line.startsWith("334"))
+            line = "334 ...";
+        const char* direction = type == CURLINFO_HEADER_IN ? "<" : type == CURLINFO_HEADER_OUT ? ">" : "*";
+        qCDebug(lcMail).noquote() << direction << QString::fromUtf8(line);
     }
     return 0;
 }

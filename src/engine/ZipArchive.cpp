@@ -385,9 +385,10 @@ bool IsWrongPassword(int zipCode, bool encrypted)
 // Commit() is called the destructor removes whatever this extraction created.
 class TExtraction {
 public:
-    TExtraction(zip_t* archive, const QString& targetFolder, const QByteArray& password)
+    TExtraction(zip_t* archive, const QString& targetFolder, const QByteArray& password,
+                const TZipArchive::TProgress& progress)
         : m_archive(archive), m_target(QDir::cleanPath(QDir(targetFolder).absolutePath())),
-          m_password(password)
+          m_password(password), m_progress(progress)
     {
     }
 
@@ -439,6 +440,9 @@ public:
         if (!m_staging->isValid())
             throw ETessarynError(QStringLiteral("A temporary folder could not be created in \"%1\": %2")
                                      .arg(m_target, m_staging->errorString()));
+        m_total = 0;
+        for (const TMember& member : members)
+            m_total += std::max<qint64>(member.size, 0);
         QStringList staged;
         for (const TMember& member : members)
             staged.append(member.folder ? QString() : Stage(member, staged.size()));
@@ -495,6 +499,9 @@ private:
                 break;
             // A member may not grow past the size the archive declared.
             written += read;
+            m_done += read;
+            if (m_progress && !m_progress(m_done, m_total))
+                throw EAbort();
             if (member.size >= 0 && written > member.size) {
                 // Garbage from a wrong traditional password can inflate to
                 // anything: for an encrypted member that is the likelier cause.
@@ -584,6 +591,9 @@ private:
     zip_t* m_archive;
     QString m_target;
     QByteArray m_password;
+    const TZipArchive::TProgress& m_progress;
+    qint64 m_done = 0;
+    qint64 m_total = 0;
     std::unique_ptr<QTemporaryDir> m_staging;
     QStringList m_createdFolders;
     QStringList m_createdFiles;
@@ -672,7 +682,7 @@ private:
 } // namespace
 
 void TZipArchive::CreateArchive(const QString& archivePath, const QString& baseFolder,
-                                const QStringList& items, const QString& password)
+                                const QStringList& items, const QString& password, const TProgress& progress)
 {
     // A stale archive must not survive a failed build; libzip itself writes
     // to a temporary file and renames it over archivePath only on success.
@@ -691,9 +701,31 @@ void TZipArchive::CreateArchive(const QString& archivePath, const QString& baseF
     // libzip writes no file for an archive without members.
     if (zip_get_num_entries(archive.get(), 0) <= 0)
         throw ETessarynError(QStringLiteral("There are no files to compress."));
-    if (zip_close(archive.get()) != 0)
+    // Compression happens in zip_close; libzip reports its share done and
+    // asks whether to go on, so a large store can show progress and stop.
+    struct TCloseProgress {
+        const TProgress& progress;
+        bool stopped = false;
+    } closeProgress{progress};
+    if (progress) {
+        zip_register_progress_callback_with_state(
+            archive.get(), 0.002,
+            [](zip_t*, double done, void* state) {
+                auto* p = static_cast<TCloseProgress*>(state);
+                if (!p->stopped && !p->progress(qint64(done * 1000), 1000))
+                    p->stopped = true;
+            },
+            nullptr, &closeProgress);
+        zip_register_cancel_callback_with_state(
+            archive.get(), [](zip_t*, void* state) { return static_cast<TCloseProgress*>(state)->stopped ? 1 : 0; },
+            nullptr, &closeProgress);
+    }
+    if (zip_close(archive.get()) != 0) {
+        if (closeProgress.stopped)
+            throw EAbort();
         throw ETessarynError(QStringLiteral("The archive \"%1\" could not be written: %2")
                                  .arg(archivePath, ArchiveErrorText(archive.get())));
+    }
     archive.release(); // zip_close freed it
 
     // Nothing is reported stored, and no file moved away, before the written
@@ -724,11 +756,11 @@ bool TZipArchive::TraditionalEncryption()
 }
 
 void TZipArchive::ExtractArchive(const QString& archivePath, const QString& targetFolder,
-                                 const QStringList& patterns, const QString& password)
+                                 const QStringList& patterns, const QString& password, const TProgress& progress)
 {
     const TZipHandle archive = OpenForReading(archivePath);
     const QList<TMember> members = SelectMembers(archive.get(), patterns);
-    TExtraction extraction(archive.get(), targetFolder, PasswordBytes(password));
+    TExtraction extraction(archive.get(), targetFolder, PasswordBytes(password), progress);
     extraction.CheckTargets(members);
     extraction.Run(members);
     extraction.Commit();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "app/Errors.h"
 
 #include <QString>
@@ -18,6 +20,11 @@ public:
 // ordinary unzip tool can open them with the password.
 class TZipArchive {
 public:
+    // Told how far packing or unpacking is (done of total, in the layer's own
+    // units); answering false stops the work, which then throws EAbort and
+    // leaves nothing of its own behind.
+    using TProgress = std::function<bool(qint64 done, qint64 total)>;
+
     // Packs items (files or folders relative to baseFolder) into archivePath,
     // replacing any file there. A folder contributes its whole content with its
     // own name as leading path, empty folders included. An empty password
@@ -25,7 +32,7 @@ public:
     // Members are encrypted with AES-256 unless traditional encryption was
     // asked for (archives of either kind are read alike).
     static void CreateArchive(const QString& archivePath, const QString& baseFolder,
-                              const QStringList& items, const QString& password);
+                              const QStringList& items, const QString& password, const TProgress& progress = {});
 
     // The encryption of archives made from now on in this process: the
     // traditional ZIP method (readable by old tools, broken by known-plaintext
@@ -39,7 +46,7 @@ public:
     // ETessarynError for any other failure; either way nothing written by the
     // call is left behind, and nothing is ever written outside targetFolder.
     static void ExtractArchive(const QString& archivePath, const QString& targetFolder,
-                               const QStringList& specs, const QString& password);
+                               const QStringList& specs, const QString& password, const TProgress& progress = {});
 
     // Member paths in archive order. Names are never encrypted, so the password
     // is not needed to list them.

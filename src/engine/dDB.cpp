@@ -115,6 +115,10 @@ bool TdmDB::StoreEntry(TEntryData& entry)
         TdmZip zip;
         zip.PrepareCompress(archive);
         zip.AddEntryFiles(entry);
+    } catch (const EAbort&) {
+        // Stopped by the user while packing: nothing is stored, nothing moved.
+        QFile::remove(archive);
+        return false;
     } catch (const ETessarynError& e) {
         QFile::remove(archive);
         Warn(desktop, QStringLiteral("The following error occurred while compressing files: <%1>").arg(e.Message()));
@@ -183,6 +187,10 @@ void TdmDB::Extract(TEntryData& entry, const QString& name, TEntryFiles* entryFi
             zip.ExtractEntryItems(entry, *entryFiles);
         else
             zip.ExtractEntryItem(entry, name, kind);
+    } catch (const EAbort&) {
+        // Stopped by the user: the archive layer took back what it wrote.
+        QFile::remove(archive);
+        throw;
     } catch (const EZipWrongPassword&) {
         // Nothing was unpacked: the same end as a folder left empty.
         QFile::remove(archive);

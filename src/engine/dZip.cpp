@@ -1,14 +1,37 @@
 #include "engine/dZip.h"
 
 #include "app/Errors.h"
+#include "app/IDesktop.h"
 #include "engine/EntryData.h"
 #include "engine/FileHelpers.h"
 #include "engine/FileLists.h"
 #include "engine/ZipArchive.h"
+#include "settings/dmMain.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+namespace {
+
+// Packing or unpacking more than this shows a progress; less is over before
+// a window would be worth looking at.
+constexpr qint64 kProgressFromBytes = 20 * 1024 * 1024;
+
+// Runs the archive work under a progress when it is large, with nothing
+// around it otherwise.
+void WithProgress(TEntryData& entry, qint64 bytes, const QString& text,
+                  const std::function<void(const TZipArchive::TProgress&)>& work)
+{
+    if (bytes <= kProgressFromBytes) {
+        work({});
+        return;
+    }
+    TProgressScope progress(entry.Main().Desktop(), text, true);
+    work([&progress](qint64 done, qint64 total) { return progress.Step(done, total); });
+}
+
+} // namespace
 
 void TdmZip::PrepareCompress(const QString& archivePath)
 {
@@ -29,8 +52,11 @@ void TdmZip::AddEntryFiles(TEntryData& entry)
         if (files.IsSelected(i))
             items << files.Items(i)->Name();
     // at most 255 characters of the password are used (the archive layer cuts it)
-    TZipArchive::CreateArchive(m_archivePath, files.FolderPath(), items,
-                               entry.PasswordProtected() ? entry.Password() : QString());
+    WithProgress(entry, files.SelectedSize(), QStringLiteral("Compressing the files of \"%1\"...").arg(entry.Title()),
+                 [&](const TZipArchive::TProgress& progress) {
+                     TZipArchive::CreateArchive(m_archivePath, files.FolderPath(), items,
+                                                entry.PasswordProtected() ? entry.Password() : QString(), progress);
+                 });
 }
 
 void TdmZip::PrepareExtract(const QString& archivePath)
@@ -72,5 +98,10 @@ void TdmZip::Extract(TEntryData& entry, const QStringList& specs)
     const QString folder = entry.GetFolder();
     if (!QDir().mkpath(folder))
         throw ETessarynError(QStringLiteral("The folder \"%1\" could not be created.").arg(folder));
-    TZipArchive::ExtractArchive(m_archivePath, folder, specs, entry.PasswordProtected() ? entry.Password() : QString());
+    WithProgress(entry, QFileInfo(m_archivePath).size(),
+                 QStringLiteral("Extracting the files of \"%1\"...").arg(entry.Title()),
+                 [&](const TZipArchive::TProgress& progress) {
+                     TZipArchive::ExtractArchive(m_archivePath, folder, specs,
+                                                 entry.PasswordProtected() ? entry.Password() : QString(), progress);
+                 });
 }

@@ -73,43 +73,6 @@ QString WithSlash(QString folder)
 
 } // namespace
 
-void RunWithProgress(QWidget* parent, const QString& text, std::function<bool(qint64, qint64)>& progressCallback,
-                     const std::function<void()>& work, bool cancellable)
-{
-    QProgressDialog progress(text, cancellable ? QStringLiteral("Cancel") : QString(), 0, 0, parent);
-    progress.setWindowTitle(QStringLiteral("Tessaryn"));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(400);
-    progress.setAutoClose(false);
-    progress.setAutoReset(false);
-    if (!cancellable)
-        progress.setCancelButton(nullptr);
-    QElapsedTimer sinceEvents;
-    sinceEvents.start();
-    progressCallback = [&](qint64 done, qint64 total) {
-        if (total > 0) {
-            // the bar counts in thousandths: page counts may pass int's range
-            progress.setMaximum(1000);
-            progress.setValue(int(done * 1000 / total));
-        } else {
-            progress.setValue(0);
-        }
-        if (sinceEvents.elapsed() > 30) {
-            QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            QApplication::processEvents();
-            sinceEvents.restart();
-        }
-        return !progress.wasCanceled();
-    };
-    try {
-        work();
-    } catch (...) {
-        progressCallback = nullptr;
-        throw;
-    }
-    progressCallback = nullptr;
-}
-
 // --- statistics -----------------------------------------------------------------------
 
 TFrmDatabaseStatistics::TFrmDatabaseStatistics(TdmMain& dmMain, QWidget* parent) : QDialog(parent), m_dmMain(dmMain)
@@ -198,7 +161,7 @@ void TFrmShrinkDatabase::Compact()
         TDatabaseMaintenance maintenance(m_dmMain.Connection());
         {
             TWait wait(desktop);
-            RunWithProgress(this, QStringLiteral("Compacting the database..."), maintenance.Progress,
+            RunWithProgress(m_dmMain.Desktop(), QStringLiteral("Compacting the database..."), maintenance.Progress,
                             [&] { maintenance.ShrinkDatabase(); }, false);
         }
         desktop.ShowMessage(QStringLiteral("Tessaryn database has been compacted successfully."),
@@ -283,7 +246,7 @@ void TfrmBackupDatabase::Backup()
     try {
         TDatabaseMaintenance maintenance(m_dmMain.Connection());
         TWait wait(desktop);
-        RunWithProgress(this, QStringLiteral("Backing up the database..."), maintenance.Progress,
+        RunWithProgress(m_dmMain.Desktop(), QStringLiteral("Backing up the database..."), maintenance.Progress,
                         [&] { maintenance.BackupDatabase(file); }, true);
     } catch (const EAbort&) {
         return;
@@ -386,7 +349,7 @@ void TFrmRestoreDatabase::Restore()
     try {
         TDatabaseMaintenance maintenance(m_dmMain.Connection());
         TWait wait(desktop);
-        RunWithProgress(this, QStringLiteral("Restoring the database..."), maintenance.Progress,
+        RunWithProgress(m_dmMain.Desktop(), QStringLiteral("Restoring the database..."), maintenance.Progress,
                         [&] { maintenance.RestoreDatabase(file); }, true);
     } catch (const EAbort&) {
         return;

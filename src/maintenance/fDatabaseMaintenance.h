@@ -112,8 +112,3 @@ private:
     TdmMain& m_dmMain;
 };
 
-// Runs long database work with a progress window that appears after a
-// moment and offers Cancel; the work tells its progress through the given
-// callback (set for the run, cleared after), and its own errors pass through.
-void RunWithProgress(QWidget* parent, const QString& text, std::function<bool(qint64, qint64)>& progressCallback,
-                     const std::function<void()>& work, bool cancellable);

@@ -14,6 +14,7 @@
 #include "editing/fOpenEntries.h"
 
 #include "app/AppResources.h"
+#include "app/Logging.h"
 #include "app/Errors.h"
 #include "app/IDesktop.h"
 #include "app/fSplash.h"
@@ -116,7 +117,7 @@ QString TfrmTessarynMain::ActivationServerName()
 
 QString TfrmTessarynMain::HelpPage(int context)
 {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/help/") + QString::number(context)
+    return TAppResources::DataFolder() + QStringLiteral("/help/") + QString::number(context)
            + QStringLiteral(".html");
 }
 
@@ -850,6 +851,19 @@ void TfrmTessarynMain::closeEvent(QCloseEvent* event)
     emit FormClosed();
 }
 
+void TfrmTessarynMain::CommitSessionData()
+{
+    // The session may end the process without another word once this
+    // returns: what Exit would store goes to the database now.
+    qCInfo(lcStartup) << "the desktop session is ending; storing the settings";
+    try {
+        m_dmMain.SaveSettings();
+        m_dmMain.Settings().Flush();
+    } catch (const ETessarynError& e) {
+        qCWarning(lcStartup).noquote() << "the settings could not be stored:" << e.Message();
+    }
+}
+
 bool TfrmTessarynMain::QueryEndSession()
 {
     if (m_dmMain.EntryManager().OpenEntries().AnyModified()) {
@@ -866,6 +880,7 @@ void TfrmTessarynMain::SessionEndQuery(QSessionManager& manager)
     if (!m_dmMain.EntryManager().OpenEntries().AnyModified()) {
         // the windows are about to be closed: the tray must not keep this one
         m_sessionEnding = true;
+        CommitSessionData();
         return;
     }
     // the session manager must be asked before a message is shown

@@ -125,6 +125,8 @@ public:
     // The rule of the log-off and shut-down query: false (after the warning,
     // with the window brought forward) while open entries have unsaved changes.
     bool QueryEndSession();
+    // Stores the settings at once, as the desktop's session ends.
+    void CommitSessionData();
 
     // What a drop on the window, or a paste into the monitored folder (which
     // the capture engine presents as a drop that is not real), does with its

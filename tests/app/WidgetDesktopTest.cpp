@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStyle>
@@ -465,3 +466,47 @@ TEST(TWidgetDesktopTest, PickersReturnTheChoiceOrEmptyText)
 }
 
 #include "WidgetDesktopTest.moc"
+
+TEST(TWidgetDesktopTest, ProgressAppearsAfterAMomentAndCancelStopsTheWork)
+{
+    TWidgetDesktop desktop;
+    desktop.BeginProgress(QStringLiteral("Compressing the files of \"Big\"..."), true);
+    desktop.BeginProgress(QStringLiteral("an inner step"), false);
+    ASSERT_NE(desktop.ProgressDialog(), nullptr);
+    // A quick piece of work shows no window at all.
+    EXPECT_TRUE(desktop.StepProgress(1, 100));
+    EXPECT_FALSE(desktop.ProgressDialog()->isVisible());
+
+    // Longer work brings it up, with the outermost text and a Cancel button.
+    QElapsedTimer clock;
+    clock.start();
+    qint64 done = 1;
+    while (!desktop.ProgressDialog()->isVisible() && clock.elapsed() < 5000) {
+        EXPECT_TRUE(desktop.StepProgress(++done, 1000));
+        QTest::qWait(20);
+    }
+    QProgressDialog* shown = desktop.ProgressDialog();
+    ASSERT_TRUE(shown->isVisible());
+    EXPECT_GE(clock.elapsed(), 300) << "not before a moment has passed";
+    EXPECT_EQ(shown->labelText(), QStringLiteral("Compressing the files of \"Big\"..."));
+    EXPECT_EQ(shown->maximum(), 1000);
+    EXPECT_EQ(shown->value(), int(done));
+    QPushButton* cancel = shown->findChild<QPushButton*>();
+    ASSERT_NE(cancel, nullptr);
+    EXPECT_EQ(cancel->text(), QStringLiteral("Cancel"));
+
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    EXPECT_FALSE(desktop.StepProgress(done + 1, 1000)) << "the work is told to stop";
+    desktop.EndProgress();
+    EXPECT_NE(desktop.ProgressDialog(), nullptr) << "the outer work still runs";
+    desktop.EndProgress();
+    EXPECT_EQ(desktop.ProgressDialog(), nullptr);
+    // An unmatched end does nothing.
+    desktop.EndProgress();
+
+    // Work that cannot be stopped offers no Cancel.
+    desktop.BeginProgress(QStringLiteral("Compacting the database..."), false);
+    EXPECT_EQ(desktop.ProgressDialog()->findChild<QPushButton*>(), nullptr);
+    EXPECT_TRUE(desktop.StepProgress(0, 0));
+    desktop.EndProgress();
+}

@@ -311,6 +311,65 @@ TEST_P(Packaging, LargeArchivesTravelWithoutBeingHeldInMemory)
     EXPECT_EQ(TestEnv::Run("unzip", {"-tq", ArchiveOutOfDatabase(entry->Code())}), 0);
 }
 
+TEST_P(Packaging, LargeEntriesShowProgressAndCancellingLeavesEverythingAsItWas)
+{
+    constexpr qint64 kSize = 21 << 20;
+    auto entry = NewEntry("Progress");
+    WriteIncompressibleFile(entry->GetFolder() + "large.bin", kSize, 3);
+    WriteFile(entry->GetFolder() + "note.txt", "beside it");
+    entry->FolderFiles().ListFolder(entry->GetFolder());
+    entry->FolderFiles().SelectAll();
+    const QMap<QString, QByteArray> before = Snapshot(entry->GetFolder());
+
+    // Cancel pressed at the second step of packing.
+    desktop.cancelProgressAtStep = 1;
+    EXPECT_FALSE(Store(*entry));
+    EXPECT_EQ(desktop.progressTexts, QStringList{"Compressing the files of \"Progress\"... [cancellable]"});
+    EXPECT_EQ(desktop.progressDepth, 0) << "the progress closes again";
+    EXPECT_EQ(desktop.MessageTexts(), QStringList{"Entry was NOT saved."});
+    EXPECT_EQ(conn->GetEntry(entry->Code())[0].RowCount(), 0);
+    EXPECT_EQ(Snapshot(entry->GetFolder()), before);
+    EXPECT_TRUE(QDir(main->App.CompressionFolder).isEmpty()) << "no half archive is left";
+    EXPECT_TRUE(entry->IsModified());
+
+    // Left to run, packing steps forward to its end.
+    desktop.Clear();
+    desktop.cancelProgressAtStep = -1;
+    ASSERT_TRUE(Store(*entry)) << desktop.MessageTexts().join('\n').toStdString();
+    ASSERT_GE(desktop.progressSteps.size(), 3);
+    for (qsizetype i = 1; i < desktop.progressSteps.size(); ++i)
+        EXPECT_GE(desktop.progressSteps[i].first, desktop.progressSteps[i - 1].first);
+    EXPECT_EQ(desktop.progressSteps.last(), std::make_pair(qint64(1000), qint64(1000)));
+
+    // Unpacking it again: progress in bytes, and a cancel leaves no file.
+    desktop.Clear();
+    desktop.cancelProgressAtStep = 2;
+    auto back = std::make_unique<TEntryData>(*main, false);
+    back->SetCode(entry->Code());
+    QDir(back->GetFolder()).removeRecursively();
+    EXPECT_THROW(dbModule.ExtractEntry(*back, {}, nullptr, 1), EAbort);
+    EXPECT_EQ(desktop.progressTexts, QStringList{"Extracting the files of \"Progress\"... [cancellable]"});
+    EXPECT_TRUE(Snapshot(back->GetFolder()).isEmpty());
+    EXPECT_FALSE(QFile::exists(back->GetExtractArchivePath()));
+    desktop.Clear();
+    desktop.cancelProgressAtStep = -1;
+    dbModule.ExtractEntry(*back, {}, nullptr, 1);
+    EXPECT_EQ(desktop.progressSteps.last().first, desktop.progressSteps.last().second);
+    EXPECT_EQ(desktop.progressSteps.last().second, kSize + 9);
+    EXPECT_EQ(Snapshot(back->GetFolder()), before);
+}
+
+TEST_P(Packaging, SmallEntriesShowNoProgress)
+{
+    auto entry = NewEntry("Small");
+    WriteFile(entry->GetFolder() + "note.txt", "small");
+    entry->FolderFiles().ListFolder(entry->GetFolder());
+    entry->FolderFiles().SelectAll();
+    ASSERT_TRUE(Store(*entry));
+    Extracted(entry->Code());
+    EXPECT_TRUE(desktop.progressTexts.isEmpty());
+}
+
 TEST_P(Packaging, EntriesAboveTheDatabaseLimitAreRefusedBeforeAnythingIsPacked)
 {
     auto entry = NewEntry("Too large");

@@ -16,6 +16,8 @@ void RecordingDesktop::Clear()
     explored.clear();
     properties.clear();
     passwordRequests.clear();
+    progressTexts.clear();
+    progressSteps.clear();
 }
 
 IDesktop::TAnswer RecordingDesktop::MessageBox(const QString& text, TMsgKind kind, TButtons buttons)
@@ -92,4 +94,21 @@ void RecordingDesktop::BeginWait()
 void RecordingDesktop::EndWait()
 {
     --waitDepth;
+}
+
+void RecordingDesktop::BeginProgress(const QString& text, bool cancellable)
+{
+    ++progressDepth;
+    progressTexts.append(text + (cancellable ? QStringLiteral(" [cancellable]") : QString()));
+}
+
+bool RecordingDesktop::StepProgress(qint64 done, qint64 total)
+{
+    progressSteps.append({done, total});
+    return cancelProgressAtStep < 0 || progressSteps.size() <= cancelProgressAtStep;
+}
+
+void RecordingDesktop::EndProgress()
+{
+    --progressDepth;
 }

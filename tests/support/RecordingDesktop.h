@@ -36,6 +36,12 @@ public:
     QList<int> passwordRequests;
     int waitDepth = 0;
     int maxWaitDepth = 0;
+    // Progress: the texts of the progresses begun, every step as (done, total),
+    // and the step at which the "user" presses Cancel (-1: never).
+    QStringList progressTexts;
+    QList<std::pair<qint64, qint64>> progressSteps;
+    int progressDepth = 0;
+    int cancelProgressAtStep = -1;
 
     QStringList MessageTexts() const;
     void Clear();
@@ -52,6 +58,9 @@ public:
     QString PickSaveFile(const QString& caption, const QString& start, const QString& filter) override;
     void BeginWait() override;
     void EndWait() override;
+    void BeginProgress(const QString& text, bool cancellable) override;
+    bool StepProgress(qint64 done, qint64 total) override;
+    void EndProgress() override;
 
 private:
     std::deque<TAnswer> m_answers;

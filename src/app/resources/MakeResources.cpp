@@ -425,6 +425,68 @@ void DrawApplicationIcon(QPainter& p, int size)
     DrawMark(p, QPointF(42, 44), 26);
 }
 
+// The launcher icons of the desktop's icon theme: the application icon as
+// PNG in the sizes menus and docks ask for, and as SVG for any other size.
+// They are written beside the pictures but kept out of the collection, since
+// the install places them in the theme's folders, not in the program.
+void WriteThemeIcons(const QString& folder, const QString& id)
+{
+    const QString theme = folder + QStringLiteral("icons/hicolor/");
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString sized = theme + QStringLiteral("%1x%1/apps/").arg(size);
+        QDir().mkpath(sized);
+        const QImage image = Draw(size, size, [size](QPainter& p) { DrawApplicationIcon(p, size); });
+        if (!image.save(sized + id + QStringLiteral(".png"), "PNG")) {
+            std::fprintf(stderr, "MakeResources: cannot write %s\n", qPrintable(sized + id));
+            std::exit(1);
+        }
+    }
+    // The same drawing as DrawApplicationIcon, in SVG's terms.
+    const auto hex = [](const QColor& c) { return c.name(QColor::HexRgb); };
+    QString svg;
+    QTextStream out(&svg);
+    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"128\" height=\"128\" viewBox=\"0 0 128 128\">\n"
+        << "  <defs>\n"
+        << "    <linearGradient id=\"plate\" x1=\"0\" y1=\"0\" x2=\"0\" y2=\"128\" gradientUnits=\"userSpaceOnUse\">"
+        << "<stop offset=\"0\" stop-color=\"" << hex(QColor(248, 247, 238)) << "\"/><stop offset=\"1\" stop-color=\""
+        << hex(QColor(206, 205, 186)) << "\"/></linearGradient>\n";
+    const QPointF origin(42, 44);
+    const qreal radius = 26;
+    const QList<std::pair<QPointF, QColor>> tiles = {
+        {CellCentre(origin, radius, 0, 0), kTeal},
+        {CellCentre(origin, radius, 1, 0), kSage},
+        {CellCentre(origin, radius, 0, 1), kAmber},
+    };
+    for (int i = 0; i < tiles.size(); ++i) {
+        const auto& [centre, colour] = tiles.at(i);
+        out << "    <linearGradient id=\"tile" << i << "\" x1=\"0\" y1=\"" << centre.y() - radius << "\" x2=\"0\" y2=\""
+            << centre.y() + radius << "\" gradientUnits=\"userSpaceOnUse\"><stop offset=\"0\" stop-color=\""
+            << hex(colour.lighter(118)) << "\"/><stop offset=\"1\" stop-color=\"" << hex(colour.darker(112))
+            << "\"/></linearGradient>\n";
+    }
+    out << "  </defs>\n"
+        << "  <rect x=\"5\" y=\"5\" width=\"118\" height=\"118\" rx=\"24\" ry=\"24\" fill=\"url(#plate)\" stroke=\""
+        << hex(QColor(150, 148, 120)) << "\" stroke-width=\"2\"/>\n";
+    for (int i = 0; i < tiles.size(); ++i) {
+        const QPainterPath path = Hexagon(tiles.at(i).first, radius - radius * 0.12);
+        out << "  <polygon fill=\"url(#tile" << i << ")\" points=\"";
+        for (int e = 0; e < path.elementCount() - 1; ++e)
+            out << (e ? " " : "") << QString::number(path.elementAt(e).x, 'f', 2) << ','
+                << QString::number(path.elementAt(e).y, 'f', 2);
+        out << "\"/>\n";
+    }
+    out << "</svg>\n";
+    out.flush();
+    const QString scalable = theme + QStringLiteral("scalable/apps/");
+    QDir().mkpath(scalable);
+    QFile file(scalable + id + QStringLiteral(".svg"));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(svg.toUtf8()) < 0) {
+        std::fprintf(stderr, "MakeResources: cannot write %s\n", qPrintable(file.fileName()));
+        std::exit(1);
+    }
+}
+
 void WriteCollection(const QString& folder)
 {
     QFile qrc(folder + QStringLiteral("AppResources.qrc"));
@@ -477,5 +539,6 @@ int main(int argc, char** argv)
     SaveBitmap(Draw(16, 16, DrawCheck), folder, QStringLiteral("BMP_OK"));
 
     WriteCollection(folder);
+    WriteThemeIcons(folder, QStringLiteral(TESSARYN_APP_ID));
     return 0;
 }
