@@ -235,6 +235,7 @@ void TWidgetDesktop::BeginProgress(const QString& text, bool cancellable)
     auto* progress = new QProgressDialog(text, cancellable ? QStringLiteral("Cancel") : QString(), 0, 0, DialogParent());
     progress->setObjectName(QStringLiteral("ProgressDialog"));
     progress->setWindowTitle(m_caption);
+    progress->setMinimumWidth(380);
     progress->setWindowModality(Qt::WindowModal);
     progress->setMinimumDuration(400);
     progress->setAutoClose(false);

@@ -1,9 +1,11 @@
 #include "controls/FileTypeIcons.h"
 
+#include <QDir>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QHash>
 #include <QMimeDatabase>
+#include <QStandardPaths>
 
 namespace {
 
@@ -33,6 +35,16 @@ void TFileTypeIcons::EnsureIconTheme()
     if (done)
         return;
     done = true;
+    // Platforms without a desktop's own theme support (offscreen, a bare
+    // X server) give Qt no folders to look for themes in; the freedesktop
+    // places are where every desktop keeps them.
+    QStringList searchPaths = QIcon::themeSearchPaths();
+    for (const QString& data : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation)) {
+        const QString icons = QDir(data).filePath(QStringLiteral("icons"));
+        if (!searchPaths.contains(icons) && QFileInfo(icons).isDir())
+            searchPaths.append(icons);
+    }
+    QIcon::setThemeSearchPaths(searchPaths);
     if (QIcon::hasThemeIcon(QStringLiteral("text-x-generic")))
         return;
     // As the fallback the desktop's own theme keeps every icon it has; a

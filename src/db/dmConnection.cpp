@@ -142,11 +142,12 @@ bool TdmConnection::Connect(bool requireSchema) noexcept
             }
         }
         ReadSchemaState();
-        qCInfo(lcDatabase).noquote() << "connected to"
-                                     << (m_info.engine == TConnectionInfo::TEngine::SQLite
-                                             ? m_info.sqlitePath
-                                             : QStringLiteral("server (%1)").arg(WithoutPassword(m_info.connInfo)))
-                                     << (m_readOnly ? "for reading only" : "");
+        qCInfo(lcDatabase).noquote()
+            << QStringLiteral("connected to %1%2")
+                   .arg(m_info.engine == TConnectionInfo::TEngine::SQLite
+                            ? m_info.sqlitePath
+                            : QStringLiteral("server (%1)").arg(WithoutPassword(m_info.connInfo)),
+                        m_readOnly ? QStringLiteral(", for reading only") : QString());
         m_connectStatus = 0;
         m_wasConnected = true;
         m_lost = false;

@@ -712,7 +712,7 @@ void TZipArchive::CreateArchive(const QString& archivePath, const QString& baseF
             archive.get(), 0.002,
             [](zip_t*, double done, void* state) {
                 auto* p = static_cast<TCloseProgress*>(state);
-                if (!p->stopped && !p->progress(qint64(done * 1000), 1000))
+                if (!p->stopped && !p->progress(qRound64(done * 1000), 1000))
                     p->stopped = true;
             },
             nullptr, &closeProgress);
@@ -727,6 +727,8 @@ void TZipArchive::CreateArchive(const QString& archivePath, const QString& baseF
                                  .arg(archivePath, ArchiveErrorText(archive.get())));
     }
     archive.release(); // zip_close freed it
+    if (progress)
+        progress(1000, 1000);
 
     // Nothing is reported stored, and no file moved away, before the written
     // archive was found to hold every marked item.

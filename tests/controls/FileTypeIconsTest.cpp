@@ -23,7 +23,7 @@ const TTypeCase kTypes[] = {
     {"table.xlsx", false, "x-office-spreadsheet"},
     {"notes.txt", false, "text-x-generic"},
     {"run.sh", false, "text-x-script"},
-    {"no suffix at all", false, "text-x-generic"},
+    {"no suffix at all", false, "application-x-generic"},
     {"strange.qqzzx", false, "application-x-generic"},
     {"Projects", true, "folder"},
     {"looks like a file.pdf", true, "folder"},
@@ -35,7 +35,7 @@ TEST(FileTypeIcons, EachTypeShowsItsThemeIcon)
 {
     for (const TTypeCase& type : kTypes) {
         SCOPED_TRACE(type.name);
-        EXPECT_EQ(TFileTypeIcons::IconName(QString::fromUtf8(type.name), type.folder), QString::fromUtf8(type.icon));
+        EXPECT_EQ(TFileTypeIcons::IconName(QString::fromUtf8(type.name), type.folder).toStdString(), type.icon);
         const QIcon icon = TFileTypeIcons::ForName(QString::fromUtf8(type.name), type.folder);
         ASSERT_FALSE(icon.isNull());
         EXPECT_FALSE(icon.pixmap(16, 16).isNull());

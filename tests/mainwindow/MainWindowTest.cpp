@@ -1177,6 +1177,27 @@ TEST_F(MainWindow, CategoryScreenshotsWhenAsked)
 
 // On a database that can only be read the commands that would change it are
 // not offered, and the title says why.
+TEST_F(MainWindow, TheEndOfTheDesktopSessionStoresTheSettingsAtOnce)
+{
+    TfrmTessarynMain& w = Open(true);
+    const auto storedTrayValues = [this] {
+        QSqlQuery q(conn->Database());
+        EXPECT_TRUE(q.exec("select _values from settings where _key like '%Tray bar%'"));
+        QString values;
+        while (q.next())
+            values += q.value(0).toString();
+        return values;
+    };
+    main->App.NotifyEntriesChanged = false;
+    EXPECT_FALSE(storedTrayValues().contains("Notify when entries are changed=0"));
+    // The session may end the process right after asking: what Exit would
+    // store is in the database by then, and the window is still there.
+    w.CommitSessionData();
+    EXPECT_TRUE(storedTrayValues().contains("Notify when entries are changed=0"));
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(desktop.messages.isEmpty());
+}
+
 TEST(ReadOnlyMainWindow, OffersNoCommandThatWouldChangeTheDatabase)
 {
     ASSERT_TRUE(TAppResources::Register());
