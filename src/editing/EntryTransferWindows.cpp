@@ -6,6 +6,7 @@
 #include "engine/EntryManager.h"
 #include "engine/fMergeEntries.h"
 #include "engine/frmPasswordProtect.h"
+#include "engine/frmRequestPassword.h"
 #include "settings/dmMain.h"
 
 #include <QPointer>
@@ -28,6 +29,7 @@ void InstallEntryTransferWindows(TdmMain& dmMain, QWidget* owner)
         dmMain.Desktop().ShowMessage(text, IDesktop::TMsgKind::Warning);
     };
     TfrmEntry::PasswordProtectDialog = [](QWidget* window) { return TFrmPasswordProtect::AskNewPassword(window); };
+    TFrmRequestPassword::PlacementSettings = &dmMain.Settings();
 }
 
 void UninstallEntryTransferWindows(TdmMain& dmMain)
@@ -38,5 +40,6 @@ void UninstallEntryTransferWindows(TdmMain& dmMain)
     manager.PickEntry = nullptr;
     TFrmPasswordProtect::ShowWarning = nullptr;
     TfrmEntry::PasswordProtectDialog = nullptr;
+    TFrmRequestPassword::PlacementSettings = nullptr;
     delete TFrmSelectEntry::KeptPicker();
 }
