@@ -11,9 +11,12 @@
 #include "engine/dDB.h"
 #include "engine/fMergeEntries.h"
 #include "engine/frmPasswordProtect.h"
+#include "mainwindow/fManageMonitoredFolder.h"
 #include "settings/dmMain.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QTableWidget>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -25,6 +28,14 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+// With TESSARYN_SCREENSHOT_DIR set, the windows are saved there as shown.
+void Screenshot(QWidget& window, const QString& name)
+{
+    const QString folder = qEnvironmentVariable("TESSARYN_SCREENSHOT_DIR");
+    if (!folder.isEmpty())
+        window.grab().save(folder + "/" + name + ".png");
+}
 
 constexpr int kNotes = 7;
 constexpr int kArchive = 8;
@@ -92,6 +103,7 @@ TEST_P(TransferWindowsTest, EntryPickerKeepsItsSearchOnlyWhenTheSettingSaysSo)
         QTest::keyClicks(search, "Alpha");
         QTest::keyClick(search, Qt::Key_Return);
         selectAfter = picker.btnSelect->isEnabled();
+        Screenshot(picker, "entry-picker");
         QTest::mouseClick(picker.btnSelect, Qt::LeftButton);
         return picker.result();
     };
@@ -154,6 +166,7 @@ TEST_P(TransferWindowsTest, PasswordWindowWantsTwoEqualTextsThatAreNotBlank)
         openAfterBlanks = window.isVisible();
         window.edPassword->setText(" s3 ");
         window.edRetypePassword->setText(" s3 ");
+        Screenshot(window, "password-protection");
         QTest::mouseClick(window.btnOK, Qt::LeftButton);
         return window.result();
     };
@@ -197,6 +210,7 @@ TEST_P(TransferWindowsTest, MergeDialogOffersTheSourcesValuesAndWantsTitleAndCat
         QTest::mouseClick(dialog.btnSave, Qt::LeftButton);
         EXPECT_TRUE(dialog.isVisible());
         dialog.coTitle->setCurrentText("Merged title");
+        Screenshot(dialog, "merge-entries");
         QTest::mouseClick(dialog.btnSave, Qt::LeftButton);
         return dialog.result();
     };
@@ -205,6 +219,32 @@ TEST_P(TransferWindowsTest, MergeDialogOffersTheSourcesValuesAndWantsTitleAndCat
     EXPECT_EQ(values->title, "Merged title");
     EXPECT_EQ(values->category->Code(), kArchive);
     EXPECT_EQ(desktop.MessageTexts(), QStringList{"You must enter a title for the entry before saving it."});
+}
+
+TEST_P(TransferWindowsTest, ManageWindowFollowsTheFolderAndResumesWatchingWhenClosed)
+{
+    const QString folder = main->App.MonitoredFolder;
+    QDir().mkpath(folder);
+    WriteFile(folder + "first.txt", "1");
+    WriteFile(folder + "second.txt", "2");
+    int stops = 0;
+    int starts = 0;
+    {
+        TfrmManageMonitoredFolder window(
+            *main, [&] { ++stops; return true; }, [&] { ++starts; }, nullptr, nullptr);
+        EXPECT_EQ(window.windowTitle(), "Manage monitored folder files");
+        EXPECT_EQ(stops, 1);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        EXPECT_EQ(window.Files().Count(), 2);
+        EXPECT_EQ(window.grFolderFiles->rowCount(), 2);
+        // Another program adds a file: the grid follows.
+        WriteFile(folder + "third.txt", "3");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window.grFolderFiles->rowCount() == 3; }, 3000));
+        Screenshot(window, "manage-monitored-folder");
+        EXPECT_EQ(starts, 0);
+    }
+    EXPECT_EQ(starts, 1);
 }
 
 } // namespace

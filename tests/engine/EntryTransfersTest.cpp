@@ -35,15 +35,19 @@ protected:
         };
     }
 
-    // The stored files of an entry, extracted afresh (password queued when given).
+    // The stored files of an entry, unpacked into a folder of their own, so
+    // that an open entry's folder is left alone (password queued when given).
     TFiles StoredFiles(int code, const QString& password = {})
     {
         if (!password.isEmpty())
             desktop.QueuePassword(password);
-        const std::unique_ptr<TEntryData> entry = manager->LoadAndExtractEntry(code);
-        TFiles files = FilesBelow(entry->GetFolder());
-        entry->CleanFolder();
-        return files;
+        const QString folder = TestEnv::ScratchFolder() + QString("/stored-%1-%2/").arg(code).arg(++extractions);
+        EXPECT_TRUE(QDir().mkpath(folder));
+        TEntryData entry(*main, false);
+        entry.SetCode(code);
+        entry.SetFolderOverride(folder);
+        dbModule.ExtractEntry(entry);
+        return FilesBelow(folder);
     }
 
     int EntryCount()
@@ -102,6 +106,7 @@ protected:
     std::optional<TEntryManager::TMergeValues> mergeAnswer =
         TEntryManager::TMergeValues{"Merged", "k1 k2", "the source", "merged comments", nullptr};
     QList<int> mergeSources;
+    int extractions = 0;
 };
 
 TEST_P(EntryTransfersTest, MergeKeepsEveryFileOfEverySourceAndDeletesTheSources)
