@@ -113,6 +113,13 @@ bool TEntryManager::CheckMonitoredItems(TFolderFiles& source)
                             TKind::Warning);
         return false;
     }
+    // Files the program cannot name stay where they are; the user is told.
+    if (const QStringList unnameable = UnnameableItems(source.FolderPath()); !unnameable.isEmpty())
+        desktop.ShowMessage(QStringLiteral("These files of the monitored folder have names that are not valid text "
+                                           "(UTF-8) and cannot be stored; they stay in the folder. Rename them to "
+                                           "store them:\r\n%1")
+                                .arg(unnameable.join(QStringLiteral("\r\n"))),
+                            TKind::Warning);
     TCursorRestore wait(desktop);
     if (const QString changing = WaitUntilFilesSettle(paths, StableFileQuietMs, StableFileWaitMs); !changing.isEmpty()) {
         desktop.ShowMessage(QStringLiteral("The file \"%1\" is still being written into the monitored folder. Try "
@@ -176,8 +183,11 @@ void TEntryManager::RemoveTransferredItems(int sourceCode, const QString& folder
             RemoveItem(folder + name);
         return;
     }
-    // The entry that gave the files stores what it has left.
-    TUsedEntry source = UseEntry(sourceCode);
+    // The entry that gave the files stores what it has left: the object
+    // open for editing (in the list or the modal editor), or a fresh one.
+    TEntryData* modal = m_openEntries.ModalEntry();
+    TUsedEntry source = modal && modal->Code() == sourceCode ? TUsedEntry(m_openEntries, modal, nullptr)
+                                                              : UseEntry(sourceCode);
     TFolderFiles& files = source->FolderFiles();
     {
         TWatchPause pause(files);

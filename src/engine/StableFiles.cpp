@@ -129,3 +129,17 @@ QString FirstLinkLeadingOutside(const QStringList& paths, const QString& folder)
     }
     return {};
 }
+
+QStringList UnnameableItems(const QString& folder)
+{
+    QStringList names;
+    std::error_code ec;
+    for (fs::directory_iterator it(ToFsPath(folder), ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string& bytes = it->path().filename().native();
+        const QByteArray raw = QByteArray::fromStdString(bytes);
+        const QString name = QString::fromUtf8(raw);
+        if (name.toUtf8() != raw)
+            names.append(name);
+    }
+    return names;
+}

@@ -44,3 +44,8 @@ QString WaitUntilFilesSettle(const QStringList& paths, int quietMs, int waitMs);
 // nowhere), empty when there is none. Such a link must not carry what it
 // points at into an entry.
 QString FirstLinkLeadingOutside(const QStringList& paths, const QString& folder);
+
+// The names in folder (not below it) that are not valid text (UTF-8): the
+// program cannot name such a file, so it never lists, takes or deletes it.
+// Shown with the replacement character where the bytes were.
+QStringList UnnameableItems(const QString& folder);

@@ -25,6 +25,12 @@
 #include <map>
 #include <utility>
 
+// Readable texts in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
 namespace {
 
 using TFiles = std::map<QString, QByteArray>;   // relative path -> content

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -21,6 +22,8 @@ protected:
         EntryManagerTest::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
+        // Entries opened for editing stay in the registry's list.
+        main->App.EditMultipleEntries = true;
         manager->StableFileQuietMs = 150;
         manager->StableFileWaitMs = 3000;
         manager->ShowMergeDialog = [this](const QList<TEntryData*>& sources) -> std::optional<TEntryManager::TMergeValues> {
@@ -370,7 +373,7 @@ TEST_P(EntryTransfersTest, HostileNamesAndOutsideLinksOfTheMonitoredFolder)
     EXPECT_TRUE(desktop.MessageTexts().value(0).contains("is a link to a place outside the monitored folder"))
         << desktop.MessageTexts().join(" / ").toStdString();
 
-    // A name that is not UTF-8 is refused by name, nothing is taken.
+    // A name that is not UTF-8 cannot be named: it stays, and the user is told.
     QFile::remove(Monitored() + "link.txt");
     const QByteArray bad = QFile::encodeName(Monitored()) + "bad\xff\xfe.txt";
     {
@@ -381,10 +384,20 @@ TEST_P(EntryTransfersTest, HostileNamesAndOutsideLinksOfTheMonitoredFolder)
     list->Refresh();
     list->SelectAll();
     desktop.Clear();
-    EXPECT_FALSE(manager->TransferFolderFiles(*list, TEntryManager::TFolderTransfer::CopyIntoNewEntry));
-    EXPECT_TRUE(desktop.MessageTexts().value(0).contains("is not valid text (UTF-8)"))
-        << desktop.MessageTexts().join(" / ").toStdString();
-    EXPECT_TRUE(QFile::exists(Monitored() + "plain.txt"));
+    EXPECT_TRUE(manager->TransferFolderFiles(*list, TEntryManager::TFolderTransfer::CutIntoNewEntry));
+    ASSERT_EQ(desktop.messages.size(), 2);
+    EXPECT_TRUE(desktop.messages[1].text.contains("names that are not valid text (UTF-8)")) << desktop.messages[1].text.toStdString();
+    EXPECT_TRUE(desktop.messages[1].text.contains(QString("bad") + QChar::ReplacementCharacter));
+    entry = manager->OpenEntries().FindOpenEntry(editorShown.value(0).first);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(FilesBelow(entry->GetFolder()), (TFiles{{"plain.txt", "plain"}}));
+    entry->SetTitle("Plain");
+    entry->SetCategory(main->Categories().FindByCode(kNotes));
+    ASSERT_TRUE(Save(*entry));
+    EXPECT_FALSE(QFile::exists(Monitored() + "plain.txt"));
+    EXPECT_EQ(::access(bad.constData(), F_OK), 0) << "the file without a name stays";
+    // The scratch folder's own removal cannot name it either.
+    ::unlink(bad.constData());
 }
 
 TEST_P(EntryTransfersTest, PasswordIsAddedRemovedAndGuarded)
@@ -436,10 +449,11 @@ TEST_P(EntryTransfersTest, AddingTheMonitoredFolderAsksWithTheNamesOrTheCount)
     WriteSettled(Monitored() + "two.txt", "2");
     desktop.QueueAnswer(IDesktop::TAnswer::No);
     EXPECT_FALSE(manager->AddMonitoredFolderFilesToEntry(code, "Target"));
-    EXPECT_EQ(desktop.messages.value(0).text,
-              QString("Are you sure you want to add the following files:\r\n\r\none.txt\r\ntwo.txt\r\n \r\n\r\nto "
-                      "entry: \r\n\r\n[%1. Target]?")
-                  .arg(code));
+    // The names in the folder's order, each followed by a line break.
+    const QString question = desktop.messages.value(0).text;
+    EXPECT_TRUE(question.startsWith("Are you sure you want to add the following files:\r\n\r\n")) << question.toStdString();
+    EXPECT_TRUE(question.contains("one.txt\r\n") && question.contains("two.txt\r\n")) << question.toStdString();
+    EXPECT_TRUE(question.endsWith(QString("\r\n \r\n\r\nto entry: \r\n\r\n[%1. Target]?").arg(code))) << question.toStdString();
     EXPECT_TRUE(QFile::exists(Monitored() + "one.txt"));
     for (int i = 0; i < 11; ++i)
         WriteSettled(Monitored() + QString("f%1.txt").arg(i), "f");
