@@ -68,6 +68,9 @@ void TFrmSelectEntry::DataChanged(ClientRecordSet* source, const QString& field)
 
 void TFrmSelectEntry::UpdateSelect()
 {
+    // The browser tells of its first result while it is being made.
+    if (!m_browser || !btnSelect)
+        return;
     const ClientRecordSet& result = m_browser->Search().cdsSearch;
     btnSelect->setEnabled(result.Active() && result.RecordCount() > 0);
 }

@@ -40,8 +40,8 @@ public:
     void DataChanged(ClientRecordSet* source, const QString& field) override;
     bool FormKeyDown(QKeyEvent* event) override;
 
-    QPushButton* btnSelect;
-    QPushButton* btnCancel;
+    QPushButton* btnSelect = nullptr;
+    QPushButton* btnCancel = nullptr;
 
 protected:
     void FormShow() override;
@@ -49,7 +49,7 @@ protected:
 private:
     void UpdateSelect();
 
-    TfrmEntryBrowser* m_browser;
+    TfrmEntryBrowser* m_browser = nullptr;
     bool m_shownBefore = false;
     static inline QPointer<TFrmSelectEntry> s_kept;
 };
