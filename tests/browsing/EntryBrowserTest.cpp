@@ -769,8 +769,9 @@ TEST_P(EntryBrowserTest, CommandsOnTheHighlightedEntryReachTheEngine)
     EXPECT_TRUE(browser->acEN_RemovePassword->isVisible());
     Key(Qt::Key_A, Qt::ControlModifier);
     browser->popEntriesPopup();
-    for (QAction* transfer : {browser->acEN_AddPassword, browser->acEN_RemovePassword, browser->acEN_MergeEntries,
-                              browser->miAddMonitoredFolderFiles})
+    // the protected entry is highlighted: the hidden "add" item cannot be chosen
+    EXPECT_FALSE(browser->acEN_AddPassword->isVisible());
+    for (QAction* transfer : {browser->acEN_RemovePassword, browser->acEN_MergeEntries, browser->miAddMonitoredFolderFiles})
         EXPECT_TRUE(transfer->isEnabled()) << transfer->objectName().toStdString();
     for (QAction* bookmarks : {browser->miMail, browser->miHTMLExport, browser->miAddToDefaultBookmarks,
                                browser->miAddToExistingBookmarkSet, browser->miAddToNewBookmarkSet})
