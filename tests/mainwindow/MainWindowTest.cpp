@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "RecordingDesktop.h"
 #include "TestDatabase.h"
 #include "TestEnv.h"
@@ -638,6 +639,36 @@ TEST_F(MainWindow, PasteCommandsWriteTheClipboardIntoTheMonitoredFolder)
     QGuiApplication::clipboard()->clear();
     Command("miPasteFromClipboard")->trigger();
     EXPECT_EQ(desktop.MessageTexts(), QStringList{TEventAssistant::NothingToStoreText});
+}
+
+TEST_F(MainWindow, MonitoredFolderIsWatchedFromTheStartAndClearEmptiesIt)
+{
+    const QString monitored = main->App.MonitoredFolder;
+    QDir().mkpath(monitored);
+    main->App.NotifyMonitoredFolderChanges = true;
+    Open(false);   // without a tray icon the notice shows in the status bar
+    EXPECT_FALSE(Command("miStartMonitoring")->isEnabled());
+    EXPECT_TRUE(Command("miStopMonitoring")->isEnabled());
+
+    WriteFile(monitored + "a.txt", "a");
+    WriteFile(monitored + "sub/deeper/b.txt", "b");
+    EXPECT_TRUE(QTest::qWaitFor([this] { return StatusText().contains("Monitored folder files have changed."); }, 5000))
+        << StatusText().toStdString();
+
+    desktop.QueueAnswer(IDesktop::TAnswer::No);
+    Command("miClear")->trigger();
+    EXPECT_TRUE(QFile::exists(monitored + "a.txt"));
+    ASSERT_EQ(desktop.messages.size(), 1);
+    EXPECT_EQ(desktop.messages[0].text, "Are you sure you want to clear folder:\r\n" + monitored + " ?");
+    EXPECT_EQ(desktop.messages[0].kind, IDesktop::TMsgKind::Confirmation);
+    Command("miClear")->trigger();
+    EXPECT_TRUE(QDir(monitored).exists());
+    EXPECT_TRUE(QDir(monitored).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
+    // watching is back as it was
+    EXPECT_TRUE(Command("miStopMonitoring")->isEnabled());
+    Command("miStopMonitoring")->trigger();
+    EXPECT_TRUE(Command("miStartMonitoring")->isEnabled());
+    EXPECT_FALSE(Command("miStopMonitoring")->isEnabled());
 }
 
 TEST_F(MainWindow, NewEntryCommandsOpenTheNewEntryForEditing)
