@@ -336,6 +336,35 @@ TEST_P(EntryTransfersTest, AFileStillBeingWrittenIsTakenOnlyWhenComplete)
     EXPECT_TRUE(QFile::exists(endless));
 }
 
+TEST_P(EntryTransfersTest, AnEntryWorkingOnTheMonitoredFolderStoresAFileOnlyWhenItIsWhole)
+{
+    const QString path = Monitored() + "growing.log";
+    WriteFile(path, "");
+    ASSERT_TRUE(manager->CreateEntryFromMonitoredFolder(Monitored()));
+    TEntryData* entry = manager->FindEntryUsingMonitoredFolder();
+    ASSERT_TRUE(entry);
+    entry->SetTitle("Growing");
+    entry->SetCategory(main->Categories().FindByCode(kNotes));
+    QByteArray expected;
+    for (int i = 0; i < 6; ++i)
+        expected += QByteArray(2048, char('0' + i));
+    std::thread writer([&] {
+        QFile file(path);
+        if (!file.open(QIODevice::Append))
+            return;
+        for (int i = 0; i < 6; ++i) {
+            file.write(QByteArray(2048, char('0' + i)));
+            file.flush();
+            QThread::msleep(120);
+        }
+    });
+    QThread::msleep(30);
+    const bool saved = Save(*entry);
+    writer.join();
+    ASSERT_TRUE(saved) << desktop.MessageTexts().join(" / ").toStdString();
+    EXPECT_EQ(StoredFiles(entry->Code()), (TFiles{{"growing.log", expected}}));
+}
+
 TEST_P(EntryTransfersTest, HostileNamesAndOutsideLinksOfTheMonitoredFolder)
 {
     const QStringList names = {"with space.txt", "quote\"and'.txt", "-leading-dash.txt", "new\nline.txt",
