@@ -81,20 +81,6 @@ QAction* NewAction(QObject* parent, const char* name, const QString& caption, co
     return action;
 }
 
-// The commands whose operations belong to parts of the program still to
-// come (merging, mail, HTML export, bookmarks, passwords, adding the
-// monitored folder's files) are offered but cannot be chosen.
-void Unavailable(QAction* action)
-{
-    action->setEnabled(false);
-    action->setProperty("tessarynUnavailable", true);
-}
-
-bool IsUnavailable(const QAction* action)
-{
-    return action->property("tessarynUnavailable").toBool();
-}
-
 } // namespace
 
 QList<int> TfrmEntryBrowser::EntryCodesFromMime(const QMimeData* mime)
@@ -307,9 +293,6 @@ void TfrmEntryBrowser::BuildActions()
                                       QStringLiteral("Create a new bookmark set and add the selected entries to it"));
     miRemoveBookmarks = NewAction(this, "miRemoveBookmarks", QStringLiteral("Remove bookmarks"),
                                   QStringLiteral("Removes the selected entries from the current bookmark set"));
-    for (QAction* action :
-         {acEN_AddPassword, acEN_RemovePassword, miAddMonitoredFolderFiles, acEN_MergeEntries})
-        Unavailable(action);
 
     acEN_SelectThis = NewAction(this, "acEN_SelectThis", QStringLiteral("Select highlighted entry"));
     acEN_SelectAll = NewAction(this, "acEN_SelectAll", QStringLiteral("Select all"));
@@ -365,6 +348,36 @@ void TfrmEntryBrowser::BuildActions()
     connect(miAddToNewBookmarkSet, &QAction::triggered, this, &TfrmEntryBrowser::miAddToNewBookmarkSetClick);
     connect(miRemoveBookmarks, &QAction::triggered, this, &TfrmEntryBrowser::miRemoveBookmarksClick);
     connect(acEN_DeleteEntries, &QAction::triggered, this, &TfrmEntryBrowser::acEN_DeleteEntriesExecute);
+    // Merging, passwords and the monitored folder's files are the entry
+    // manager's; the browser shows their outcome.
+    connect(acEN_MergeEntries, &QAction::triggered, this, [this] {
+        bool merged = false;
+        RunCommand([&] { merged = m_dmMain.EntryManager().MergeMarkedEntries(SelectedEntryCodes()); });
+        if (merged) {
+            gr->SelectNone();
+            DoSearch();
+        }
+    });
+    auto onCurrent = [this](const std::function<bool(int code, const QString& title)>& command) {
+        const int code = CurrentEntryCode();
+        if (code <= 0 || !m_entryActionsEnabled)
+            return;
+        bool done = false;
+        RunCommand([&] { done = command(code, gr->Value(gr->CurrentRow(), gr->FieldIndex(kTitle)).toString()); });
+        if (done)
+            RefreshKeepingSelection();
+    };
+    connect(acEN_AddPassword, &QAction::triggered, this, [this, onCurrent] {
+        onCurrent([this](int code, const QString&) { return m_dmMain.EntryManager().AddPasswordToEntry(code); });
+    });
+    connect(acEN_RemovePassword, &QAction::triggered, this, [this, onCurrent] {
+        onCurrent([this](int code, const QString&) { return m_dmMain.EntryManager().RemovePasswordFromEntry(code); });
+    });
+    connect(miAddMonitoredFolderFiles, &QAction::triggered, this, [this, onCurrent] {
+        onCurrent([this](int code, const QString& title) {
+            return m_dmMain.EntryManager().AddMonitoredFolderFilesToEntry(code, title);
+        });
+    });
     connect(acEN_SelectThis, &QAction::triggered, this, &TfrmEntryBrowser::acEN_SelectThisExecute);
     connect(acEN_SelectAll, &QAction::triggered, this, &TfrmEntryBrowser::acEN_SelectAllExecute);
     connect(acEN_SelectNone, &QAction::triggered, this, &TfrmEntryBrowser::acEN_SelectNoneExecute);
@@ -824,8 +837,7 @@ void TfrmEntryBrowser::UpdateCheckMarks()
 
 void TfrmEntryBrowser::UpdateSelectionCommands()
 {
-    // Merging has no operation yet: it stays disabled whatever is selected.
-    acEN_MergeEntries->setEnabled(!IsUnavailable(acEN_MergeEntries) && SelectedCount() > 1);
+    acEN_MergeEntries->setEnabled(m_selectionEnabled && SelectedCount() > 1);
     miEN_MarkedEntries->setEnabled(m_selectionEnabled && SelectedCount() > 0);
     miMarkedEntriesAction->setEnabled(miEN_MarkedEntries->isEnabled());
     for (QAction* action : {acEN_ExtractEntries, miMoveToCategory, acEN_DeleteEntries})
@@ -838,7 +850,8 @@ void TfrmEntryBrowser::UpdateCommands()
     const bool records = gr->HasRecords();
     for (QAction* action : {acEN_ViewEntry, acEN_EditEntry, acEN_ExploreEntry})
         action->setEnabled(records && m_entryActionsEnabled);
-    for (QAction* action : {miAddClipboardContents, miAddClipboardContentsAsHTML, miAddClipboardContentsAsPlainText})
+    for (QAction* action : {miAddClipboardContents, miAddClipboardContentsAsHTML, miAddClipboardContentsAsPlainText,
+                            miAddMonitoredFolderFiles, acEN_AddPassword, acEN_RemovePassword})
         action->setEnabled(records && m_entryActionsEnabled);
     acEN_GoToCategory->setEnabled(records && OnGoToCategory && m_leftView != TLeftView::Categories);
     // A bookmark set keeps its own order.

@@ -193,6 +193,8 @@ bool TEntryData::Save(const TStoreFunction& store)
             m_main.Desktop().Notice(
                 kNoticeTitle,
                 QStringLiteral("The selected file(s) have been successfully stored under the title \"%1\".").arg(m_title));
+        for (const std::function<void()>& work : std::exchange(m_afterStore, {}))
+            work();
         return true;
     }
     m_main.Desktop().ShowMessage(QStringLiteral("Entry was NOT saved."), Warning());

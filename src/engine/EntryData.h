@@ -103,6 +103,10 @@ public:
 
     // Runs the store and reports its outcome to the user.
     bool Save(const TStoreFunction& store);
+    // Work that may only happen once the entry holds what it was given (files
+    // taken from elsewhere leave their old place then): run once, in order,
+    // after the next successful Save. An entry that is never stored drops it.
+    void RunAfterNextStore(std::function<void()> work) { m_afterStore.append(std::move(work)); }
     // Puts the archive file (GetStoreArchivePath unless given) into the Items column.
     void LoadArchiveIntoRecord(const QString& archivePath = QString());
 
@@ -153,6 +157,7 @@ private:
     bool m_deleteStoredFilesAfterSave = true;
     bool m_notifying = false;
     QList<IEntryDataObserver*> m_observers;
+    QList<std::function<void()>> m_afterStore;
 
     ClientRecordSet m_entryRecordSet;
     ClientRecordSet m_entryFilesRecordSet;

@@ -9,6 +9,7 @@
 #include "engine/FileHelpers.h"
 #include "engine/FileLists.h"
 #include "engine/OpenWithDesktop.h"
+#include "engine/UsedEntry.h"
 #include "engine/dDB.h"
 #include "settings/dmMain.h"
 
@@ -66,36 +67,6 @@ private:
 };
 
 } // namespace
-
-// "The entry" of an operation: the object open in the registry for that code,
-// or a fresh extraction that is released when the operation is done with it.
-class TEntryManager::TUsedEntry {
-public:
-    TUsedEntry(TOpenEntries& registry, TEntryData* open, std::unique_ptr<TEntryData> fresh)
-        : m_registry(registry), m_entry(open ? open : fresh.get()), m_fresh(std::move(fresh))
-    {
-    }
-    ~TUsedEntry()
-    {
-        if (m_fresh)
-            m_registry.CloseEntry(m_fresh.release());
-    }
-    TUsedEntry(const TUsedEntry&) = delete;
-    TUsedEntry& operator=(const TUsedEntry&) = delete;
-
-    TEntryData* operator->() const { return m_entry; }
-    // For the editor: the registry takes a fresh entry over from here.
-    TEntryData* HandOver()
-    {
-        (void)m_fresh.release();
-        return m_entry;
-    }
-
-private:
-    TOpenEntries& m_registry;
-    TEntryData* m_entry;
-    std::unique_ptr<TEntryData> m_fresh;
-};
 
 TEntryManager::TEntryManager(TdmMain& main, TdmDB& db) : m_main(main), m_db(db), m_openEntries(main)
 {
@@ -424,7 +395,8 @@ QStringList TEntryManager::CopySelectedFiles(TFolderFiles& source, TFolderFiles&
     return TransferSelectedFiles(source, target, false);
 }
 
-QStringList TEntryManager::TransferSelectedFiles(TFolderFiles& source, TFolderFiles& target, bool move)
+QStringList TEntryManager::TransferSelectedFiles(TFolderFiles& source, TFolderFiles& target, bool move,
+                                                 QStringList* sourceNames)
 {
     // Taken before anything moves: a refresh of the list on the way must not
     // change which items go.
@@ -442,17 +414,25 @@ QStringList TEntryManager::TransferSelectedFiles(TFolderFiles& source, TFolderFi
     QStringList names;
     for (const TMarked& item : std::as_const(marked)) {
         QString name = item.name;
+        QString targetName = name;
         if (target.Contains(name)) {
             const QString renamed = QString::number(m_main.Connection().GetNewEntryCode()) + u'_' + name;
-            if (ShellRename(from + name, from + renamed))
-                name = renamed;
+            // The source keeps its names when told to: its folder may be an
+            // entry's, whose stored files are known by them.
+            if (sourceNames)
+                targetName = renamed;
+            else if (ShellRename(from + name, from + renamed))
+                name = targetName = renamed;
         }
         // A name the list did not show may still be taken on disk (the list
         // may be older than the folder, or differ only in case from an item):
         // nothing is ever overwritten.
-        const QString destination = UniqueTargetPath(to + name, item.isFolder);
-        if (TransferItem(from + name, destination, move))
+        const QString destination = UniqueTargetPath(to + targetName, item.isFolder);
+        if (TransferItem(from + name, destination, move)) {
             names.append(QFileInfo(destination).fileName());
+            if (sourceNames)
+                sourceNames->append(name);
+        }
     }
     return names;
 }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+class TCategory;
 class TdmDB;
 class TdmMain;
 class TEntryData;
@@ -126,6 +127,67 @@ public:
     QStringList MoveSelectedFiles(TFolderFiles& source, TFolderFiles& target);
     QStringList CopySelectedFiles(TFolderFiles& source, TFolderFiles& target);
 
+    // --- merging, files between entries, passwords ------------------------
+    //
+    // Files that leave one place for another are copied first; the originals
+    // go (from the monitored folder, or from the entry that gave them, which
+    // is then stored again) only once the entry receiving them has been
+    // stored. A store that fails, or a new entry whose editor is closed
+    // without saving, leaves every file where it was.
+
+    // The values the merge dialog ends with.
+    struct TMergeValues {
+        QString title;
+        QString keywords;
+        QString source;
+        QString comments;
+        TCategory* category = nullptr;
+    };
+    // Installed by the windows: the merge dialog over the source entries,
+    // the password dialog of a new password, and the entry picker. Each
+    // answers nothing when the user cancels (and when none is installed).
+    std::function<std::optional<TMergeValues>(const QList<TEntryData*>& sources)> ShowMergeDialog;
+    std::function<std::optional<QString>()> ShowPasswordProtect;
+    std::function<std::optional<int>()> PickEntry;
+
+    // Merges the entries into a new one in one transaction: the new entry
+    // and the deletion of the sources are kept together or not at all.
+    bool MergeEntries(const QList<int>& codes);
+    // The browser's command: MergeEntries, and "Entries were NOT merged." on false.
+    bool MergeMarkedEntries(const QList<int>& codes);
+    // Moves (copy false) or copies the marked items of sourceList into the
+    // stored entry of that code.
+    bool AddFilesToEntry(TFolderFiles& sourceList, int code, bool copy);
+    // The browser's "Add monitored folder files" to the entry of that code
+    // and title: every file of the monitored folder, after the confirmation.
+    bool AddMonitoredFolderFilesToEntry(int code, const QString& title);
+    // The marked items of an entry's folder into a new entry opened for editing.
+    bool CutOrCopyIntoNewEntry(TEntryData& sourceEntry, bool copy);
+    // The marked items of a folder of no entry (the monitored folder) into a
+    // new entry opened for editing.
+    bool CreateEntryFromFolderFiles(TFolderFiles& sourceList, bool copy);
+    bool AddPassword(int code);
+    bool RemovePassword(int code);
+    // The browser's commands around them: the notice or the "NOT" message.
+    bool AddPasswordToEntry(int code);
+    bool RemovePasswordFromEntry(int code);
+    // The typed password; nothing when the user cancelled.
+    std::optional<QString> AskNewPassword();
+
+    // The file-list menu's commands that take marked files elsewhere, with
+    // their refusals and confirmations, over an entry's folder or the
+    // monitored folder.
+    enum class TFolderTransfer { CutIntoNewEntry, CopyIntoNewEntry, MoveToEntry, CopyToEntry };
+    bool TransferFolderFiles(TFolderFiles& list, TFolderTransfer kind);
+    bool IsMonitoredFolder(const QString& folder) const;
+
+    // How long a file of the monitored folder must stay the same (size and
+    // modification time) before it is taken, and how long an operation
+    // waits for that before it gives up. A file still being written (a
+    // download, a large copy) is never taken half.
+    int StableFileQuietMs = 500;
+    int StableFileWaitMs = 5000;
+
 private:
     // The open entry of that code, or a fresh extraction released at the end.
     class TUsedEntry;
@@ -137,7 +199,21 @@ private:
     // The entry's main file opened (0), its editor (1) or its folder window
     // (2), by the action for entries with and without a main file.
     void OpenEntryWith(int code, int singleFileAction, int multipleFilesAction);
-    QStringList TransferSelectedFiles(TFolderFiles& source, TFolderFiles& target, bool move);
+    // With sourceNames, the source's items keep their names (a taken name is
+    // changed in the target instead) and the names of the items that went
+    // are added to it.
+    QStringList TransferSelectedFiles(TFolderFiles& source, TFolderFiles& target, bool move,
+                                      QStringList* sourceNames = nullptr);
+    // Copies the marked items of source into target (see Copy/MoveSelectedFiles)
+    // after the checks of items taken from the monitored folder; the names
+    // the items had in the source folder (after a rename) go to sourceNames.
+    // False after a message when nothing may be taken.
+    bool CopyForTransfer(TFolderFiles& source, TFolderFiles& target, QStringList& targetNames,
+                         QStringList& sourceNames);
+    // Deletes the items named from the folder; when the folder belongs to the
+    // entry of sourceCode (not 0), that entry is stored again without them.
+    void RemoveTransferredItems(int sourceCode, const QString& folder, const QStringList& names);
+    bool CheckMonitoredItems(TFolderFiles& source);
 
     TdmMain& m_main;
     TdmDB& m_db;

@@ -8,6 +8,7 @@
 #include "engine/FileHelpers.h"
 #include "engine/FileLists.h"
 #include "engine/ProtectedFolders.h"
+#include "engine/StableFiles.h"
 #include "engine/ZipArchive.h"
 #include "engine/dZip.h"
 #include "settings/dmMain.h"
@@ -23,6 +24,11 @@ void Warn(IDesktop& desktop, const QString& text)
 {
     desktop.ShowMessage(text, IDesktop::TMsgKind::Warning);
 }
+
+// How long a file of the monitored folder must stay unchanged before it is
+// stored, and how long a store waits for that.
+constexpr int kSettleQuietMs = 500;
+constexpr int kSettleWaitMs = 5000;
 
 bool FolderHasItems(const QString& folder)
 {
@@ -107,6 +113,21 @@ bool TdmDB::StoreEntry(TEntryData& entry)
                           .arg(locale.toString(size), locale.toString(connection.MaxValueBytes()),
                                locale.toString(double(connection.MaxValueBytes()) / 1e9, 'g', 3)));
         return false;
+    }
+
+    // Files taken straight from the monitored folder may still be being
+    // written by another program: they are stored only once they are whole.
+    if (!entry.FolderOverride().isEmpty()
+        && IncludeTrailingBackslash(entry.FolderOverride()) == IncludeTrailingBackslash(entry.Main().App.MonitoredFolder)) {
+        QStringList paths;
+        for (const int index : files.Selection())
+            paths.append(files.FolderPath() + files.Items(index)->Name());
+        if (const QString changing = WaitUntilFilesSettle(paths, kSettleQuietMs, kSettleWaitMs); !changing.isEmpty()) {
+            Warn(desktop, QStringLiteral("The file \"%1\" is still being written into the monitored folder. Save the "
+                                         "entry again when it is complete.")
+                              .arg(changing));
+            return false;
+        }
     }
 
     RecordPlainCopies(entry);

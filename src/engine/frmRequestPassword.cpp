@@ -1,5 +1,7 @@
 #include "engine/frmRequestPassword.h"
 
+#include "settings/fPersistent.h"
+
 #include <QBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -51,7 +53,16 @@ std::optional<QString> TFrmRequestPassword::RequestEntryPassword(int code, const
                                                                  QWidget* parent)
 {
     TFrmRequestPassword form(code, title, parent);
-    if (form.exec() != QDialog::Accepted)
+    std::optional<TPersistentPlacement> placement;
+    if (PlacementSettings) {
+        placement.emplace(form, *PlacementSettings);
+        placement->Load();
+        placement->Apply();
+    }
+    const int result = form.exec();
+    if (placement)
+        placement->Save();
+    if (result != QDialog::Accepted)
         return std::nullopt;
     return form.Password();
 }

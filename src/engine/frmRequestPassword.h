@@ -4,15 +4,16 @@
 #include <QString>
 #include <optional>
 
+class ISettingsManager;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
 // Asks for the password of a protected entry before its files are unpacked.
 //
-// The window keeps no placement of its own and builds everything in
-// BuildControls, so the persistent window base can replace QDialog as the
-// base class without changes to the rest of this class.
+// The window remembers where the user put it, as the persistent windows do,
+// in the settings store the program installs (PlacementSettings); without
+// one it opens centred on its parent.
 class TFrmRequestPassword : public QDialog
 {
     Q_OBJECT
@@ -26,6 +27,8 @@ public:
                                                        QWidget* parent = nullptr);
 
     QString Password() const;
+
+    static inline ISettingsManager* PlacementSettings = nullptr;
 
 private:
     void BuildControls();

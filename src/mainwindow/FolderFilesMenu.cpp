@@ -3,11 +3,14 @@
 #include "app/IDesktop.h"
 #include "engine/EntryData.h"
 #include "engine/EntryItem.h"
+#include "engine/EntryManager.h"
 #include "engine/FileLists.h"
 #include "settings/dmMain.h"
 
 #include <QAction>
 #include <QKeySequence>
+
+#include <utility>
 
 namespace {
 
@@ -65,10 +68,6 @@ TFolderFilesMenu::TFolderFilesMenu(TdmMain& main, QWidget* parent) : QMenu(paren
     miFFCopyFilesToEntry = AddItem(miSelectedFiles, "miFFCopyFilesToEntry", QStringLiteral("Copy to another existing entry"));
     miSelectedFiles->addSeparator();
     miFFDelete = AddItem(miSelectedFiles, "miFFDelete", QStringLiteral("Delete"));
-    // Moving files between entries needs the merge operations of the entry
-    // manager and the entry picker; until they exist the commands stay off.
-    for (QAction* action : {miFFCutIntoNewEntry, miFFCopyIntoNewEntry, miFFMoveFilesToEntry, miFFCopyFilesToEntry})
-        action->setEnabled(false);
     addSeparator();
 
     miFFRenameFile = AddItem(this, "miFFRenameFile", QStringLiteral("Rename this file"));
@@ -92,6 +91,12 @@ TFolderFilesMenu::TFolderFilesMenu(TdmMain& main, QWidget* parent) : QMenu(paren
             [this] { SortFolderFiles(TEntryItemSorter::SortByTypeAndName); });
     connect(miSortFFByName, &QAction::triggered, this, [this] { SortFolderFiles(TEntryItemSorter::SortByName); });
     connect(miSortFFBySize, &QAction::triggered, this, [this] { SortFolderFiles(TEntryItemSorter::SortBySize); });
+    using TTransfer = TEntryManager::TFolderTransfer;
+    for (const auto& [action, kind] : {std::pair{miFFCutIntoNewEntry, TTransfer::CutIntoNewEntry},
+                                       std::pair{miFFCopyIntoNewEntry, TTransfer::CopyIntoNewEntry},
+                                       std::pair{miFFMoveFilesToEntry, TTransfer::MoveToEntry},
+                                       std::pair{miFFCopyFilesToEntry, TTransfer::CopyToEntry}})
+        connect(action, &QAction::triggered, this, [this, kind] { TransferFiles(kind); });
     connect(miFFDelete, &QAction::triggered, this, [this] { miFFDeleteClick(); });
     connect(miFFRenameFile, &QAction::triggered, this, [this] { miFFRenameFileClick(); });
     connect(miFFFileProperties, &QAction::triggered, this, [this] { miFFFilePropertiesClick(); });
@@ -178,4 +183,15 @@ void TFolderFilesMenu::miFFFilePropertiesClick()
     const QString path = HighlightedPath();
     if (!path.isEmpty())
         m_main.Desktop().ShowFileProperties(path);
+}
+
+void TFolderFilesMenu::TransferFiles(TEntryManager::TFolderTransfer kind)
+{
+    TFolderFiles* files = Files();
+    if (!files)
+        return;
+    m_main.EntryManager().TransferFolderFiles(*files, kind);
+    // The entry's save commands follow what is left to store.
+    if (TEntryData* owner = files->OwnerEntry())
+        owner->NotifyObservers();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/EntryManager.h"
+
 #include <QMenu>
 
 class QAction;
@@ -13,9 +15,8 @@ class TFolderFiles;
 // menu sets; without a current list every command does nothing.
 //
 // The commands that take files out of the list into another entry (cut or
-// copy into a new entry, move or copy to an existing one) need the engine's
-// merge operations and the entry picker, which do not exist yet: they are
-// shown, disabled.
+// copy into a new entry, move or copy to an existing one) are the entry
+// manager's, with its refusals and confirmations.
 class TFolderFilesMenu : public QMenu {
 public:
     explicit TFolderFilesMenu(TdmMain& main, QWidget* parent = nullptr);
@@ -53,6 +54,7 @@ private:
     void miFFSelectHighlightedFileClick();
     void SortFolderFiles(int sortKind);
     void miFFDeleteClick();
+    void TransferFiles(TEntryManager::TFolderTransfer kind);
     void miFFRenameFileClick();
     void miFFFilePropertiesClick();
 

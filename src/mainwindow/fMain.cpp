@@ -12,6 +12,8 @@
 #include "organisation/fCategories.h"
 #include "editing/fEntry.h"
 #include "editing/fOpenEntries.h"
+#include "editing/EntryTransferWindows.h"
+#include "mainwindow/MonitoredFolderCommands.h"
 
 #include "app/AppResources.h"
 #include "app/Logging.h"
@@ -366,6 +368,7 @@ TfrmTessarynMain::~TfrmTessarynMain()
     // The editors and the open-entries window still use the main data
     // module while they go: they are taken down before it.
     UninstallEntryEditors(m_dmMain);
+    UninstallEntryTransferWindows(m_dmMain);
     // The category browser stores its state while the settings are there.
     delete m_categoryBrowser;
     m_categoryBrowser = nullptr;
@@ -400,6 +403,14 @@ void TfrmTessarynMain::FormCreate()
     InstallEntryEditors(m_dmMain);
     CreateTrayMenu();
     CreateMenus();
+    InstallEntryTransferWindows(m_dmMain, this);
+    // Owned by the window; it binds the monitored folder's commands by name.
+    new TMonitoredFolderCommands(
+        m_dmMain, *this, [this](const QString& text, const QString& title) { ShowBalloon(text, title); },
+        [this] {
+            if (m_entryBrowser)
+                m_entryBrowser->UpdateSelectionCommands();
+        });
     m_entryBrowser->OnGoToCategory = [this](int code) {
         if (!m_categoryBrowser)
             ShowCategoryBrowser();

@@ -759,7 +759,7 @@ TEST_P(EntryBrowserTest, CommandsOnTheHighlightedEntryReachTheEngine)
     QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, grid->RowRect(0).center());
     EXPECT_EQ(desktop.opened.size(), 1) << "one file: the default action views it";
 
-    // the password items follow the highlighted entry; their engine is not there yet
+    // the password items follow the highlighted entry
     browser->popEntriesPopup();
     EXPECT_TRUE(browser->acEN_AddPassword->isVisible());
     EXPECT_FALSE(browser->acEN_RemovePassword->isVisible());
@@ -769,9 +769,10 @@ TEST_P(EntryBrowserTest, CommandsOnTheHighlightedEntryReachTheEngine)
     EXPECT_TRUE(browser->acEN_RemovePassword->isVisible());
     Key(Qt::Key_A, Qt::ControlModifier);
     browser->popEntriesPopup();
-    for (QAction* later : {browser->acEN_AddPassword, browser->acEN_RemovePassword, browser->acEN_MergeEntries,
-                           browser->miAddMonitoredFolderFiles})
-        EXPECT_FALSE(later->isEnabled()) << later->objectName().toStdString();
+    // the protected entry is highlighted: the hidden "add" item cannot be chosen
+    EXPECT_FALSE(browser->acEN_AddPassword->isVisible());
+    for (QAction* transfer : {browser->acEN_RemovePassword, browser->acEN_MergeEntries, browser->miAddMonitoredFolderFiles})
+        EXPECT_TRUE(transfer->isEnabled()) << transfer->objectName().toStdString();
     for (QAction* bookmarks : {browser->miMail, browser->miHTMLExport, browser->miAddToDefaultBookmarks,
                                browser->miAddToExistingBookmarkSet, browser->miAddToNewBookmarkSet})
         EXPECT_TRUE(bookmarks->isEnabled()) << bookmarks->objectName().toStdString();

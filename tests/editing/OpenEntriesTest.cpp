@@ -172,9 +172,9 @@ TEST_P(OpenEntriesTest, FolderFilesMenu)
     EXPECT_EQ(menu->miFFSelectHighlightedFile->text(), "Unselect highlighted entry");
     EXPECT_TRUE(menu->miFFSelectHighlightedFile->isEnabled());
     EXPECT_TRUE(menu->miSelectedFiles->isEnabled());
-    for (QAction* merge : {menu->miFFCutIntoNewEntry, menu->miFFCopyIntoNewEntry, menu->miFFMoveFilesToEntry,
-                           menu->miFFCopyFilesToEntry})
-        EXPECT_FALSE(merge->isEnabled()) << merge->text().toStdString();
+    for (QAction* transfer : {menu->miFFCutIntoNewEntry, menu->miFFCopyIntoNewEntry, menu->miFFMoveFilesToEntry,
+                              menu->miFFCopyFilesToEntry})
+        EXPECT_TRUE(transfer->isEnabled()) << transfer->text().toStdString();
     menu->hide();
 
     // Selection commands.

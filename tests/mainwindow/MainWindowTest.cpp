@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "RecordingDesktop.h"
 #include "TestDatabase.h"
 #include "TestEnv.h"
@@ -229,9 +230,9 @@ TEST_F(MainWindow, MenuCommandsCarryTheirCaptionsHintsShortcutsAndStates)
         {"miPasteAsText", "Paste from clipboard as plain text",
          "Paste clipboard contents into a plain text (.TXT) file in monitored folder", "", true, true},
         {"miManageMonitoredFolder", "Manage files",
-         "View monitored folder to select files to store in Tessaryn entries", "", false, true},
+         "View monitored folder to select files to store in Tessaryn entries", "", true, true},
         {"miOpenMonitoredFolder", "Explore", "Opens monitored folder to view / edit files", "", true, true},
-        {"miClear", "Clear", "Click to empty all files from monitored folder", "", false, true},
+        {"miClear", "Clear", "Click to empty all files from monitored folder", "", true, true},
         {"miBrowse", "Browse", "Browse entries by category, book, bookmark sets, etc", "", true, true},
         {"miBrowseByCategory", "Categories", "Browse entries by category", "Ctrl+G", true, true},
         {"miBrowseByBook", "Books", "Browse the books you have created", "", false, false},
@@ -241,7 +242,8 @@ TEST_F(MainWindow, MenuCommandsCarryTheirCaptionsHintsShortcutsAndStates)
         {"miManageCategories", "Manage categories", "Add, delete, change categories", "", true, true},
         {"miManageBookmarkSets", "Manage bookmark sets", "Add, delete, change bookmark sets", "", true, true},
         {"miStartMonitoring", "Start monitoring folder", "Start monitoring for folder changes", "", false, true},
-        {"miStopMonitoring", "Stop monitoring folder", "Stop monitoring folder changes", "", false, true},
+        // the folder is watched from the start
+        {"miStopMonitoring", "Stop monitoring folder", "Stop monitoring folder changes", "", true, true},
         {"miView", "View", "", "", true, true},
         {"miViewOpenEntries", "Open entries", "Show the window with the entries currently open for editing", "", true,
          true},
@@ -637,6 +639,36 @@ TEST_F(MainWindow, PasteCommandsWriteTheClipboardIntoTheMonitoredFolder)
     QGuiApplication::clipboard()->clear();
     Command("miPasteFromClipboard")->trigger();
     EXPECT_EQ(desktop.MessageTexts(), QStringList{TEventAssistant::NothingToStoreText});
+}
+
+TEST_F(MainWindow, MonitoredFolderIsWatchedFromTheStartAndClearEmptiesIt)
+{
+    const QString monitored = main->App.MonitoredFolder;
+    QDir().mkpath(monitored);
+    main->App.NotifyMonitoredFolderChanges = true;
+    Open(false);   // without a tray icon the notice shows in the status bar
+    EXPECT_FALSE(Command("miStartMonitoring")->isEnabled());
+    EXPECT_TRUE(Command("miStopMonitoring")->isEnabled());
+
+    WriteFile(monitored + "a.txt", "a");
+    WriteFile(monitored + "sub/deeper/b.txt", "b");
+    EXPECT_TRUE(QTest::qWaitFor([this] { return StatusText().contains("Monitored folder files have changed."); }, 5000))
+        << StatusText().toStdString();
+
+    desktop.QueueAnswer(IDesktop::TAnswer::No);
+    Command("miClear")->trigger();
+    EXPECT_TRUE(QFile::exists(monitored + "a.txt"));
+    ASSERT_EQ(desktop.messages.size(), 1);
+    EXPECT_EQ(desktop.messages[0].text, "Are you sure you want to clear folder:\r\n" + monitored + " ?");
+    EXPECT_EQ(desktop.messages[0].kind, IDesktop::TMsgKind::Confirmation);
+    Command("miClear")->trigger();
+    EXPECT_TRUE(QDir(monitored).exists());
+    EXPECT_TRUE(QDir(monitored).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
+    // watching is back as it was
+    EXPECT_TRUE(Command("miStopMonitoring")->isEnabled());
+    Command("miStopMonitoring")->trigger();
+    EXPECT_TRUE(Command("miStartMonitoring")->isEnabled());
+    EXPECT_FALSE(Command("miStopMonitoring")->isEnabled());
 }
 
 TEST_F(MainWindow, NewEntryCommandsOpenTheNewEntryForEditing)
