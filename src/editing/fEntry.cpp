@@ -2,6 +2,7 @@
 
 #include "app/Errors.h"
 #include "app/IDesktop.h"
+#include "controls/BPageControl.h"
 #include "editing/FolderFilesGridObserver.h"
 #include "engine/Category.h"
 #include "engine/EntryManager.h"
@@ -273,7 +274,7 @@ void TfrmEntry::BuildControls()
         tools->addWidget(button);
     }
 
-    pc = new QTabWidget(client);
+    pc = new TBPageControl(client);
     pc->setObjectName(QStringLiteral("pc"));
     tsEntryData = BuildEntryDataPage();
     tsEmbeddedFiles = BuildEmbeddedFilesPage();

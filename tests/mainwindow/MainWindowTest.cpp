@@ -263,7 +263,7 @@ TEST_F(MainWindow, MenuCommandsCarryTheirCaptionsHintsShortcutsAndStates)
         {"miApplication", "Application", "Hide / minimize / exit this application", "", true, true},
         {"miSendToTrayBar", "Send to tray bar", "Hides this window (leaves the application icon in the tray bar)",
          "Ctrl+T", true, true},
-        {"miPreferences", "Settings", "Edit application settings", "", false, true},
+        {"miPreferences", "Settings", "Edit application settings", "", true, true},
         {"miExit", "Exit", "Exit Tessaryn", "Ctrl+Q", true, true},
         {"miHelp", "Help", "", "", true, true},
         {"miHelpContents", "Contents", "Shows Tessaryn help contents", "", true, true},
@@ -273,6 +273,7 @@ TEST_F(MainWindow, MenuCommandsCarryTheirCaptionsHintsShortcutsAndStates)
         // the tray menu
         {"miActivate", "Activate", "", "", true, true},
         {"Sendtotraybar1", "Send to tray bar", "", "Ctrl+T", false, false},
+        {"miPopPreferences", "Settings", "Edit application settings", "", true, true},
         {"miPopExit", "Exit", "Exits the application permanently", "Ctrl+Q", true, true},
     };
     QStringList seen;
