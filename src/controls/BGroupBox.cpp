@@ -15,6 +15,7 @@ const QString TBGroupBox::CurveRadiusText = QStringLiteral("CurveRadius must be 
 TBGroupBox::TBGroupBox(const QString& caption, QWidget* parent) : QGroupBox(caption, parent)
 {
     m_tabFont = QWidget::font();
+    m_tabFontColor = palette().color(QPalette::WindowText);
     // The box paints its own colour inside the frame and the parent's
     // outside it.
     setAutoFillBackground(false);
@@ -53,6 +54,12 @@ void TBGroupBox::SetTabFont(const QFont& font)
     update();
 }
 
+void TBGroupBox::SetTabFontColor(const QColor& colour)
+{
+    m_tabFontColor = colour;
+    update();
+}
+
 void TBGroupBox::ApplyWindowLook()
 {
     m_borderColor = QColor(128, 128, 128);
@@ -61,9 +68,7 @@ void TBGroupBox::ApplyWindowLook()
     QFont font = QWidget::font();
     font.setBold(true);
     m_tabFont = font;
-    QPalette p = palette();
-    p.setColor(QPalette::WindowText, QColor(0, 128, 192));
-    setPalette(p);
+    m_tabFontColor = QColor(0, 128, 192);
     UpdateMargins();
     update();
 }
@@ -172,6 +177,6 @@ void TBGroupBox::paintEvent(QPaintEvent*)
         p.drawLine(0, R, 0, T + R);
 
     p.setFont(m_tabFont);
-    p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    p.setPen(isEnabled() ? m_tabFontColor : palette().color(QPalette::Disabled, QPalette::WindowText));
     p.drawText(tab.adjusted(0, 0, 0, -2), Qt::AlignCenter | Qt::TextSingleLine, title());
 }

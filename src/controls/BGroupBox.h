@@ -29,6 +29,9 @@ public:
     void SetDrawTab(bool drawTab);
     QFont TabFont() const { return m_tabFont; }
     void SetTabFont(const QFont& font);
+    // The caption's colour goes with its font; the children keep their own.
+    QColor TabFontColor() const { return m_tabFontColor; }
+    void SetTabFontColor(const QColor& colour);
     void SetDesktop(IDesktop* desktop) { m_desktop = desktop; }
 
     // The look the program's windows give their group boxes: grey frame,
@@ -51,5 +54,6 @@ private:
     int m_curveRadius = 16;
     bool m_drawTab = true;
     QFont m_tabFont;
+    QColor m_tabFontColor;
     IDesktop* m_desktop = nullptr;
 };

@@ -199,7 +199,7 @@ void TFrmPreferences::BuildWindow()
     setWindowTitle(QStringLiteral("Settings"));
     setModal(true);
     setMinimumSize(662, 483);
-    resize(690, 520);
+    resize(700, 560);
     QPalette own = palette();
     own.setColor(QPalette::Window, kBackground);
     setPalette(own);
@@ -240,9 +240,17 @@ void TFrmPreferences::BuildWindow()
     connect(btnOK, &QPushButton::clicked, this, &TFrmPreferences::accept);
     connect(btnCancel, &QPushButton::clicked, this, &TFrmPreferences::reject);
 
+    // A page taller than the window (large fonts) scrolls instead of
+    // squeezing its texts.
+    auto* pageScroller = Named(new QScrollArea(client), "sbPage");
+    pageScroller->setWidget(paContainer);
+    pageScroller->setWidgetResizable(true);
+    pageScroller->setFrameShape(QFrame::NoFrame);
+    pageScroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    pageScroller->viewport()->setAutoFillBackground(false);
     auto* right = new QVBoxLayout;
     right->addWidget(laCaption);
-    right->addWidget(paContainer, 1);
+    right->addWidget(pageScroller, 1);
     auto* top = new QHBoxLayout;
     top->addWidget(sbLinks);
     top->addLayout(right, 1);

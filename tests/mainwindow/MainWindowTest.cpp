@@ -13,6 +13,7 @@
 #include "organisation/fBookmarkSetManager.h"
 #include "editing/fSelectCategories.h"
 #include "organisation/fCategories.h"
+#include "preferences/fPreferences.h"
 #include "engine/Category.h"
 #include "engine/EntryData.h"
 #include "engine/FileLists.h"
@@ -307,6 +308,23 @@ TEST_F(MainWindow, MenuCommandsCarryTheirCaptionsHintsShortcutsAndStates)
     }
     EXPECT_FALSE(Command("miMonitor")->isVisible());
     EXPECT_TRUE(Command("miViewTaskAssistant")->isCheckable());
+}
+
+TEST_F(MainWindow, SettingsCommandsOpenThePreferencesAfterTheCommandReturns)
+{
+    Open(true);
+    QStringList opened;
+    TFrmPreferences::ExecuteHook = [&](TFrmPreferences& preferences) {
+        opened << preferences.CurrentLink();
+        return int(QDialog::Rejected);
+    };
+    Command("miPreferences")->trigger();
+    EXPECT_TRUE(opened.isEmpty()) << "posted, not opened inside the command";
+    EXPECT_TRUE(TestEnv::WaitFor([&] { return opened.size() == 1; }));
+    Command("miPopPreferences")->trigger();
+    EXPECT_TRUE(TestEnv::WaitFor([&] { return opened.size() == 2; }));
+    TFrmPreferences::ExecuteHook = nullptr;
+    EXPECT_EQ(opened, QStringList({"laEntryBrowsing", "laEntryBrowsing"}));
 }
 
 TEST_F(MainWindow, TraySettingDecidesWhetherClosingHidesOrEnds)

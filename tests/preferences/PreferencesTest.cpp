@@ -1,6 +1,7 @@
 #include "RecordingDesktop.h"
 #include "TestDatabase.h"
 #include "TestEnv.h"
+#include "app/AppResources.h"
 #include "browsing/fEntryBrowser.h"
 #include "controls/BGroupBox.h"
 #include "engine/EntryManager.h"
@@ -494,6 +495,7 @@ TEST_P(PreferencesTest, ScreenshotsWhenAsked)
     if (folder.isEmpty() || GetParam() != TEngine::SQLite)
         GTEST_SKIP() << "set TESSARYN_SCREENS to a folder to get the pictures";
     QDir().mkpath(folder);
+    TAppResources::Register();
     TFrmPreferences& w = Open();
     for (const TFrmPreferences::TLink& l : TFrmPreferences::Links()) {
         w.SelectLink(l.Name);
@@ -507,6 +509,12 @@ TEST_P(PreferencesTest, ScreenshotsWhenAsked)
         QApplication::processEvents();
         ASSERT_TRUE(w.grab().save(folder + QString("/preferences-colours-scheme-%1.png").arg(scheme)));
     }
+    // a refused value, said next to its field
+    w.SelectLink("laMRUCategories");
+    Type(w.edCategoriesMRU, "abc");
+    Click(w.btnOK);
+    QApplication::processEvents();
+    ASSERT_TRUE(w.grab().save(folder + "/preferences-refused.png"));
 }
 
 TESSARYN_INSTANTIATE_ENGINES(PreferencesTest);
