@@ -91,7 +91,10 @@ void TBTabBar::DrawTab(QPainter& painter, int index, bool active)
     if (!active)
         painter.drawLine(Rt, B - 1, L, B - 1);
     painter.setFont(active ? FontActiveTab : FontInactiveTab);
-    painter.setPen(palette().color(isTabEnabled(index) ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    const QColor fontColour = active ? FontActiveTabColor : FontInactiveTabColor;
+    painter.setPen(!isTabEnabled(index)   ? palette().color(QPalette::Disabled, QPalette::WindowText)
+                   : fontColour.isValid() ? fontColour
+                                          : palette().color(QPalette::WindowText));
     painter.drawText(QRect(L, Tt + offset, Rt - L, B - Tt), Qt::AlignCenter | Qt::TextSingleLine | Qt::TextShowMnemonic,
                      tabText(index));
 }
@@ -142,6 +145,13 @@ void TBPageControl::SetFontActiveTab(const QFont& font)
 void TBPageControl::SetFontInactiveTab(const QFont& font)
 {
     Bar()->FontInactiveTab = font;
+    Repaint();
+}
+
+void TBPageControl::SetFontColors(const QColor& active, const QColor& inactive)
+{
+    Bar()->FontActiveTabColor = active;
+    Bar()->FontInactiveTabColor = inactive;
     Repaint();
 }
 

@@ -22,6 +22,9 @@ public:
     QColor ColorInactiveBottom = QColor(212, 208, 204);
     QFont FontActiveTab;
     QFont FontInactiveTab;
+    // The captions' colours, which belong to the fonts; invalid: the palette's text colour.
+    QColor FontActiveTabColor;
+    QColor FontInactiveTabColor;
 
     int HotTab() const { return m_hotTab; }
 
@@ -60,6 +63,7 @@ public:
     void SetFontActiveTab(const QFont& font);
     QFont FontInactiveTab() const { return Bar()->FontInactiveTab; }
     void SetFontInactiveTab(const QFont& font);
+    void SetFontColors(const QColor& active, const QColor& inactive);
     int HotTab() const { return Bar()->HotTab(); }
 
     TBTabBar* Bar() const { return static_cast<TBTabBar*>(tabBar()); }

@@ -960,8 +960,7 @@ void TfrmEntry::ApplyColorScheme()
     laEntryID->setStyleSheet(
         QStringLiteral("QLabel#laEntryID { border: 1px solid gray; color: black; background-color: %1; }")
             .arg(m_dmMain.Colour(csHighlightStart).name()));
-    pc->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab:selected { color: %1; } QTabBar::tab:!selected { color: gray; }")
-                                    .arg(m_dmMain.Colour(csSelectedTitle).name()));
+    pc->SetFontColors(m_dmMain.Colour(csSelectedTitle), Qt::gray);
     grFolderFiles->viewport()->update();
 }
 
