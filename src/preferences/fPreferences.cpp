@@ -160,7 +160,7 @@ const QList<TFrmPreferences::TLink>& TFrmPreferences::Links()
         {files, QStringLiteral("laCleanupTemp"), QStringLiteral("Temporary files"),
          QStringLiteral("Clean up of temporary files extracted during a session"), QStringLiteral("gbCleanUpTemp"), 34},
         {files, QStringLiteral("laFolders"), QStringLiteral("Application folders"),
-         QStringLiteral("Folders into which entries are extracted / folder the application monitors for changes"),
+         QStringLiteral("Folders into which entries are extracted / fodler the application monitors for changes"),
          QStringLiteral("paFolders"), 35},
         {exports, QStringLiteral("laMail"), QStringLiteral("e-Mail"), QStringLiteral("Settings for sending entries by e-mail"),
          QStringLiteral("gbMail"), 36},
@@ -343,24 +343,19 @@ bool TFrmPreferences::SelectLink(const QString& name)
             paContainer->setCurrentWidget(page);
         m_helpContext = link.HelpContext;
         SetHelpContext(link.HelpContext);
-        if (QPushButton* previous = m_linkButtons.value(m_currentLink)) {
-            QFont f = previous->font();
-            f.setBold(false);
-            previous->setFont(f);
-            previous->setStyleSheet(previous->styleSheet().remove(QStringLiteral("QPushButton#mark { color: blue; }")));
-            previous->setProperty("marked", false);
-            QPalette p = previous->palette();
-            p.setColor(QPalette::ButtonText, palette().color(QPalette::ButtonText));
-            previous->setPalette(p);
-        }
+        // The last chosen link stays marked, in blue bold.
+        const auto mark = [this](QPushButton* button, bool marked) {
+            QFont f = button->font();
+            f.setBold(marked);
+            button->setFont(f);
+            QPalette p = button->palette();
+            p.setColor(QPalette::ButtonText, marked ? QColor(Qt::blue) : palette().color(QPalette::ButtonText));
+            button->setPalette(p);
+        };
+        if (QPushButton* previous = m_linkButtons.value(m_currentLink))
+            mark(previous, false);
         m_currentLink = name;
-        QPushButton* button = m_linkButtons.value(name);
-        QFont f = button->font();
-        f.setBold(true);
-        button->setFont(f);
-        QPalette p = button->palette();
-        p.setColor(QPalette::ButtonText, Qt::blue);
-        button->setPalette(p);
+        mark(m_linkButtons.value(name), true);
         return true;
     }
     return false;
