@@ -21,7 +21,7 @@
 #include "editing/fSelectCategories.h"
 #include "mainwindow/CategoryMenu.h"
 #include "organisation/fBookmarkSetManager.h"
-#include "preferences/MailSettingsPage.h"
+#include "preferences/fPreferences.h"
 #include "search/SearchQuery.h"
 #include "search/dmSearch.h"
 #include "settings/MruDropDown.h"
@@ -1407,10 +1407,8 @@ TfrmEntryBrowser* CreateEntryBrowser(TdmMain& dmMain, QWidget* host)
         window.meBody->setPlainText(body);
         window.Run();
     };
-    dmMain.EntryManager().ShowPreferences = [main, guarded](const QString&) {
-        // The e-mail settings are the page the engine asks for.
-        TfrmMailSettings window(*main, guarded ? guarded->window() : nullptr);
-        window.exec();
+    dmMain.EntryManager().ShowPreferences = [main, guarded](const QString& page) {
+        TFrmPreferences::ShowPreferences(*main, page, guarded ? guarded->window() : nullptr);
     };
     return browser;
 }

@@ -2,6 +2,7 @@
 
 #include "app/Errors.h"
 #include "app/IDesktop.h"
+#include "controls/BPageControl.h"
 #include "editing/FolderFilesGridObserver.h"
 #include "engine/Category.h"
 #include "engine/EntryManager.h"
@@ -273,7 +274,7 @@ void TfrmEntry::BuildControls()
         tools->addWidget(button);
     }
 
-    pc = new QTabWidget(client);
+    pc = new TBPageControl(client);
     pc->setObjectName(QStringLiteral("pc"));
     tsEntryData = BuildEntryDataPage();
     tsEmbeddedFiles = BuildEmbeddedFilesPage();
@@ -959,8 +960,7 @@ void TfrmEntry::ApplyColorScheme()
     laEntryID->setStyleSheet(
         QStringLiteral("QLabel#laEntryID { border: 1px solid gray; color: black; background-color: %1; }")
             .arg(m_dmMain.Colour(csHighlightStart).name()));
-    pc->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab:selected { color: %1; } QTabBar::tab:!selected { color: gray; }")
-                                    .arg(m_dmMain.Colour(csSelectedTitle).name()));
+    pc->SetFontColors(m_dmMain.Colour(csSelectedTitle), Qt::gray);
     grFolderFiles->viewport()->update();
 }
 

@@ -22,6 +22,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QTableWidget;
 class QTabWidget;
+class TBPageControl;
 class QToolButton;
 class TCategory;
 class TEditMRUListObserver;
@@ -206,7 +207,7 @@ private:
 
     QLabel* laEntryID = nullptr;
     QLineEdit* edTitle = nullptr;
-    QTabWidget* pc = nullptr;
+    TBPageControl* pc = nullptr;
     QWidget* tsEntryData = nullptr;
     QWidget* tsEmbeddedFiles = nullptr;
     QLineEdit* edKeywords = nullptr;

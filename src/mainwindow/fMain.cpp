@@ -10,6 +10,7 @@
 #include "settings/ISettingsManager.h"
 #include "organisation/fBookmarkSetManager.h"
 #include "organisation/fCategories.h"
+#include "preferences/fPreferences.h"
 #include "editing/fEntry.h"
 #include "editing/fOpenEntries.h"
 #include "editing/EntryTransferWindows.h"
@@ -661,7 +662,8 @@ void TfrmTessarynMain::CreateMenus()
                                  QLatin1Char('T'), &TfrmTessarynMain::acSendToTrayBarExecute);
     miApplicationSeparator1 = m->addSeparator();
     miApplicationSeparator1->setObjectName(QStringLiteral("miApplicationSeparator1"));
-    AddCommand(m, "miPreferences", QStringLiteral("Settings"), QStringLiteral("Edit application settings"));
+    AddCommand(m, "miPreferences", QStringLiteral("Settings"), QStringLiteral("Edit application settings"), QChar(),
+               &TfrmTessarynMain::acPreferencesExecute);
     m->addSeparator();
     AddCommand(m, "miExit", QStringLiteral("Exit"), QStringLiteral("Exit Tessaryn"), QLatin1Char('Q'),
                &TfrmTessarynMain::DoExitApplication);
@@ -685,9 +687,18 @@ void TfrmTessarynMain::CreateTrayMenu()
     Sendtotraybar1 = AddCommand(popTrayBar, "Sendtotraybar1", QStringLiteral("Send to tray bar"), QString(),
                                 QLatin1Char('T'), &TfrmTessarynMain::acSendToTrayBarExecute);
     Sendtotraybar1->setVisible(false);
+    AddCommand(popTrayBar, "miPopPreferences", QStringLiteral("Settings"), QStringLiteral("Edit application settings"),
+               QChar(), &TfrmTessarynMain::acPreferencesExecute);
     popTrayBar->addSeparator();
     AddCommand(popTrayBar, "miPopExit", QStringLiteral("Exit"), QStringLiteral("Exits the application permanently"),
                QLatin1Char('Q'), &TfrmTessarynMain::DoExitApplication);
+}
+
+void TfrmTessarynMain::acPreferencesExecute()
+{
+    QMetaObject::invokeMethod(
+        this, [this] { TFrmPreferences::ShowPreferences(m_dmMain, QStringLiteral("laEntryBrowsing"), this); },
+        Qt::QueuedConnection);
 }
 
 // --- activation by a second instance ---------------------------------------------

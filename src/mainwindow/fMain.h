@@ -153,6 +153,8 @@ public:
     void acManageCategoriesExecute();
     // The Database menu: statistics, compaction, backup and restore.
     void miDatabaseStatisticsClick();
+    // Queued, so the command that asked has returned before the window opens.
+    void acPreferencesExecute();
     void miDatabaseCompactClick();
     void miDatabaseBackupClick();
     void miDatabaseRestoreClick();

@@ -1,23 +1,16 @@
 #include "preferences/MailSettingsPage.h"
 
-#include "app/Errors.h"
-#include "app/IDesktop.h"
-#include "controls/CommandButton.h"
-#include "settings/ISettingsManager.h"
+#include "settings/AppSettings.h"
 #include "settings/MailPassword.h"
-#include "settings/dmMain.h"
 
-#include <QBoxLayout>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
-#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QSpinBox>
 
-TMailSettingsPage::TMailSettingsPage(QWidget* parent) : QGroupBox(QStringLiteral(" e-Mail "), parent)
+TMailSettingsPage::TMailSettingsPage(QWidget* parent) : TBGroupBox(QStringLiteral(" e-Mail "), parent)
 {
     setObjectName(QStringLiteral("gbMail"));
     const auto named = [](QWidget* w, const char* name, const QString& hint) {
@@ -43,7 +36,6 @@ TMailSettingsPage::TMailSettingsPage(QWidget* parent) : QGroupBox(QStringLiteral
     edMailPassword->setEchoMode(QLineEdit::Password);
     edMailSizeLimit = new QLineEdit(this);
     named(edMailSizeLimit, "edMailSizeLimit", QStringLiteral("The largest total size of the files of one message"));
-    edMailSizeLimit->setValidator(new QIntValidator(0, 1 << 30, edMailSizeLimit));
     chMailAsZip = new QCheckBox(QStringLiteral("Send entries as compressed (.ZIP) files"), this);
     named(chMailAsZip, "chMailAsZip", QStringLiteral("Each entry is sent as one .ZIP file instead of all its files"));
     connect(edMailPassword, &QLineEdit::textEdited, this, [this] { m_passwordEdited = true; });
@@ -107,44 +99,4 @@ QString TMailSettingsPage::SaveControls(TAppSettings& app)
     const QString key = MailPassword::Key(app.MailUserName, app.MailSmtpHost, app.MailSmtpPort);
     return edMailPassword->text().isEmpty() ? MailPassword::Remove(key)
                                             : MailPassword::Write(key, edMailPassword->text());
-}
-
-TfrmMailSettings::TfrmMailSettings(TdmMain& dmMain, QWidget* parent) : QDialog(parent), m_dmMain(dmMain)
-{
-    setObjectName(QStringLiteral("TfrmMailSettings"));
-    setWindowTitle(QStringLiteral("Settings / e-Mail"));
-    setModal(true);
-    gbMail = new TMailSettingsPage(this);
-    gbMail->LoadControls(dmMain.App);
-    auto* btnSave = NewCommandButton(this, "btnSave", QStringLiteral("Save"), QStringLiteral("Saves the settings"));
-    auto* btnCancel = NewCommandButton(this, "btnCancel", QStringLiteral("Cancel"),
-                                       QStringLiteral("Closes the window without saving"));
-    btnSave->setDefault(true);
-    connect(btnSave, &QPushButton::clicked, this, &TfrmMailSettings::accept);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(btnSave);
-    buttons->addWidget(btnCancel);
-    auto* column = new QVBoxLayout(this);
-    column->addWidget(gbMail);
-    column->addLayout(buttons);
-    resize(std::max(460, sizeHint().width()), sizeHint().height());
-}
-
-void TfrmMailSettings::accept()
-{
-    const QString error = gbMail->SaveControls(m_dmMain.App);
-    // Saved means kept: written through to the database now, not only when
-    // the program ends.
-    try {
-        m_dmMain.SaveSettings();
-        m_dmMain.Settings().Flush();
-    } catch (const ETessarynError& failure) {
-        m_dmMain.Desktop().ShowMessage(failure.Message(), IDesktop::TMsgKind::Error);
-        return;
-    }
-    if (!error.isEmpty())
-        m_dmMain.Desktop().ShowMessage(error, IDesktop::TMsgKind::Warning);
-    QDialog::accept();
 }

@@ -1,19 +1,17 @@
 #pragma once
 
-#include <QDialog>
-#include <QGroupBox>
+#include "controls/BGroupBox.h"
 
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QSpinBox;
-class TdmMain;
 struct TAppSettings;
 
 // The e-mail settings: the sender, the SMTP server and how it is reached,
 // the size limit and whether entries go as their archives. The password is
 // written to the desktop's secret store, never to the settings tables.
-class TMailSettingsPage : public QGroupBox
+class TMailSettingsPage : public TBGroupBox
 {
     Q_OBJECT
 
@@ -38,22 +36,4 @@ public:
 
 private:
     bool m_passwordEdited = false;
-};
-
-// The e-mail settings in a window of their own, as the mail command opens
-// them when the server or the sender is missing. Saving writes the settings
-// store at once.
-class TfrmMailSettings : public QDialog
-{
-    Q_OBJECT
-
-public:
-    explicit TfrmMailSettings(TdmMain& dmMain, QWidget* parent = nullptr);
-
-    TMailSettingsPage* Page() const { return gbMail; }
-    void accept() override;
-
-private:
-    TdmMain& m_dmMain;
-    TMailSettingsPage* gbMail;
 };

@@ -277,22 +277,31 @@ QColor TdmMain::Lighten(const QColor& colour, int n)
     return QColor(std::min(colour.red() + n, 255), std::min(colour.green() + n, 255), std::min(colour.blue() + n, 255));
 }
 
+std::array<QColor, 16> TdmMain::SchemePalette(int scheme, int screenDepth)
+{
+    if (scheme < 0 || scheme > 3)
+        scheme = 0;
+    std::array<QColor, 16> palette;
+    const auto& table = kSchemes[size_t(scheme)];
+    for (size_t i = 0; i < 16; ++i)
+        palette[i] = QColor(QRgb(table[i]));
+    if (table[4] == 0)
+        palette[4] = Lighten(palette[3], 40);
+    palette[14] = palette[0];
+    if (screenDepth < 24) {
+        // without enough colours a gradient bands: the highlight becomes flat
+        palette[3] = Lighten(palette[3], 16);
+        palette[4] = palette[3];
+    }
+    return palette;
+}
+
 void TdmMain::SetColourScheme(int scheme)
 {
     if (scheme < 0 || scheme > 3)
         scheme = 0;
     App.ColorScheme = scheme;
-    const auto& table = kSchemes[size_t(scheme)];
-    for (size_t i = 0; i < 16; ++i)
-        m_palette[i] = QColor(QRgb(table[i]));
-    if (table[4] == 0)
-        m_palette[4] = Lighten(m_palette[3], 40);
-    m_palette[14] = m_palette[0];
-    if (m_screenDepth < 24) {
-        // without enough colours a gradient bands: the highlight becomes flat
-        m_palette[3] = Lighten(m_palette[3], 16);
-        m_palette[4] = m_palette[3];
-    }
+    m_palette = SchemePalette(scheme, m_screenDepth);
     const auto observers = m_colorObservers;
     for (IColorSchemeObserver* observer : observers)
         observer->ApplyColorScheme();

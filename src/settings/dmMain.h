@@ -103,6 +103,10 @@ public:
     void RemoveColorSchemeObserver(IColorSchemeObserver* observer);
     // Colour lightened by n per channel, each capped at 255.
     static QColor Lighten(const QColor& colour, int n);
+    // The sixteen slots a scheme gives (slot n at index n - 1), without
+    // applying it: what the preferences window previews.
+    static std::array<QColor, 16> SchemePalette(int scheme, int screenDepth = 24);
+    int ScreenDepth() const { return m_screenDepth; }
     // The screen depth the palette is built for (below 24 bits the highlight is flat).
     void SetScreenDepth(int bitsPerPixel) { m_screenDepth = bitsPerPixel; }
 

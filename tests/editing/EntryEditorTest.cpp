@@ -3,6 +3,7 @@
 #include "db/ClientRecordSet.h"
 #include "db/dmConnection.h"
 #include "app/WidgetDesktop.h"
+#include "controls/BPageControl.h"
 #include "editing/FolderFilesGridObserver.h"
 #include "editing/fEntry.h"
 #include "editing/fOpenEntries.h"
@@ -626,7 +627,11 @@ TEST_P(EntryEditorTest, ColourSchemeReachesTheEditor)
     ASSERT_NE(editor, nullptr);
     main->SetColourScheme(2);
     EXPECT_TRUE(Child<QLabel>(*editor, "laEntryID")->styleSheet().contains(main->Colour(csHighlightStart).name()));
-    EXPECT_TRUE(Child<QTabWidget>(*editor, "pc")->tabBar()->styleSheet().contains(main->Colour(csSelectedTitle).name()));
+    // the pages' tabs are the gradient ones, the active caption in the selected-title colour
+    auto* pc = Child<TBPageControl>(*editor, "pc");
+    ASSERT_TRUE(pc);
+    EXPECT_EQ(pc->Bar()->FontActiveTabColor, main->Colour(csSelectedTitle));
+    EXPECT_EQ(pc->ColorInactiveBottom(), QColor(212, 208, 204));
 }
 
 // Tab walks through the entry's fields in reading order, then the buttons;

@@ -14,6 +14,7 @@
 #include "organisation/fBookmarkSetManager.h"
 #include "editing/fSelectCategories.h"
 #include "organisation/fCategories.h"
+#include "preferences/fPreferences.h"
 #include "engine/Category.h"
 #include "engine/EntryData.h"
 #include "engine/FileLists.h"
@@ -265,7 +266,7 @@ TEST_F(MainWindow, MenuCommandsCarryTheirCaptionsHintsShortcutsAndStates)
         {"miApplication", "Application", "Hide / minimize / exit this application", "", true, true},
         {"miSendToTrayBar", "Send to tray bar", "Hides this window (leaves the application icon in the tray bar)",
          "Ctrl+T", true, true},
-        {"miPreferences", "Settings", "Edit application settings", "", false, true},
+        {"miPreferences", "Settings", "Edit application settings", "", true, true},
         {"miExit", "Exit", "Exit Tessaryn", "Ctrl+Q", true, true},
         {"miHelp", "Help", "", "", true, true},
         {"miHelpContents", "Contents", "Shows Tessaryn help contents", "", true, true},
@@ -275,6 +276,7 @@ TEST_F(MainWindow, MenuCommandsCarryTheirCaptionsHintsShortcutsAndStates)
         // the tray menu
         {"miActivate", "Activate", "", "", true, true},
         {"Sendtotraybar1", "Send to tray bar", "", "Ctrl+T", false, false},
+        {"miPopPreferences", "Settings", "Edit application settings", "", true, true},
         {"miPopExit", "Exit", "Exits the application permanently", "Ctrl+Q", true, true},
     };
     QStringList seen;
@@ -308,6 +310,23 @@ TEST_F(MainWindow, MenuCommandsCarryTheirCaptionsHintsShortcutsAndStates)
     }
     EXPECT_FALSE(Command("miMonitor")->isVisible());
     EXPECT_TRUE(Command("miViewTaskAssistant")->isCheckable());
+}
+
+TEST_F(MainWindow, SettingsCommandsOpenThePreferencesAfterTheCommandReturns)
+{
+    Open(true);
+    QStringList opened;
+    TFrmPreferences::ExecuteHook = [&](TFrmPreferences& preferences) {
+        opened << preferences.CurrentLink();
+        return int(QDialog::Rejected);
+    };
+    Command("miPreferences")->trigger();
+    EXPECT_TRUE(opened.isEmpty()) << "posted, not opened inside the command";
+    EXPECT_TRUE(TestEnv::WaitFor([&] { return opened.size() == 1; }));
+    Command("miPopPreferences")->trigger();
+    EXPECT_TRUE(TestEnv::WaitFor([&] { return opened.size() == 2; }));
+    TFrmPreferences::ExecuteHook = nullptr;
+    EXPECT_EQ(opened, QStringList({"laEntryBrowsing", "laEntryBrowsing"}));
 }
 
 TEST_F(MainWindow, TraySettingDecidesWhetherClosingHidesOrEnds)

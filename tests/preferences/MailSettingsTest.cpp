@@ -2,6 +2,7 @@
 #include "TestDatabase.h"
 #include "TestEnv.h"
 #include "preferences/MailSettingsPage.h"
+#include "preferences/fPreferences.h"
 #include "settings/dmMain.h"
 
 #include <QCheckBox>
@@ -38,8 +39,10 @@ protected:
 
 TEST_P(MailSettingsTest, SavedSettingsAreInTheDatabaseAtOnceAndThePasswordNeverIs)
 {
-    TfrmMailSettings window(*main);
-    TMailSettingsPage& page = *window.Page();
+    TFrmPreferences window(*main);
+    ASSERT_TRUE(window.SelectLink("laMail"));
+    TMailSettingsPage& page = *window.gbMail;
+    EXPECT_EQ(window.CurrentPage(), window.gbMail);
     EXPECT_EQ(page.edMailAddress->text(), "<Enter your e-mail address here>");
     EXPECT_EQ(page.edMailAddress->selectedText(), page.edMailAddress->text()) << "typing replaces the request";
     EXPECT_EQ(page.edMailPort->value(), 25);
@@ -81,10 +84,10 @@ TEST_P(MailSettingsTest, SavedSettingsAreInTheDatabaseAtOnceAndThePasswordNeverI
     EXPECT_EQ(q.value(0).toInt(), 0);
 
     // shown again: the password field is empty, the rest as saved
-    TfrmMailSettings again(other);
-    EXPECT_TRUE(again.Page()->edMailPassword->text().isEmpty());
-    EXPECT_EQ(again.Page()->coMailSecurity->currentIndex(), 2);
-    EXPECT_EQ(again.Page()->edMailPort->value(), 465);
+    TFrmPreferences again(other);
+    EXPECT_TRUE(again.gbMail->edMailPassword->text().isEmpty());
+    EXPECT_EQ(again.gbMail->coMailSecurity->currentIndex(), 2);
+    EXPECT_EQ(again.gbMail->edMailPort->value(), 465);
 }
 
 TESSARYN_INSTANTIATE_ENGINES(MailSettingsTest);
