@@ -4,6 +4,7 @@
 #include "app/Errors.h"
 #include "app/SignalWatcher.h"
 #include "app/User.h"
+#include "controls/MenuStyle.h"
 #include "db/SchemaUpgrade.h"
 #include "engine/FileHelpers.h"
 #include "db/SystemRegistry.h"
@@ -327,6 +328,7 @@ int RunTessaryn(int argc, char** argv)
         return *answered;
     QApplication application(argc, argv);
     QGuiApplication::setApplicationDisplayName(TfrmTessarynMain::ApplicationTitle);
+    TCoolMenuStyle::Install();
     TApplicationDesktop desktop;
     {
         TApplicationStartup startup(desktop);

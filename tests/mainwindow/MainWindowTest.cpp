@@ -8,6 +8,7 @@
 #include "browsing/fCategoryBrowser.h"
 #include "browsing/fEntryBrowser.h"
 #include "controls/BTreeView.h"
+#include "controls/MenuStyle.h"
 #include "controls/RecordListGrid.h"
 #include "editing/fSelectBookmarkSet.h"
 #include "organisation/fBookmarkSetManager.h"
@@ -738,8 +739,10 @@ TEST_F(MainWindow, ColourSchemeReachesWindowMenusAndToolbarStrip)
         main->SetColourScheme(scheme);
         EXPECT_EQ(w.palette().color(QPalette::Window), main->Colour(csWindow)) << scheme;
         EXPECT_EQ(w.palette().color(QPalette::WindowText), main->Colour(csWindowText)) << scheme;
-        EXPECT_TRUE(w.menuBar()->styleSheet().contains(main->Colour(csMenuPen).name())) << scheme;
-        EXPECT_TRUE(w.TrayMenu()->styleSheet().contains(main->Colour(csMenuBrush).name())) << scheme;
+        ASSERT_TRUE(TCoolMenuStyle::Installed());
+        EXPECT_EQ(w.menuBar()->style(), TCoolMenuStyle::Installed()) << scheme;
+        EXPECT_EQ(TCoolMenuStyle::Installed()->PenColor(), main->Colour(csMenuPen)) << scheme;
+        EXPECT_EQ(TCoolMenuStyle::Installed()->BrushColor(), main->Colour(csMenuBrush)) << scheme;
         EXPECT_TRUE(w.GradientStrip());
         const QColor start = main->Colour(csHighlightStart);
         EXPECT_EQ(pixel(0), start) << scheme;
@@ -832,6 +835,40 @@ TEST_F(MainWindow, CategoryMenuOffersTheTreeAndTheMostUsedFirst)
     main->App.ShowMostUsedCategoriesFirst = false;
     chooser.BuildCategoryMenu();
     EXPECT_EQ(menu.actions().size(), 2);
+}
+
+TEST_F(MainWindow, CategoryMenuLightsUpTheMostUsedInTheirOwnColours)
+{
+    TCoolMenuStyle* style = TCoolMenuStyle::Install();
+    QMenu menu;
+    TCategoryMenu chooser(*main, menu);
+    main->MostUsedCategories().CategoryUsed(main->Categories().FindByCode(kAlpha));
+    // Dusk and Dawn swap the two pairs of colours
+    for (int scheme : {0, 2}) {
+        main->SetColourScheme(scheme);
+        style->SetMenuColours(main->Colour(csMenuPen), main->Colour(csMenuBrush));
+        menu.popup(QPoint(10, 10));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+        const QList<QAction*> items = menu.actions();
+        ASSERT_EQ(items.size(), 4);
+        ASSERT_EQ(items[0]->statusTip(), TCategoryMenu::MostUsedHint);
+        struct Case {
+            QAction* item;
+            TColorSlot pen;
+            TColorSlot brush;
+        };
+        for (const Case& c : {Case{items[0], csMostUsedMenuPen, csMostUsedMenuBrush}, Case{items[2], csMenuPen, csMenuBrush},
+                              Case{items[3], csMenuPen, csMenuBrush}}) {
+            menu.setActiveAction(c.item);
+            QApplication::processEvents();
+            const QImage image = menu.grab().toImage();
+            const QRect r = menu.actionGeometry(c.item);
+            EXPECT_EQ(image.pixelColor(r.left(), r.center().y()), main->Colour(c.pen)) << scheme;
+            EXPECT_EQ(image.pixelColor(r.left() + 2, r.bottom() - 1), TdmMain::Lighten(main->Colour(c.brush), 32))
+                << scheme;
+        }
+        menu.hide();
+    }
 }
 
 // --- pictures for the eye -------------------------------------------------------------

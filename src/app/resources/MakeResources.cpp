@@ -475,6 +475,12 @@ int main(int argc, char** argv)
     SaveBitmap(Draw(11, 11, [](QPainter& p) { DrawExpansionMark(p, true); }), folder,
                QStringLiteral("BMP_TREE_EXPAND"));
     SaveBitmap(Draw(16, 16, DrawCheck), folder, QStringLiteral("BMP_OK"));
+    SaveBitmap(Draw(12, 12,
+                    [](QPainter& p) {
+                        p.scale(0.75, 0.75);
+                        DrawCheck(p);
+                    }),
+               folder, QStringLiteral("BMP_CHECK_GREEN_12X12"));
 
     WriteCollection(folder);
     return 0;
