@@ -1,5 +1,8 @@
 #include "browsing/fEntryBrowser.h"
 
+#include "controls/FancyComboBox.h"
+#include "controls/ResBitBtn.h"
+
 #include "app/Errors.h"
 #include "app/IDesktop.h"
 #include "browsing/EntryFilesGrid.h"
@@ -160,16 +163,16 @@ void TfrmEntryBrowser::BuildControls()
     edSearch = new QLineEdit(paSearch);
     edSearch->setObjectName(QStringLiteral("edSearch"));
     laSearch->setBuddy(edSearch);
-    btnSearch = new QPushButton(QStringLiteral("Search!"), paSearch);
+    btnSearch = new TResBitBtn(QStringLiteral("Search!"), paSearch);
     btnSearch->setObjectName(QStringLiteral("btnSearch"));
     btnSearch->setAutoDefault(false);
     laSearchOperator = new QLabel(QStringLiteral("Match:"), paSearch);
     laSearchOperator->setObjectName(QStringLiteral("laSearchOperator"));
-    coSearchOperator = new QComboBox(paSearch);
+    coSearchOperator = new TFancyComboBox(paSearch);
     coSearchOperator->setObjectName(QStringLiteral("coSearchOperator"));
     coSearchOperator->addItems({QStringLiteral("ALL of the keys"), QStringLiteral("ANY of the keys")});
     coSearchOperator->setCurrentIndex(TOstrivaleSearchOptions::OperatorAll);
-    btnSearchOptions = new QPushButton(QStringLiteral("Options"), paSearch);
+    btnSearchOptions = new TResBitBtn(QStringLiteral("Options"), paSearch);
     btnSearchOptions->setObjectName(QStringLiteral("btnSearchOptions"));
     // The search options window is not part of the program yet.
     btnSearchOptions->setEnabled(false);

@@ -63,11 +63,11 @@ bool TResBitBtn::event(QEvent* event)
 
 QSize TResBitBtn::sizeHint() const
 {
-    const QFontMetrics metrics(font());
-    const int pictureWidth = m_picture.isNull() ? 0 : m_picture.width() + 6;
-    const int width = std::max(DefaultWidth, 2 * EffectiveMargin() + pictureWidth + metrics.horizontalAdvance(text()));
-    const int height = std::max({metrics.height() + 10, m_picture.height() + 8, 25});
-    return QSize(width, height);
+    // what the platform's button needs, and room for the picture
+    const QSize base = QPushButton::sizeHint();
+    if (m_picture.isNull())
+        return base;
+    return QSize(base.width() + m_picture.width() + 6, std::max(base.height(), m_picture.height() + 8));
 }
 
 QRect TResBitBtn::PictureRect() const

@@ -3,6 +3,7 @@
 #include "db/ClientRecordSet.h"
 #include "db/dmConnection.h"
 #include "app/WidgetDesktop.h"
+#include "controls/FrameLabel.h"
 #include "editing/FolderFilesGridObserver.h"
 #include "editing/fEntry.h"
 #include "editing/fOpenEntries.h"
@@ -625,7 +626,7 @@ TEST_P(EntryEditorTest, ColourSchemeReachesTheEditor)
     TfrmEntry* editor = OpenDocked(NewEntry({{"a.txt", "alpha"}}), true);
     ASSERT_NE(editor, nullptr);
     main->SetColourScheme(2);
-    EXPECT_TRUE(Child<QLabel>(*editor, "laEntryID")->styleSheet().contains(main->Colour(csHighlightStart).name()));
+    EXPECT_EQ(Child<TFrameLabel>(*editor, "laEntryID")->Color(), main->Colour(csHighlightStart));
     EXPECT_TRUE(Child<QTabWidget>(*editor, "pc")->tabBar()->styleSheet().contains(main->Colour(csSelectedTitle).name()));
 }
 
