@@ -1,5 +1,6 @@
 #include "editing/fEntry.h"
 
+#include "controls/BTransparentButton.h"
 #include "controls/EllipsisLabel.h"
 #include "controls/FrameLabel.h"
 #include "controls/ResBitBtn.h"
@@ -269,10 +270,9 @@ void TfrmEntry::BuildControls()
         {"btnAddQuickNote", acAddQuickNote}, {"btnAddClipboardAsText", acAddClipboardAsText},
         {"btnAddClipboardAsHtml", acAddClipboardAsHtml}};
     for (const auto& [name, action] : toolActions) {
-        auto* button = new QToolButton(toolBar);
+        auto* button = new TBTransparentButton(toolBar);
         button->setObjectName(QString::fromLatin1(name));
         button->setDefaultAction(action);
-        button->setAutoRaise(true);
         button->setFixedSize(kToolButtonSize, kToolButtonSize);
         button->setIconSize(QSize(20, 20));
         tools->addWidget(button);

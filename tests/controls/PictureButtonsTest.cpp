@@ -1,6 +1,8 @@
 #include "TestEnv.h"
 #include "app/AppResources.h"
+#include "controls/BTransparentButton.h"
 #include "controls/ResBitBtn.h"
+#include "controls/ResImage.h"
 #include "controls/ResPicture.h"
 #include "controls/ResSpeedBtn3State.h"
 
@@ -67,6 +69,28 @@ TEST_F(PictureButtons, ResourceNamesChooseIconOrBitmap)
     EXPECT_EQ(TResPicture::GreyOf(250), 228);
     const QImage grey = TResPicture::Greyed(ok).toImage();
     EXPECT_FALSE(Has(grey, grey.rect(), [](const QColor& c) { return c.alpha() > 0 && (c.red() != c.green() || c.green() != c.blue()); }));
+}
+
+TEST_F(PictureButtons, PictureControlDrawsAtOneOne)
+{
+    QWidget parent;
+    QPalette colours = parent.palette();
+    colours.setColor(QPalette::Window, QColor(230, 230, 230));
+    parent.setPalette(colours);
+    parent.setAutoFillBackground(true);
+    parent.resize(30, 30);
+    auto* image = new TResImage(&parent);
+    image->setGeometry(0, 0, 30, 30);
+    for (const QString& missing : {QString(), QString("BMP_NO_SUCH_PICTURE")}) {
+        image->SetResourceId(missing);
+        const QImage shown = parent.grab().toImage();
+        EXPECT_FALSE(Has(shown, shown.rect(), [](const QColor& c) { return c != QColor(230, 230, 230); }));
+    }
+    image->SetResourceId("ICO_STOP_RED_16x16");
+    const QImage shown = parent.grab().toImage();
+    EXPECT_EQ(shown.pixelColor(0, 0), QColor(230, 230, 230));
+    EXPECT_TRUE(Has(shown, QRect(1, 1, 16, 16), [](const QColor& c) { return c.red() > c.green() + 80; }));
+    EXPECT_FALSE(Has(shown, QRect(18, 0, 12, 30), [](const QColor& c) { return c != QColor(230, 230, 230); }));
 }
 
 TEST_F(PictureButtons, FaceFrameCaptionAndHotLook)
@@ -183,6 +207,47 @@ TEST_F(PictureButtons, ThreeStateButtonShowsThePictureOfItsState)
     button->setEnabled(false);
     const QImage grey = button->Shown().toImage();
     EXPECT_FALSE(Has(grey, grey.rect(), [](const QColor& c) { return c.alpha() > 0 && (c.red() != c.green() || c.green() != c.blue()); }));
+}
+
+TEST_F(PictureButtons, ToolbarButtonShowsRedCornersUnderThePointer)
+{
+    QWidget parent;
+    QPalette colours = parent.palette();
+    colours.setColor(QPalette::Window, QColor(230, 230, 230));
+    parent.setPalette(colours);
+    parent.setAutoFillBackground(true);
+    auto* button = new TBTransparentButton(&parent);
+    button->SetResourceId("BMP_OK");
+    button->setGeometry(0, 0, 30, 30);
+    parent.resize(30, 30);
+    parent.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+    const QColor red(222, 3, 3);
+    Leave(button);
+    QImage image = parent.grab().toImage();
+    EXPECT_EQ(image.pixelColor(0, 0), QColor(230, 230, 230));
+    EXPECT_TRUE(Has(image, QRect(7, 7, 16, 16), Greenish));   // the picture, centred
+
+    Enter(button);
+    image = parent.grab().toImage();
+    for (const QPoint& p : {QPoint(0, 0), QPoint(5, 0), QPoint(0, 5), QPoint(29, 29), QPoint(24, 29), QPoint(29, 0),
+                            QPoint(0, 29)})
+        EXPECT_EQ(image.pixelColor(p), red) << p.x() << "," << p.y();
+    EXPECT_EQ(image.pixelColor(15, 0), QColor(230, 230, 230));   // brackets, not a frame
+
+    // held down: the brackets come in by two pixels
+    QTest::mousePress(button, Qt::LeftButton, {}, QPoint(15, 15));
+    image = parent.grab().toImage();
+    EXPECT_EQ(image.pixelColor(2, 2), red);
+    EXPECT_NE(image.pixelColor(0, 0), red);
+    QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(15, 15));
+
+    // disabled: grey picture, no brackets
+    button->setEnabled(false);
+    Enter(button);
+    image = parent.grab().toImage();
+    EXPECT_FALSE(Has(image, image.rect(), Greenish));
+    EXPECT_NE(image.pixelColor(0, 0), red);
 }
 
 } // namespace
