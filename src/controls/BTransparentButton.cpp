@@ -1,8 +1,8 @@
 #include "controls/BTransparentButton.h"
 
+#include "controls/PointerCrossing.h"
 #include "controls/ResPicture.h"
 
-#include <QEvent>
 #include <QPainter>
 
 const QColor TBTransparentButton::BracketColor = QColor(222, 3, 3);
@@ -22,19 +22,9 @@ void TBTransparentButton::SetResourceId(const QString& resourceId)
 
 bool TBTransparentButton::event(QEvent* event)
 {
-    switch (event->type()) {
-    case QEvent::HoverEnter:
-    case QEvent::Enter:
-        m_hot = true;
+    if (const int crossing = PointerCrossing(event)) {
+        m_hot = crossing > 0;
         update();
-        break;
-    case QEvent::HoverLeave:
-    case QEvent::Leave:
-        m_hot = false;
-        update();
-        break;
-    default:
-        break;
     }
     return QToolButton::event(event);
 }

@@ -1,9 +1,9 @@
 #include "controls/ResBitBtn.h"
 
+#include "controls/PointerCrossing.h"
 #include "controls/GradientFill.h"
 #include "controls/ResPicture.h"
 
-#include <QEvent>
 #include <QPainter>
 
 TResBitBtn::TResBitBtn(QWidget* parent) : TResBitBtn(QString(), parent)
@@ -44,19 +44,9 @@ void TResBitBtn::SetHideBorderOnExit(bool hide)
 
 bool TResBitBtn::event(QEvent* event)
 {
-    switch (event->type()) {
-    case QEvent::HoverEnter:
-    case QEvent::Enter:
-        m_hot = true;
+    if (const int crossing = PointerCrossing(event)) {
+        m_hot = crossing > 0;
         update();
-        break;
-    case QEvent::HoverLeave:
-    case QEvent::Leave:
-        m_hot = false;
-        update();
-        break;
-    default:
-        break;
     }
     return QPushButton::event(event);
 }

@@ -1,8 +1,8 @@
 #include "controls/ResSpeedBtn3State.h"
 
+#include "controls/PointerCrossing.h"
 #include "controls/ResPicture.h"
 
-#include <QEvent>
 #include <QPainter>
 
 TResSpeedBtn3State::TResSpeedBtn3State(QWidget* parent) : QAbstractButton(parent)
@@ -35,21 +35,12 @@ void TResSpeedBtn3State::SetBitmapDown(const QString& resourceId)
 
 bool TResSpeedBtn3State::event(QEvent* event)
 {
-    switch (event->type()) {
-    case QEvent::HoverEnter:
-    case QEvent::Enter:
-        m_hot = true;
-        update();
-        break;
-    case QEvent::HoverLeave:
-    case QEvent::Leave:
+    if (const int crossing = PointerCrossing(event)) {
+        m_hot = crossing > 0;
         // leaving ends a press as well: no pressed look stays behind
-        m_hot = false;
-        setDown(false);
+        if (!m_hot)
+            setDown(false);
         update();
-        break;
-    default:
-        break;
     }
     return QAbstractButton::event(event);
 }

@@ -42,6 +42,14 @@ bool Has(const QImage& image, const QRect& area, const std::function<bool(const 
     return false;
 }
 
+void PlainBackground(QWidget& widget, const QColor& colour)
+{
+    QPalette colours = widget.palette();
+    colours.setColor(QPalette::Window, colour);
+    widget.setPalette(colours);
+    widget.setAutoFillBackground(true);
+}
+
 bool Greenish(const QColor& c)
 {
     return c.green() > c.red() + 40 && c.green() > c.blue() + 40;
@@ -74,10 +82,7 @@ TEST_F(PictureButtons, ResourceNamesChooseIconOrBitmap)
 TEST_F(PictureButtons, PictureControlDrawsAtOneOne)
 {
     QWidget parent;
-    QPalette colours = parent.palette();
-    colours.setColor(QPalette::Window, QColor(230, 230, 230));
-    parent.setPalette(colours);
-    parent.setAutoFillBackground(true);
+    PlainBackground(parent, QColor(230, 230, 230));
     parent.resize(30, 30);
     auto* image = new TResImage(&parent);
     image->setGeometry(0, 0, 30, 30);
@@ -159,10 +164,7 @@ TEST_F(PictureButtons, DisabledButtonIsGreyAndNeverHot)
 TEST_F(PictureButtons, HiddenBorderShowsOnlyUnderThePointer)
 {
     QWidget parent;
-    QPalette colours = parent.palette();
-    colours.setColor(QPalette::Window, QColor(10, 200, 10));
-    parent.setPalette(colours);
-    parent.setAutoFillBackground(true);
+    PlainBackground(parent, QColor(10, 200, 10));
     auto* button = new TResBitBtn("Options", &parent);
     button->SetHideBorderOnExit(true);
     button->setGeometry(0, 0, 110, 26);
@@ -212,10 +214,7 @@ TEST_F(PictureButtons, ThreeStateButtonShowsThePictureOfItsState)
 TEST_F(PictureButtons, ToolbarButtonShowsRedCornersUnderThePointer)
 {
     QWidget parent;
-    QPalette colours = parent.palette();
-    colours.setColor(QPalette::Window, QColor(230, 230, 230));
-    parent.setPalette(colours);
-    parent.setAutoFillBackground(true);
+    PlainBackground(parent, QColor(230, 230, 230));
     auto* button = new TBTransparentButton(&parent);
     button->SetResourceId("BMP_OK");
     button->setGeometry(0, 0, 30, 30);
