@@ -5,6 +5,7 @@
 #include "app/Errors.h"
 #include "app/SignalWatcher.h"
 #include "app/User.h"
+#include "controls/MenuStyle.h"
 #include "db/SchemaUpgrade.h"
 #include "engine/FileHelpers.h"
 #include "db/SystemRegistry.h"
@@ -336,6 +337,7 @@ int RunTessaryn(int argc, char** argv)
     QGuiApplication::setApplicationDisplayName(TfrmTessarynMain::ApplicationTitle);
     // The desktop matches the windows to the installed launcher and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(TESSARYN_APP_ID));
+    TCoolMenuStyle::Install();
     TApplicationDesktop desktop;
     {
         TApplicationStartup startup(desktop);

@@ -1,5 +1,9 @@
 #include "browsing/fEntryBrowser.h"
 
+#include "controls/FancyComboBox.h"
+#include "controls/ResBitBtn.h"
+#include "controls/ResSpeedBtn3State.h"
+
 #include "app/Errors.h"
 #include "app/IDesktop.h"
 #include "browsing/EntryFilesGrid.h"
@@ -47,7 +51,6 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QSplitter>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 const QString TfrmEntryBrowser::KeylessSearchQuestion =
@@ -146,16 +149,16 @@ void TfrmEntryBrowser::BuildControls()
     edSearch = new QLineEdit(paSearch);
     edSearch->setObjectName(QStringLiteral("edSearch"));
     laSearch->setBuddy(edSearch);
-    btnSearch = new QPushButton(QStringLiteral("Search!"), paSearch);
+    btnSearch = new TResBitBtn(QStringLiteral("Search!"), paSearch);
     btnSearch->setObjectName(QStringLiteral("btnSearch"));
     btnSearch->setAutoDefault(false);
     laSearchOperator = new QLabel(QStringLiteral("Match:"), paSearch);
     laSearchOperator->setObjectName(QStringLiteral("laSearchOperator"));
-    coSearchOperator = new QComboBox(paSearch);
+    coSearchOperator = new TFancyComboBox(paSearch);
     coSearchOperator->setObjectName(QStringLiteral("coSearchOperator"));
     coSearchOperator->addItems({QStringLiteral("ALL of the keys"), QStringLiteral("ANY of the keys")});
     coSearchOperator->setCurrentIndex(TOstrivaleSearchOptions::OperatorAll);
-    btnSearchOptions = new QPushButton(QStringLiteral("Options"), paSearch);
+    btnSearchOptions = new TResBitBtn(QStringLiteral("Options"), paSearch);
     btnSearchOptions->setObjectName(QStringLiteral("btnSearchOptions"));
     // The search options window is not part of the program yet.
     btnSearchOptions->setEnabled(false);
@@ -194,15 +197,17 @@ void TfrmEntryBrowser::BuildControls()
     laRecordCount = new QLabel(paBrowseButtons);
     laRecordCount->setObjectName(QStringLiteral("laRecordCount"));
     laRecordCount->setVisible(false);
-    btnBrowseDown = new QToolButton(paBrowseButtons);
+    btnBrowseDown = new TResSpeedBtn3State(paBrowseButtons);
     btnBrowseDown->setObjectName(QStringLiteral("btnBrowseDown"));
-    btnBrowseDown->setArrowType(Qt::UpArrow);
-    btnBrowseDown->setAutoRaise(true);
+    btnBrowseDown->SetBitmapNormal(QStringLiteral("BMP_FILES_SHOW_NORMAL"));
+    btnBrowseDown->SetBitmapHighlighted(QStringLiteral("BMP_FILES_SHOW_HOT"));
+    btnBrowseDown->SetBitmapDown(QStringLiteral("BMP_FILES_SHOW_DOWN"));
     btnBrowseDown->setStatusTip(QStringLiteral("Click to show files contained in entry"));
-    btnBrowseUp = new QToolButton(paBrowseButtons);
+    btnBrowseUp = new TResSpeedBtn3State(paBrowseButtons);
     btnBrowseUp->setObjectName(QStringLiteral("btnBrowseUp"));
-    btnBrowseUp->setArrowType(Qt::DownArrow);
-    btnBrowseUp->setAutoRaise(true);
+    btnBrowseUp->SetBitmapNormal(QStringLiteral("BMP_FILES_HIDE_NORMAL"));
+    btnBrowseUp->SetBitmapHighlighted(QStringLiteral("BMP_FILES_HIDE_HOT"));
+    btnBrowseUp->SetBitmapDown(QStringLiteral("BMP_FILES_HIDE_DOWN"));
     btnBrowseUp->setStatusTip(QStringLiteral("Click to hide files contained in entry"));
     auto* buttonsLayout = new QHBoxLayout(paBrowseButtons);
     buttonsLayout->setContentsMargins(4, 1, 2, 1);
@@ -233,8 +238,8 @@ void TfrmEntryBrowser::BuildControls()
     grEntryFiles->FilesToDrag = [this] { return PrepareFilesForDrag(); };
 
     connect(btnSearch, &QPushButton::clicked, this, &TfrmEntryBrowser::btnSearchClick);
-    connect(btnBrowseDown, &QToolButton::clicked, this, &TfrmEntryBrowser::btnBrowseDownClick);
-    connect(btnBrowseUp, &QToolButton::clicked, this, &TfrmEntryBrowser::btnBrowseUpClick);
+    connect(btnBrowseDown, &QAbstractButton::clicked, this, &TfrmEntryBrowser::btnBrowseDownClick);
+    connect(btnBrowseUp, &QAbstractButton::clicked, this, &TfrmEntryBrowser::btnBrowseUpClick);
     m_findShortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
     m_findShortcut->setObjectName(QStringLiteral("FindShortcut"));
     m_findShortcut->setContext(Qt::WidgetWithChildrenShortcut);

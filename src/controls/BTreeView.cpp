@@ -1,4 +1,5 @@
 #include "controls/BTreeView.h"
+#include "controls/GradientFill.h"
 
 #include "app/AppResources.h"
 
@@ -753,25 +754,7 @@ TTreeViewMovePoint TBTreeView::DropPositionAt(const QRect& row, int y)
 
 void TBTreeView::GradientFill(QPainter& painter, const QRect& rect, const QColor& start, const QColor& end)
 {
-    if (rect.isEmpty())
-        return;
-    if (start == end) {
-        painter.fillRect(rect, start);
-        return;
-    }
-    const int n = rect.height();
-    const int plain = n <= 14 ? n / 4 : 0;
-    const auto channel = [n](int from, int to, int i) {
-        return int(std::lround(from + double(i) * (to - from) / n));
-    };
-    painter.save();
-    for (int i = 1; i <= n; ++i) {
-        const QColor c = i <= plain ? start
-                                    : QColor(channel(start.red(), end.red(), i), channel(start.green(), end.green(), i),
-                                             channel(start.blue(), end.blue(), i));
-        painter.fillRect(QRect(rect.left(), rect.top() + i - 1, rect.width(), 1), c);
-    }
-    painter.restore();
+    ::GradientFill(painter, rect, start, end);
 }
 
 void TBTreeView::DrawCell(QPainter& painter, const QRect& rect, int row)

@@ -1,10 +1,10 @@
 #include "controls/CommandButton.h"
 
-#include <QPushButton>
+#include "controls/ResBitBtn.h"
 
 QPushButton* NewCommandButton(QWidget* parent, const char* name, const QString& caption, const QString& hint)
 {
-    auto* button = new QPushButton(caption, parent);
+    auto* button = new TResBitBtn(caption, parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setStatusTip(hint);
     button->setToolTip(hint);

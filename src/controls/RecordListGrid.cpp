@@ -1,9 +1,9 @@
 #include "controls/RecordListGrid.h"
 
+#include "controls/GradientFill.h"
 #include "db/ClientRecordSet.h"
 
 #include <QKeyEvent>
-#include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -190,10 +190,7 @@ void TRecordListGrid::paintEvent(QPaintEvent* event)
         if (rect.top() > event->rect().bottom())
             break;
         if (row == current) {
-            QLinearGradient gradient(QPointF(0, rect.top()), QPointF(0, rect.bottom()));
-            gradient.setColorAt(0, m_highlightStart);
-            gradient.setColorAt(1, m_highlightEnd);
-            painter.fillRect(rect, gradient);
+            GradientFill(painter, rect, m_highlightStart, m_highlightEnd);
         }
         const QRect text = rect.adjusted(TextLeft, 0, -2, 0);
         painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,

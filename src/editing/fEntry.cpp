@@ -1,5 +1,10 @@
 #include "editing/fEntry.h"
 
+#include "controls/BTransparentButton.h"
+#include "controls/EllipsisLabel.h"
+#include "controls/FrameLabel.h"
+#include "controls/ResBitBtn.h"
+
 #include "app/Errors.h"
 #include "app/IDesktop.h"
 #include "controls/BPageControl.h"
@@ -60,16 +65,18 @@ constexpr int kToolButtonSize = 30;
 
 QLabel* CaptionLabel(const QString& text, QWidget* parent)
 {
-    auto* label = new QLabel(text, parent);
+    auto* label = new TEllipsisLabel(text, parent);
     QFont font = label->font();
     font.setBold(true);
     label->setFont(font);
+    // room for a leader of dots even after the longest caption
+    label->setMinimumWidth(label->sizeHint().width() + 16);
     return label;
 }
 
 QPushButton* Button(const char* name, const QString& caption, QWidget* parent)
 {
-    auto* button = new QPushButton(caption, parent);
+    auto* button = new TResBitBtn(caption, parent);
     button->setObjectName(QString::fromLatin1(name));
     // Enter in a text field must never save or close the entry by itself.
     button->setAutoDefault(false);
@@ -237,14 +244,13 @@ void TfrmEntry::BuildControls()
 {
     QWidget* client = ClientArea();
 
-    laEntryID = new QLabel(client);
+    laEntryID = new TFrameLabel(client);
     laEntryID->setObjectName(QStringLiteral("laEntryID"));
-    laEntryID->setFrameStyle(QFrame::Box | QFrame::Plain);
-    laEntryID->setLineWidth(1);
+    laEntryID->SetFrameColor(Qt::gray);
+    // as high as a plain label with a margin of 5 would be
     laEntryID->setMargin(5);
-    QFont bold = laEntryID->font();
+    QFont bold = font();
     bold.setBold(true);
-    laEntryID->setFont(bold);
 
     edTitle = new QLineEdit(client);
     edTitle->setObjectName(QStringLiteral("edTitle"));
@@ -265,10 +271,9 @@ void TfrmEntry::BuildControls()
         {"btnAddQuickNote", acAddQuickNote}, {"btnAddClipboardAsText", acAddClipboardAsText},
         {"btnAddClipboardAsHtml", acAddClipboardAsHtml}};
     for (const auto& [name, action] : toolActions) {
-        auto* button = new QToolButton(toolBar);
+        auto* button = new TBTransparentButton(toolBar);
         button->setObjectName(QString::fromLatin1(name));
         button->setDefaultAction(action);
-        button->setAutoRaise(true);
         button->setFixedSize(kToolButtonSize, kToolButtonSize);
         button->setIconSize(QSize(20, 20));
         tools->addWidget(button);
@@ -956,10 +961,7 @@ bool TfrmEntry::eventFilter(QObject* watched, QEvent* event)
 
 void TfrmEntry::ApplyColorScheme()
 {
-    // A style sheet draws the frame; the background then has to come from it too.
-    laEntryID->setStyleSheet(
-        QStringLiteral("QLabel#laEntryID { border: 1px solid gray; color: black; background-color: %1; }")
-            .arg(m_dmMain.Colour(csHighlightStart).name()));
+    laEntryID->SetColor(m_dmMain.Colour(csHighlightStart));
     pc->SetFontColors(m_dmMain.Colour(csSelectedTitle), Qt::gray);
     grFolderFiles->viewport()->update();
 }

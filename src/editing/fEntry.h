@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+class TFrameLabel;
 class QAction;
 class QFrame;
 class QLabel;
@@ -205,7 +206,7 @@ private:
     QAction* acSaveAndClose = nullptr;
     QAction* acClose = nullptr;
 
-    QLabel* laEntryID = nullptr;
+    TFrameLabel* laEntryID = nullptr;
     QLineEdit* edTitle = nullptr;
     TBPageControl* pc = nullptr;
     QWidget* tsEntryData = nullptr;

@@ -3,6 +3,7 @@
 #include "engine/Category.h"
 #include "engine/MostUsedCategories.h"
 #include "app/IDesktop.h"
+#include "controls/MenuStyle.h"
 #include "settings/dmMain.h"
 
 #include <QAction>
@@ -82,6 +83,7 @@ void TCategoryMenu::AddLevel(QMenu& menu, const TCategories& list)
         auto* submenu = new QMenu(MenuCaption(category->Name()), &menu);
         m_submenus.append(submenu);
         menu.addMenu(submenu);
+        TCoolMenuStyle::SetItemColours(submenu->menuAction(), m_main.Colour(csMenuPen), m_main.Colour(csMenuBrush));
         QAction* general = AddCategoryItem(*submenu, QStringLiteral("[ ") + category->Name() + QStringLiteral(" ]"),
                                            category->Code(), GeneralHint);
         QFont bold = general->font();
@@ -96,6 +98,10 @@ QAction* TCategoryMenu::AddCategoryItem(QMenu& menu, const QString& caption, int
     QAction* item = menu.addAction(MenuCaption(caption));
     item->setProperty(kCodeProperty, code);
     item->setStatusTip(hint);
+    // The most used categories light up in colours of their own.
+    const bool mostUsed = hint == MostUsedHint;
+    TCoolMenuStyle::SetItemColours(item, m_main.Colour(mostUsed ? csMostUsedMenuPen : csMenuPen),
+                                   m_main.Colour(mostUsed ? csMostUsedMenuBrush : csMenuBrush));
     connect(item, &QAction::triggered, this, [this, code] { ItemClick(code); });
     return item;
 }

@@ -21,6 +21,7 @@
 #include "app/Errors.h"
 #include "app/IDesktop.h"
 #include "app/fSplash.h"
+#include "controls/MenuStyle.h"
 #include "db/dmConnection.h"
 #include "engine/Category.h"
 #include "engine/EntryCapture.h"
@@ -94,11 +95,6 @@ QFrame* NewPanel(const char* name, QWidget* parent = nullptr)
     auto* panel = new QFrame(parent);
     panel->setObjectName(QString::fromLatin1(name));
     return panel;
-}
-
-QString Rgb(const QColor& colour)
-{
-    return colour.name(QColor::HexRgb);
 }
 
 } // namespace
@@ -1182,25 +1178,10 @@ void TfrmTessarynMain::ApplyColorScheme()
     colours.setColor(QPalette::WindowText, m_dmMain.Colour(csWindowText));
     setPalette(colours);
 
-    // Menu items are framed with the pen colour and filled with the brush
-    // colour when highlighted.
-    const QString pen = Rgb(m_dmMain.Colour(csMenuPen));
-    const QString brush = Rgb(m_dmMain.Colour(csMenuBrush));
-    const QString window = Rgb(m_dmMain.Colour(csWindow));
-    const QString text = Rgb(m_dmMain.Colour(csWindowText));
-    const QString menus =
-        QStringLiteral("QMenuBar { background-color: %1; color: %2; }"
-                       "QMenuBar::item { background: transparent; padding: 3px 8px; border: 1px solid transparent; }"
-                       "QMenuBar::item:selected { background-color: %4; border: 1px solid %3; color: black; }"
-                       "QMenu { background-color: white; color: black; border: 1px solid %3; }"
-                       "QMenu::item { padding: 3px 24px 3px 22px; border: 1px solid transparent; }"
-                       "QMenu::item:selected { background-color: %4; border: 1px solid %3; color: black; }"
-                       "QMenu::item:disabled { color: #9a9a9a; }"
-                       "QMenu::item:disabled:selected { background-color: white; border: 1px solid transparent; }"
-                       "QMenu::separator { height: 1px; background: %5; margin: 3px 6px 3px 22px; }")
-            .arg(window, text, pen, brush, Rgb(m_dmMain.Colour(csMenuBrush).darker(115)));
-    menuBar()->setStyleSheet(menus);
-    popTrayBar->setStyleSheet(menus);
+    // Every menu of the program, this window's and the pop-ups of the
+    // others, frames its highlighted item with the pen colour and fills it
+    // from the brush colour.
+    TCoolMenuStyle::Install()->SetMenuColours(m_dmMain.Colour(csMenuPen), m_dmMain.Colour(csMenuBrush));
 
     for (QSplitter* splitter : {splitterHorizontal, splitterVertical}) {
         for (int i = 0; i < splitter->count(); ++i) {

@@ -23,6 +23,7 @@
 #include "settings/MruLists.h"
 #include "settings/dmMain.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -42,7 +43,6 @@
 #include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
-#include <QToolButton>
 #include <gtest/gtest.h>
 
 // Readable texts in failure messages.
@@ -661,7 +661,7 @@ TEST_P(EntryBrowserTest, TheHostHearsOfRecordChangesAndTheFilesFollow)
     const int one = StoreEntry("First entry", {{"one.txt", "1"}, {"two.txt", "22"}});
     const int two = StoreEntry("Second entry", {{"three.txt", QByteArray(2048, 'x')}});
     main->App.EntriesSortOrder = 1;
-    QToolButton* down = browser->findChild<QToolButton*>("btnBrowseDown");
+    QAbstractButton* down = browser->findChild<QAbstractButton*>("btnBrowseDown");
     EXPECT_FALSE(browser->findChild<QFrame*>("paEntryFiles")->isVisible());
     QTest::mouseClick(down, Qt::LeftButton);
     EXPECT_TRUE(browser->findChild<QFrame*>("paEntryFiles")->isVisible());
@@ -704,7 +704,7 @@ TEST_P(EntryBrowserTest, TheHostHearsOfRecordChangesAndTheFilesFollow)
     QTest::keyClick(files, Qt::Key_D, Qt::ControlModifier);
     browser->popEntryFilesPopup();
     EXPECT_FALSE(browser->miExtractSelected->isEnabled());
-    QTest::mouseClick(browser->findChild<QToolButton*>("btnBrowseUp"), Qt::LeftButton);
+    QTest::mouseClick(browser->findChild<QAbstractButton*>("btnBrowseUp"), Qt::LeftButton);
     EXPECT_FALSE(browser->findChild<QFrame*>("paEntryFiles")->isVisible());
 }
 
@@ -717,7 +717,7 @@ TEST_P(EntryBrowserTest, AClickOnAFilesMarkTogglesIt)
 {
     StoreEntry("Two files", {{"a.txt", "a"}, {"b.txt", "b"}});
     SearchFor("");
-    QTest::mouseClick(browser->findChild<QToolButton*>("btnBrowseDown"), Qt::LeftButton);
+    QTest::mouseClick(browser->findChild<QAbstractButton*>("btnBrowseDown"), Qt::LeftButton);
     TEntryFilesGrid* files = browser->FilesGrid();
     TEntryFiles& list = browser->EntryFiles();
     ASSERT_EQ(list.Count(), 2);
@@ -1007,7 +1007,7 @@ TEST_P(EntryBrowserTest, Screenshots)
     ClickRow(0, Qt::ControlModifier);
     ClickRow(3, Qt::ControlModifier);
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->ExpansionMarkRect(1).center());
-    QTest::mouseClick(browser->findChild<QToolButton*>("btnBrowseDown"), Qt::LeftButton);
+    QTest::mouseClick(browser->findChild<QAbstractButton*>("btnBrowseDown"), Qt::LeftButton);
     QTest::keyClick(browser->FilesGrid(), Qt::Key_Space);
     grid->setFocus();
     QDir().mkpath(folder);

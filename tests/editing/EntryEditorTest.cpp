@@ -4,6 +4,7 @@
 #include "db/dmConnection.h"
 #include "app/WidgetDesktop.h"
 #include "controls/BPageControl.h"
+#include "controls/FrameLabel.h"
 #include "editing/FolderFilesGridObserver.h"
 #include "editing/fEntry.h"
 #include "editing/fOpenEntries.h"
@@ -626,7 +627,7 @@ TEST_P(EntryEditorTest, ColourSchemeReachesTheEditor)
     TfrmEntry* editor = OpenDocked(NewEntry({{"a.txt", "alpha"}}), true);
     ASSERT_NE(editor, nullptr);
     main->SetColourScheme(2);
-    EXPECT_TRUE(Child<QLabel>(*editor, "laEntryID")->styleSheet().contains(main->Colour(csHighlightStart).name()));
+    EXPECT_EQ(Child<TFrameLabel>(*editor, "laEntryID")->Color(), main->Colour(csHighlightStart));
     // the pages' tabs are the gradient ones, the active caption in the selected-title colour
     auto* pc = Child<TBPageControl>(*editor, "pc");
     ASSERT_TRUE(pc);

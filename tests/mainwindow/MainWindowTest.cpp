@@ -9,6 +9,7 @@
 #include "browsing/fCategoryBrowser.h"
 #include "browsing/fEntryBrowser.h"
 #include "controls/BTreeView.h"
+#include "controls/MenuStyle.h"
 #include "controls/RecordListGrid.h"
 #include "editing/fSelectBookmarkSet.h"
 #include "organisation/fBookmarkSetManager.h"
@@ -38,6 +39,7 @@
 #include <QLineEdit>
 #include <QLocalSocket>
 #include <QMenu>
+#include <QPainter>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -789,8 +791,10 @@ TEST_F(MainWindow, ColourSchemeReachesWindowMenusAndToolbarStrip)
         main->SetColourScheme(scheme);
         EXPECT_EQ(w.palette().color(QPalette::Window), main->Colour(csWindow)) << scheme;
         EXPECT_EQ(w.palette().color(QPalette::WindowText), main->Colour(csWindowText)) << scheme;
-        EXPECT_TRUE(w.menuBar()->styleSheet().contains(main->Colour(csMenuPen).name())) << scheme;
-        EXPECT_TRUE(w.TrayMenu()->styleSheet().contains(main->Colour(csMenuBrush).name())) << scheme;
+        ASSERT_TRUE(TCoolMenuStyle::Installed());
+        EXPECT_EQ(w.menuBar()->style(), TCoolMenuStyle::Installed()) << scheme;
+        EXPECT_EQ(TCoolMenuStyle::Installed()->PenColor(), main->Colour(csMenuPen)) << scheme;
+        EXPECT_EQ(TCoolMenuStyle::Installed()->BrushColor(), main->Colour(csMenuBrush)) << scheme;
         EXPECT_TRUE(w.GradientStrip());
         const QColor start = main->Colour(csHighlightStart);
         EXPECT_EQ(pixel(0), start) << scheme;
@@ -885,6 +889,40 @@ TEST_F(MainWindow, CategoryMenuOffersTheTreeAndTheMostUsedFirst)
     EXPECT_EQ(menu.actions().size(), 2);
 }
 
+TEST_F(MainWindow, CategoryMenuLightsUpTheMostUsedInTheirOwnColours)
+{
+    TCoolMenuStyle* style = TCoolMenuStyle::Install();
+    QMenu menu;
+    TCategoryMenu chooser(*main, menu);
+    main->MostUsedCategories().CategoryUsed(main->Categories().FindByCode(kAlpha));
+    // Dusk and Dawn swap the two pairs of colours
+    for (int scheme : {0, 2}) {
+        main->SetColourScheme(scheme);
+        style->SetMenuColours(main->Colour(csMenuPen), main->Colour(csMenuBrush));
+        menu.popup(QPoint(10, 10));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+        const QList<QAction*> items = menu.actions();
+        ASSERT_EQ(items.size(), 4);
+        ASSERT_EQ(items[0]->statusTip(), TCategoryMenu::MostUsedHint);
+        struct Case {
+            QAction* item;
+            TColorSlot pen;
+            TColorSlot brush;
+        };
+        for (const Case& c : {Case{items[0], csMostUsedMenuPen, csMostUsedMenuBrush}, Case{items[2], csMenuPen, csMenuBrush},
+                              Case{items[3], csMenuPen, csMenuBrush}}) {
+            menu.setActiveAction(c.item);
+            QApplication::processEvents();
+            const QImage image = menu.grab().toImage();
+            const QRect r = menu.actionGeometry(c.item);
+            EXPECT_EQ(image.pixelColor(r.left(), r.center().y()), main->Colour(c.pen)) << scheme;
+            EXPECT_EQ(image.pixelColor(r.left() + 2, r.bottom() - 1), TdmMain::Lighten(main->Colour(c.brush), 32))
+                << scheme;
+        }
+        menu.hide();
+    }
+}
+
 // --- pictures for the eye -------------------------------------------------------------
 
 // With TESSARYN_SCREENS=<folder>, the main window in each colour scheme
@@ -923,6 +961,102 @@ TEST_F(MainWindow, ScreenshotsWhenAsked)
     delete splash.data();
 }
 
+
+namespace {
+
+// What the screen shows of the given windows, each at its place.
+QImage Composed(const QList<QWidget*>& windows)
+{
+    QRect area;
+    for (QWidget* w : windows)
+        area |= w->frameGeometry();
+    QImage image(area.size(), QImage::Format_RGB32);
+    image.fill(QColor(90, 90, 100));
+    QPainter painter(&image);
+    for (QWidget* w : windows)
+        painter.drawPixmap(w->geometry().topLeft() - area.topLeft(), w->grab());
+    return image;
+}
+
+} // namespace
+
+// With TESSARYN_SCREENS=<folder>: the main menu opened, a pop-up with a
+// checked, a disabled and a shortcut item, and the category menu with its
+// most used categories, in the Dusk and Dawn schemes.
+TEST_F(MainWindow, MenuScreenshotsWhenAsked)
+{
+    const QString folder = qEnvironmentVariable("TESSARYN_SCREENS");
+    if (folder.isEmpty())
+        GTEST_SKIP() << "set TESSARYN_SCREENS to a folder to get the pictures";
+    QDir().mkpath(folder);
+    TfrmTessarynMain& w = Open(false);
+    w.resize(760, 420);
+    w.move(0, 0);
+    main->MostUsedCategories().CategoryUsed(main->Categories().FindByCode(kResearch));
+    main->MostUsedCategories().CategoryUsed(main->Categories().FindByCode(kAlpha));
+    for (int scheme : {0, 2}) {
+        const QString name = scheme == 0 ? "dusk" : "dawn";
+        main->SetColourScheme(scheme);
+        QApplication::processEvents();
+
+        // the main menu: "Browse" dropped down from the bar, an item lit up
+        QMenu* browse = w.findChild<QMenu*>("miBrowse");
+        QMenuBar* bar = w.menuBar();
+        bar->setActiveAction(browse->menuAction());
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(browse));
+        browse->setActiveAction(browse->actions()[0]);
+        QApplication::processEvents();
+        ASSERT_TRUE(Composed({&w, browse}).save(folder + "/menu-main-" + name + ".png"));
+        browse->hide();
+        bar->setActiveAction(nullptr);
+
+        // a pop-up with a checked, a disabled and a shortcut item
+        QMenu popup;
+        popup.addAction("Search")->setShortcut(QKeySequence("Ctrl+F"));
+        QAction* taskAssistant = popup.addAction("Task Assistant");
+        taskAssistant->setCheckable(true);
+        taskAssistant->setChecked(true);
+        popup.addAction("Paste from clipboard")->setEnabled(false);
+        popup.addSeparator();
+        popup.addAction("Invert selection")->setShortcut(QKeySequence("Ctrl+I"));
+        popup.addMenu("Selected files")->addAction("Delete");
+        popup.popup(w.mapToGlobal(QPoint(120, 90)));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&popup));
+        popup.setActiveAction(popup.actions()[0]);
+        QApplication::processEvents();
+        ASSERT_TRUE(Composed({&w, &popup}).save(folder + "/menu-popup-" + name + ".png"));
+        popup.hide();
+
+        // the category menu: the most used first, one of them lit up
+        QMenu categories;
+        TCategoryMenu chooser(*main, categories);
+        categories.popup(w.mapToGlobal(QPoint(200, 60)));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&categories));
+        categories.setActiveAction(categories.actions()[0]);
+        QApplication::processEvents();
+        const QImage mostUsed = categories.grab().toImage();
+        categories.setActiveAction(categories.actions().last());
+        QApplication::processEvents();
+        QMenu* work = categories.actions().last()->menu();
+        work->popup(categories.mapToGlobal(categories.actionGeometry(categories.actions().last()).topRight()));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(work));
+        work->setActiveAction(work->actions()[1]);
+        QApplication::processEvents();
+        QImage both = Composed({&w, &categories, work});
+        {
+            // the same menu once more beside it, its most used item lit up
+            QImage wide(both.width() + mostUsed.width() + 20, both.height(), QImage::Format_RGB32);
+            wide.fill(QColor(90, 90, 100));
+            QPainter painter(&wide);
+            painter.drawImage(0, 0, both);
+            painter.drawImage(both.width() + 10, categories.geometry().top() - w.frameGeometry().top(), mostUsed);
+            both = wide;
+        }
+        ASSERT_TRUE(both.save(folder + "/menu-categories-" + name + ".png"));
+        work->hide();
+        categories.hide();
+    }
+}
 
 namespace {
 

@@ -390,6 +390,29 @@ void DrawExpansionMark(QPainter& p, bool plus)
         p.drawLine(5, 2, 5, 8);
 }
 
+// The buttons that show (arrow up) and hide (arrow down) the files of an
+// entry: grey at rest, blue under the pointer, darker and one pixel lower
+// while held down.
+void DrawFilesArrow(QPainter& p, bool up, int state)
+{
+    const QColor fill[] = {QColor(110, 116, 120), QColor(49, 105, 198), QColor(20, 60, 140)};
+    const qreal shift = state == 2 ? 1 : 0;
+    QPainterPath arrow;
+    if (up) {
+        arrow.moveTo(8 + shift, 3.5 + shift);
+        arrow.lineTo(13.5 + shift, 11 + shift);
+        arrow.lineTo(2.5 + shift, 11 + shift);
+    } else {
+        arrow.moveTo(2.5 + shift, 5 + shift);
+        arrow.lineTo(13.5 + shift, 5 + shift);
+        arrow.lineTo(8 + shift, 12.5 + shift);
+    }
+    arrow.closeSubpath();
+    p.setPen(QPen(fill[state].darker(130), 1));
+    p.setBrush(fill[state]);
+    p.drawPath(arrow);
+}
+
 // The check of a selected node in the tree grids.
 void DrawCheck(QPainter& p)
 {
@@ -537,6 +560,20 @@ int main(int argc, char** argv)
     SaveBitmap(Draw(11, 11, [](QPainter& p) { DrawExpansionMark(p, true); }), folder,
                QStringLiteral("BMP_TREE_EXPAND"));
     SaveBitmap(Draw(16, 16, DrawCheck), folder, QStringLiteral("BMP_OK"));
+    SaveBitmap(Draw(12, 12,
+                    [](QPainter& p) {
+                        p.scale(0.75, 0.75);
+                        DrawCheck(p);
+                    }),
+               folder, QStringLiteral("BMP_CHECK_GREEN_12X12"));
+    const char* const states[] = {"NORMAL", "HOT", "DOWN"};
+    for (int state = 0; state < 3; ++state) {
+        for (const bool up : {true, false}) {
+            SaveBitmap(Draw(16, 16, [up, state](QPainter& p) { DrawFilesArrow(p, up, state); }), folder,
+                       QStringLiteral("BMP_FILES_%1_%2")
+                           .arg(up ? QStringLiteral("SHOW") : QStringLiteral("HIDE"), QLatin1String(states[state])));
+        }
+    }
 
     WriteCollection(folder);
     WriteThemeIcons(folder, QStringLiteral(TESSARYN_APP_ID));
