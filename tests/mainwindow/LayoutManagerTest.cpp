@@ -10,6 +10,7 @@
 #include "controls/DropDownPanelWLabels.h"
 #include "engine/EntryManager.h"
 #include "engine/OpenEntries.h"
+#include "mainwindow/HintManager.h"
 #include "mainwindow/LayoutManager.h"
 #include "mainwindow/TaskAssistant.h"
 #include "mainwindow/ToolbarAssistant.h"
@@ -263,6 +264,7 @@ TEST_P(LayoutTest, BadStoredValuesGiveTheDefaultLayoutAndAreReplaced)
 
 TEST_P(LayoutTest, SplitterHintsNameThePanel)
 {
+    THintManager hints;
     Start();
     TCustomDrawnSplitter* vertical = Splitter("splitterVertical");
     TCustomDrawnSplitterHandle* bar = vertical->ControlHandle();
@@ -270,14 +272,25 @@ TEST_P(LayoutTest, SplitterHintsNameThePanel)
     const QPoint grip(bar->width() / 2, 4);
     QTest::mouseMove(bar, button);
     EXPECT_EQ(bar->statusTip(), "Click to minimize Category Browser");
+    // the window's status bar shows what the pointer is over
+    EXPECT_EQ(THintManager::ApplicationHint(), "Click to minimize Category Browser");
     QTest::mouseMove(bar, grip);
     EXPECT_EQ(bar->statusTip(), "Drag to resize Category Browser");
+    EXPECT_EQ(THintManager::ApplicationHint(), "Drag to resize Category Browser");
     ClickButton(vertical);
     QTest::mouseMove(bar, button + QPoint(0, 1));
     EXPECT_EQ(bar->statusTip(), "Click to restore Category Browser");
     Command("miBrowseByBookmarkSet")->trigger();
     QTest::mouseMove(bar, grip + QPoint(0, 1));
     EXPECT_EQ(bar->statusTip(), "Drag to resize Bookmark Browser");
+
+    // nothing on the left: nothing to say
+    Command("miSearch")->trigger();
+    Command("miBrowseByCategory")->trigger();
+    Command("miSearch")->trigger();
+    QString hint = "x";
+    vertical->OnGetSplitterHint(*vertical, hint);
+    EXPECT_EQ(hint, "");
 
     Command("miViewBottomPanel")->trigger();
     TCustomDrawnSplitterHandle* bottom = Splitter("splitterHorizontal")->ControlHandle();
