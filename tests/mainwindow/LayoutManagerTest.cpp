@@ -260,6 +260,22 @@ TEST_P(LayoutTest, BadStoredValuesGiveTheDefaultLayoutAndAreReplaced)
         }
         Stop();
     }
+
+    // the task assistant on an unknown side stays on the right; a toolbar
+    // position that is no number gives the default toolbar
+    main = std::make_unique<TdmMain>(*conn, desktop);
+    {
+        ISettingsManager& s = Settings(false);
+        TSettingsAccess access(s);
+        s.WriteInteger("Task assistant layout", 5, TMainLayoutManager::Section);
+        s.WriteString("btn_HelpContents order", "first", TToolbarAssistant::Section);
+    }
+    main.reset();
+    Start();
+    EXPECT_EQ(Layout().TaskAssistant().Side(), TGenericTaskAssistant::SideRight);
+    EXPECT_GT(Widget("paTaskAssistant")->x(), Widget("paTop")->x());
+    EXPECT_EQ(Layout().Toolbar().Entry(42)->Identifier, "btn_HelpContents");
+    EXPECT_EQ(Layout().Toolbar().Button("btn_NewEntryFromClipboard")->x(), 7);
 }
 
 TEST_P(LayoutTest, SplitterHintsNameThePanel)
