@@ -7,6 +7,10 @@
 #include "browsing/EntryGrid.h"
 #include "browsing/fEntryBrowser.h"
 #include "maintenance/fDatabaseMaintenance.h"
+#include "controls/CustomDrawnSplitter.h"
+#include "mainwindow/LayoutManager.h"
+#include "mainwindow/TaskAssistant.h"
+#include "mainwindow/ToolbarAssistant.h"
 #include "settings/ISettingsManager.h"
 #include "organisation/fBookmarkSetManager.h"
 #include "organisation/fCategories.h"
@@ -170,6 +174,8 @@ void TfrmTessarynMain::ShowCategoryBrowser()
     miBrowseByCategory->setEnabled(false);
     miSearch->setEnabled(true);
     m_entryBrowser->UpdateSelectionCommands();
+    if (m_layout)
+        m_layout->BrowserShown();
 }
 
 void TfrmTessarynMain::ShowBookmarkSetBrowser()
@@ -204,6 +210,8 @@ void TfrmTessarynMain::ShowBookmarkSetBrowser()
     miBrowseByBookmarkSet->setEnabled(false);
     miSearch->setEnabled(true);
     m_entryBrowser->UpdateSelectionCommands();
+    if (m_layout)
+        m_layout->BrowserShown();
 }
 
 void TfrmTessarynMain::ShowBookBrowser()
@@ -224,6 +232,8 @@ void TfrmTessarynMain::ShowBookBrowser()
     }
     m_bookBrowser->show();
     miSearch->setEnabled(true);
+    if (m_layout)
+        m_layout->BrowserShown();
 }
 
 void TfrmTessarynMain::CloseOtherBrowsers(const QWidget* keep)
@@ -331,6 +341,8 @@ void TfrmTessarynMain::CloseLeftBrowser()
         m_entryBrowser->UpdateSelectionCommands();
     }
     paLeft->hide();
+    if (m_layout)
+        m_layout->UpdateCommandStates();
 }
 
 void TfrmTessarynMain::acManageCategoriesExecute()
@@ -365,6 +377,9 @@ TfrmTessarynMain::~TfrmTessarynMain()
     // The editors and the open-entries window still use the main data
     // module while they go: they are taken down before it.
     UninstallEntryEditors(m_dmMain);
+    // The layout is stored while the browsers it names are still open.
+    if (m_layout)
+        m_layout->SaveLayout();
     UninstallEntryTransferWindows(m_dmMain);
     // The category browser stores its state while the settings are there.
     delete m_categoryBrowser;
@@ -414,6 +429,7 @@ void TfrmTessarynMain::FormCreate()
         m_categoryBrowser->SelectCategory(code);
     };
     m_dmMain.OnManageCategories = [this] { acManageCategoriesExecute(); };
+    m_layout = new TMainLayoutManager(*this);
     // A database that can only be read offers nothing that would change it;
     // the title says why.
     if (m_dmMain.Connection().ReadOnly()) {
@@ -468,7 +484,7 @@ void TfrmTessarynMain::CreateLayout()
     column->addWidget(paToolBar);
 
     // paMain and the bottom panel share the height through splitterHorizontal.
-    splitterHorizontal = new QSplitter(Qt::Vertical);
+    splitterHorizontal = new TCustomDrawnSplitter(Qt::Vertical);
     splitterHorizontal->setObjectName(QStringLiteral("splitterHorizontal"));
     splitterHorizontal->setHandleWidth(kSplitterSize);
     splitterHorizontal->setChildrenCollapsible(false);
@@ -491,7 +507,7 @@ void TfrmTessarynMain::CreateLayout()
     // splitterVertical; its bar goes with paLeft, which starts hidden.
     auto* topColumn = new QVBoxLayout(paTop);
     topColumn->setContentsMargins(0, 0, 0, 0);
-    splitterVertical = new QSplitter(Qt::Horizontal);
+    splitterVertical = new TCustomDrawnSplitter(Qt::Horizontal);
     splitterVertical->setObjectName(QStringLiteral("splitterVertical"));
     splitterVertical->setHandleWidth(kSplitterSize);
     splitterVertical->setChildrenCollapsible(false);
@@ -1183,16 +1199,15 @@ void TfrmTessarynMain::ApplyColorScheme()
     // from the brush colour.
     TCoolMenuStyle::Install()->SetMenuColours(m_dmMain.Colour(csMenuPen), m_dmMain.Colour(csMenuBrush));
 
-    for (QSplitter* splitter : {splitterHorizontal, splitterVertical}) {
-        for (int i = 0; i < splitter->count(); ++i) {
-            QSplitterHandle* handle = splitter->handle(i);
-            QPalette handleColours = handle->palette();
-            handleColours.setColor(QPalette::Window, m_dmMain.Colour(csSplitterButton));
-            handleColours.setColor(QPalette::Highlight, m_dmMain.Colour(csSplitterButtonHighlight));
-            handleColours.setColor(QPalette::WindowText, m_dmMain.Colour(csSplitterArrow));
-            handle->setPalette(handleColours);
-            handle->setAutoFillBackground(true);
-        }
+    for (TCustomDrawnSplitter* splitter : {splitterHorizontal, splitterVertical}) {
+        splitter->SetArrowColor(m_dmMain.Colour(csSplitterArrow));
+        splitter->SetButtonColor(m_dmMain.Colour(csSplitterButton));
+        splitter->SetButtonColorHigh(m_dmMain.Colour(csSplitterButtonHighlight));
+    }
+    if (m_layout) {
+        const QColor end = m_dmMain.Colour(csHighlightEnd);
+        m_layout->TaskAssistant().SetHeaderColor(
+            QColor(qMax(0, end.red() - 12), qMax(0, end.green() - 12), qMax(0, end.blue() - 12)));
     }
     PaintBox->update();
 }
@@ -1225,4 +1240,17 @@ void TfrmTessarynMain::resizeEvent(QResizeEvent* event)
 {
     TFrmStatusBarMain::resizeEvent(event);
     LimitBottomPanel();
+    if (m_layout)
+        m_layout->Toolbar().SetVisibleLimit(TToolbarAssistant::LimitForWidth(width()));
+}
+
+void TfrmTessarynMain::FormShow()
+{
+    TFrmStatusBarMain::FormShow();
+    if (!m_layoutLoaded && m_layout) {
+        m_layoutLoaded = true;
+        m_layout->LoadLayout();
+    }
+    if (m_layout)
+        m_layout->UpdateCommandStates();
 }

@@ -23,7 +23,8 @@ class QMenu;
 class QPainter;
 class QResizeEvent;
 class QSessionManager;
-class QSplitter;
+class TCustomDrawnSplitter;
+class TMainLayoutManager;
 class QSystemTrayIcon;
 struct TDropData;
 
@@ -166,11 +167,17 @@ public:
     // the window's client height remain for the rest.
     bool splitterHorizontalCanResize(int newHeight) const;
 
+    // The work area's layout: browsers, panels, task assistant, toolbar.
+    TMainLayoutManager& LayoutManager() const { return *m_layout; }
+
 signals:
     // A close has been allowed: the program ends.
     void FormClosed();
 
 protected:
+    // The first showing applies the stored layout; every showing refreshes
+    // the command states.
+    void FormShow() override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -178,6 +185,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    friend class TMainLayoutManager;
     void FormCreate();
     void CreateLayout();
     void CreateMenus();
@@ -235,6 +243,8 @@ private:
     QPixmap m_logo;
     QSystemTrayIcon* m_trayIcon = nullptr;
     QLocalServer* m_activationServer = nullptr;
+    TMainLayoutManager* m_layout = nullptr;
+    bool m_layoutLoaded = false;
 
     // Layout
     QFrame* paToolBar;
@@ -242,8 +252,8 @@ private:
     QWidget* paMain;
     QFrame* paTaskAssistant;
     QWidget* paTop;
-    QSplitter* splitterHorizontal;
-    QSplitter* splitterVertical;
+    TCustomDrawnSplitter* splitterHorizontal;
+    TCustomDrawnSplitter* splitterVertical;
     QFrame* paLeft;
     QFrame* paBrowse;
     QFrame* paAuxiliary;

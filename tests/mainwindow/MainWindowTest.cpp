@@ -192,9 +192,10 @@ TEST_F(MainWindow, LayoutOfTheWorkArea)
     EXPECT_FALSE(w.windowIcon().isNull());
     EXPECT_EQ(w.findChild<QWidget*>("paToolBar")->height(), 48);
     EXPECT_EQ(w.findChild<QWidget*>("paBottom")->height(), 19);
-    for (const char* hidden : {"paTaskAssistant", "paLeft"})
-        EXPECT_TRUE(w.findChild<QWidget*>(hidden)->isHidden()) << hidden;
-    for (const char* shown : {"paMain", "paTop", "paBrowse", "paAuxiliary", "PaintBox"})
+    // a first start: the categories on the left, the task assistant on the
+    // right, the bottom panel hidden
+    EXPECT_TRUE(w.findChild<QWidget*>("paAuxiliary")->isHidden());
+    for (const char* shown : {"paMain", "paTop", "paBrowse", "paLeft", "paTaskAssistant", "PaintBox"})
         EXPECT_TRUE(w.findChild<QWidget*>(shown)->isVisible()) << shown;
     EXPECT_EQ(w.findChild<QWidget*>("paTaskAssistant")->maximumWidth(), 255);
     // the bottom row stays at the bottom, the strip at the top
@@ -237,7 +238,8 @@ TEST_F(MainWindow, MenuCommandsCarryTheirCaptionsHintsShortcutsAndStates)
         {"miOpenMonitoredFolder", "Explore", "Opens monitored folder to view / edit files", "", true, true},
         {"miClear", "Clear", "Click to empty all files from monitored folder", "", true, true},
         {"miBrowse", "Browse", "Browse entries by category, book, bookmark sets, etc", "", true, true},
-        {"miBrowseByCategory", "Categories", "Browse entries by category", "Ctrl+G", true, true},
+        // (a first start browses the categories already)
+        {"miBrowseByCategory", "Categories", "Browse entries by category", "Ctrl+G", false, true},
         {"miBrowseByBook", "Books", "Browse the books you have created", "", false, false},
         {"miBrowseByBookmarkSet", "Bookmark sets", "Browse bookmark sets", "Ctrl+K", true, true},
         {"miSearch", "Search", "Search for certain words or phrases", "Ctrl+F", true, true},
@@ -250,7 +252,7 @@ TEST_F(MainWindow, MenuCommandsCarryTheirCaptionsHintsShortcutsAndStates)
         {"miView", "View", "", "", true, true},
         {"miViewOpenEntries", "Open entries", "Show the window with the entries currently open for editing", "", true,
          true},
-        {"miViewTaskAssistant", "Task Assistant", "Show / hide the task assistant", "", false, true},
+        {"miViewTaskAssistant", "Task Assistant", "Show / hide the task assistant", "", true, true},
         {"miViewBottomPanel", "Bottom panel", "", "", false, false},
         {"miOpenExtractFolder", "\"Extract\" folder", "Opens folder into which files are extracted temporarily", "",
          true, true},
@@ -816,6 +818,7 @@ TEST_F(MainWindow, BottomPanelLeavesTwoHundredFiftyPixels)
 {
     TfrmTessarynMain& w = Open(true);
     w.resize(700, 520);
+    Command("miViewBottomPanel")->trigger();
     QApplication::processEvents();
     auto* splitter = w.findChild<QSplitter*>("splitterHorizontal");
     QWidget* bottom = w.findChild<QWidget*>("paAuxiliary");
@@ -1141,7 +1144,7 @@ TEST_F(MainWindow, GoToContainingCategoryAndTheBrowserAroundTheManager)
         << q.lastError().text().toStdString();
     TfrmTessarynMain& w = Open(false);
     TfrmEntryBrowser* browser = w.EntryBrowser();
-    browser->ShowSearchBox();
+    Command("miSearch")->trigger();
     browser->SearchEdit()->setText("offer");
     QTest::keyClick(browser->SearchEdit(), Qt::Key_Return);
     ASSERT_EQ(browser->ResultCount(), 3);

@@ -1,0 +1,525 @@
+#include "RecordingDesktop.h"
+#include "TestDatabase.h"
+#include "TestEnv.h"
+#include "app/AppResources.h"
+#include "browsing/EntryGrid.h"
+#include "browsing/fBookmarkSetBrowser.h"
+#include "browsing/fCategoryBrowser.h"
+#include "browsing/fEntryBrowser.h"
+#include "controls/CustomDrawnSplitter.h"
+#include "controls/DropDownPanelWLabels.h"
+#include "engine/EntryManager.h"
+#include "engine/OpenEntries.h"
+#include "mainwindow/HintManager.h"
+#include "mainwindow/LayoutManager.h"
+#include "mainwindow/TaskAssistant.h"
+#include "mainwindow/ToolbarAssistant.h"
+#include "mainwindow/fMain.h"
+#include "mainwindow/fTaskAssistant.h"
+#include "settings/ISettingsManager.h"
+#include "settings/dmMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QScrollArea>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+constexpr int kWork = 10;
+constexpr int kAlpha = 12;
+
+// The main window on a real database, started and ended the way the program
+// does it: the main data module is made, the window shown; at the end the
+// window goes first, then the data module, which sends the settings to the
+// database. A restart makes both anew on the same database.
+class LayoutTest : public EngineTest {
+protected:
+    static void SetUpTestSuite() { TAppResources::Register(); }
+
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        if (!conn)
+            return;
+        QSqlQuery q(conn->Database());
+        for (const QString& row : {QString("%1, 0, 'Work'").arg(kWork), QString("%1, %2, 'Alpha'").arg(kAlpha).arg(kWork)})
+            ASSERT_TRUE(q.exec("insert into categories (code, parent, name) values (" + row + ")"))
+                << q.lastError().text().toStdString();
+        ASSERT_TRUE(q.exec(QString("insert into entries (code, category, Title, Keywords, PasswordProtected) values "
+                                   "(5, %1, 'Quarterly offer', 'offer', 0), (6, %1, 'Old offer', 'offer', 0), "
+                                   "(7, %2, 'Lab offer', 'offer', 0)")
+                               .arg(kAlpha)
+                               .arg(kWork)))
+            << q.lastError().text().toStdString();
+        home = TestEnv::ScratchFolder();
+        qputenv("TESSARYN_HOME", home.toUtf8());
+    }
+
+    void TearDown() override
+    {
+        Stop();
+        EngineTest::TearDown();
+    }
+
+    TfrmTessarynMain& Start()
+    {
+        main = std::make_unique<TdmMain>(*conn, desktop);
+        EXPECT_TRUE(main->IsInitialized()) << main->InitializationError().toStdString();
+        main->App.ShowTrayIcon = false;
+        window = std::make_unique<TfrmTessarynMain>(*main);
+        window->resize(1000, 700);
+        window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        QApplication::processEvents();
+        return *window;
+    }
+
+    void Stop()
+    {
+        window.reset();
+        main.reset();
+    }
+
+    TfrmTessarynMain& Restart()
+    {
+        Stop();
+        return Start();
+    }
+
+    TCustomDrawnSplitter* Splitter(const char* name) const { return window->findChild<TCustomDrawnSplitter*>(name); }
+    QWidget* Widget(const char* name) const { return window->findChild<QWidget*>(name); }
+    QAction* Command(const QString& name) const { return window->findChild<QAction*>(name); }
+    TMainLayoutManager& Layout() const { return window->LayoutManager(); }
+
+    // A click of the user on a splitter's button.
+    void ClickButton(TCustomDrawnSplitter* splitter)
+    {
+        TCustomDrawnSplitterHandle* bar = splitter->ControlHandle();
+        ASSERT_TRUE(bar && bar->isVisible());
+        QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->ButtonRect().center());
+    }
+
+    void Search(const QString& text)
+    {
+        TfrmEntryBrowser* browser = window->EntryBrowser();
+        Command("miSearch")->trigger();
+        browser->SearchEdit()->setText(text);
+        QTest::keyClick(browser->SearchEdit(), Qt::Key_Return);
+    }
+
+    ISettingsManager& Settings(bool thisComputer) const
+    {
+        ISettingsManager& s = main->Settings();
+        thisComputer ? s.UseUserThisComputer() : s.UseUserAllComputers();
+        return s;
+    }
+
+    RecordingDesktop desktop;
+    QString home;
+    std::unique_ptr<TdmMain> main;
+    std::unique_ptr<TfrmTessarynMain> window;
+};
+
+} // namespace
+
+TEST_P(LayoutTest, TheLayoutSurvivesARestart)
+{
+    TfrmTessarynMain& w = Start();
+    // a first start: the category browser at its default width, the task
+    // assistant on the right, no bottom panel
+    ASSERT_TRUE(w.CategoryBrowser());
+    EXPECT_EQ(Widget("paLeft")->width(), 249);
+    EXPECT_TRUE(Widget("paTaskAssistant")->isVisible());
+    EXPECT_TRUE(Command("miViewTaskAssistant")->isChecked());
+    EXPECT_FALSE(Widget("paAuxiliary")->isVisible());
+
+    // the user picks a category and an entry, widens the panel, then minimizes it
+    w.CategoryBrowser()->SelectCategory(kAlpha);
+    w.EntryBrowser()->LocateEntry(6);
+    TCustomDrawnSplitter* vertical = Splitter("splitterVertical");
+    QTest::mousePress(vertical->ControlHandle(), Qt::LeftButton, {}, QPoint(5, 20));
+    QTest::mouseMove(vertical->ControlHandle(), QPoint(5 + 51, 20));
+    QTest::mouseRelease(vertical->ControlHandle(), Qt::LeftButton, {}, QPoint(5, 20));
+    EXPECT_EQ(Widget("paLeft")->width(), 300);
+    EXPECT_EQ(Layout().BrowserWidth(), 300);
+    ClickButton(vertical);
+    EXPECT_EQ(Widget("paLeft")->width(), 1);
+    EXPECT_FALSE(w.CategoryBrowser()->isEnabled());
+    // the bottom panel at 150 pixels; a task panel collapsed, another hidden
+    Command("miViewBottomPanel")->trigger();
+    Splitter("splitterHorizontal")->SetPanelSize(150);
+    EXPECT_EQ(Layout().BottomPanelHeight(), 150);
+    TfrmTaskAssistant* tasks = Layout().TaskAssistant().Window();
+    TDropDownPanelWLabels* sorting = tasks->Panel(8);
+    sorting->SetExpanded(true);
+    QTest::mouseClick(sorting, Qt::LeftButton, {}, sorting->ToggleRect().center());
+    EXPECT_FALSE(sorting->Expanded());
+    Layout().TaskAssistant().SetPanelVisible(3, false);
+    Layout().TaskAssistant().SetSide(TGenericTaskAssistant::SideLeft);
+
+    TfrmTessarynMain& again = Restart();
+    ASSERT_TRUE(again.CategoryBrowser());
+    EXPECT_EQ(again.CategoryBrowser()->CurrentCategoryCode(), kAlpha);
+    EXPECT_EQ(again.EntryBrowser()->CurrentEntryCode(), 6);
+    vertical = Splitter("splitterVertical");
+    EXPECT_TRUE(vertical->Minimized());
+    EXPECT_EQ(Widget("paLeft")->width(), 1);
+    EXPECT_FALSE(again.CategoryBrowser()->isEnabled());
+    // the bottom panel is hidden after every start, its height kept
+    EXPECT_FALSE(Widget("paAuxiliary")->isVisible());
+    EXPECT_EQ(Layout().BottomPanelHeight(), 150);
+    tasks = Layout().TaskAssistant().Window();
+    EXPECT_FALSE(tasks->Panel(8)->Expanded());
+    EXPECT_TRUE(tasks->Panel(0)->Expanded());
+    EXPECT_FALSE(Layout().TaskAssistant().PanelVisible(3));
+    EXPECT_LT(Widget("paTaskAssistant")->x(), Widget("paTop")->x());
+
+    // the click that restores the panel brings back the width it had
+    ClickButton(vertical);
+    EXPECT_EQ(Widget("paLeft")->width(), 300);
+    EXPECT_TRUE(again.CategoryBrowser()->isEnabled());
+    Command("miViewBottomPanel")->trigger();
+    EXPECT_EQ(Widget("paAuxiliary")->height(), 150);
+
+    // Search hides the panel; Bookmark sets shows it again, restored
+    ClickButton(vertical);
+    Command("miSearch")->trigger();
+    EXPECT_FALSE(Widget("paLeft")->isVisible());
+    EXPECT_EQ(Layout().VisibleBrowser(), TMainLayoutManager::vbNone);
+    Command("miBrowseByBookmarkSet")->trigger();
+    EXPECT_EQ(Layout().VisibleBrowser(), TMainLayoutManager::vbBookmarkSets);
+    EXPECT_FALSE(vertical->Minimized());
+    // (as wide as the entry browser beside it lets it be)
+    EXPECT_GT(Widget("paLeft")->width(), 1);
+
+    // and the next start comes up with the bookmark sets
+    TfrmTessarynMain& third = Restart();
+    EXPECT_TRUE(third.BookmarkSetBrowser());
+    EXPECT_FALSE(third.CategoryBrowser());
+    EXPECT_FALSE(Command("miBrowseByBookmarkSet")->isEnabled());
+}
+
+TEST_P(LayoutTest, BadStoredValuesGiveTheDefaultLayoutAndAreReplaced)
+{
+    const struct {
+        const char* key;
+        const char* value;
+    } cases[] = {
+        {"Browser width", "-40"},       {"Browser width", "99999"}, {"Browser width", "wide"},
+        {"Browser state", "7"},         {"Visible browser", "x"},   {"Visible browser", "12"},
+        {"Bottom panel height", "-1"},  {"Bottom panel height", "123456"},
+        {"Bottom panel state", "many"}, {"Last category browsed", "twelve"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.key) + "=" + c.value);
+        // a stored layout with one bad value among good ones
+        Start();
+        Splitter("splitterVertical")->SetPanelSize(320);
+        Command("miViewBottomPanel")->trigger();
+        Splitter("splitterHorizontal")->SetPanelSize(170);
+        Stop();
+        main = std::make_unique<TdmMain>(*conn, desktop);
+        {
+            ISettingsManager& s = Settings(true);
+            TSettingsAccess access(s);
+            s.WriteString(QString::fromLatin1(c.key), QString::fromLatin1(c.value), TMainLayoutManager::Section);
+        }
+        main.reset();
+
+        TfrmTessarynMain& w = Start();
+        const bool bottom = QByteArray(c.key).startsWith("Bottom");
+        const bool lastOnly = QByteArray(c.key).startsWith("Last");
+        if (bottom) {
+            EXPECT_EQ(Layout().BottomPanelHeight(), 128);
+            EXPECT_EQ(Widget("paLeft")->width(), 320);
+        } else if (!lastOnly) {
+            EXPECT_EQ(Widget("paLeft")->width(), 249);
+            EXPECT_EQ(Layout().BrowserWidth(), 249);
+        }
+        EXPECT_TRUE(w.CategoryBrowser());
+        EXPECT_FALSE(Splitter("splitterVertical")->Minimized());
+        // the window is on the screen whole
+        EXPECT_LE(w.width(), w.screen()->availableGeometry().width());
+        // the bad value is gone from the store
+        {
+            ISettingsManager& s = Settings(true);
+            TSettingsAccess access(s);
+            bool ok = false;
+            s.ReadString(QString::fromLatin1(c.key), QString(), TMainLayoutManager::Section).toInt(&ok);
+            EXPECT_TRUE(ok);
+            EXPECT_NE(s.ReadString(QString::fromLatin1(c.key), QString(), TMainLayoutManager::Section),
+                      QString::fromLatin1(c.value));
+        }
+        Stop();
+    }
+
+    // the task assistant on an unknown side stays on the right; a toolbar
+    // position that is no number gives the default toolbar
+    main = std::make_unique<TdmMain>(*conn, desktop);
+    {
+        ISettingsManager& s = Settings(false);
+        TSettingsAccess access(s);
+        s.WriteInteger("Task assistant layout", 5, TMainLayoutManager::Section);
+        s.WriteString("btn_HelpContents order", "first", TToolbarAssistant::Section);
+    }
+    main.reset();
+    Start();
+    EXPECT_EQ(Layout().TaskAssistant().Side(), TGenericTaskAssistant::SideRight);
+    EXPECT_GT(Widget("paTaskAssistant")->x(), Widget("paTop")->x());
+    EXPECT_EQ(Layout().Toolbar().Entry(42)->Identifier, "btn_HelpContents");
+    EXPECT_EQ(Layout().Toolbar().Button("btn_NewEntryFromClipboard")->x(), 7);
+}
+
+TEST_P(LayoutTest, SplitterHintsNameThePanel)
+{
+    THintManager hints;
+    Start();
+    TCustomDrawnSplitter* vertical = Splitter("splitterVertical");
+    TCustomDrawnSplitterHandle* bar = vertical->ControlHandle();
+    const QPoint button = bar->ButtonRect().center();
+    const QPoint grip(bar->width() / 2, 4);
+    QTest::mouseMove(bar, button);
+    EXPECT_EQ(bar->statusTip(), "Click to minimize Category Browser");
+    // the window's status bar shows what the pointer is over
+    EXPECT_EQ(THintManager::ApplicationHint(), "Click to minimize Category Browser");
+    QTest::mouseMove(bar, grip);
+    EXPECT_EQ(bar->statusTip(), "Drag to resize Category Browser");
+    EXPECT_EQ(THintManager::ApplicationHint(), "Drag to resize Category Browser");
+    ClickButton(vertical);
+    QTest::mouseMove(bar, button + QPoint(0, 1));
+    EXPECT_EQ(bar->statusTip(), "Click to restore Category Browser");
+    Command("miBrowseByBookmarkSet")->trigger();
+    QTest::mouseMove(bar, grip + QPoint(0, 1));
+    EXPECT_EQ(bar->statusTip(), "Drag to resize Bookmark Browser");
+
+    // nothing on the left: nothing to say
+    Command("miSearch")->trigger();
+    Command("miBrowseByCategory")->trigger();
+    Command("miSearch")->trigger();
+    QString hint = "x";
+    vertical->OnGetSplitterHint(*vertical, hint);
+    EXPECT_EQ(hint, "");
+
+    Command("miViewBottomPanel")->trigger();
+    TCustomDrawnSplitterHandle* bottom = Splitter("splitterHorizontal")->ControlHandle();
+    QTest::mouseMove(bottom, bottom->ButtonRect().center());
+    EXPECT_EQ(bottom->statusTip(), "Click to minimize Task Assistant");
+    ClickButton(Splitter("splitterHorizontal"));
+    EXPECT_EQ(Widget("paAuxiliary")->height(), 1);
+    QTest::mouseMove(bottom, bottom->ButtonRect().center() + QPoint(1, 0));
+    EXPECT_EQ(bottom->statusTip(), "Click to restore Task Assistant");
+}
+
+TEST_P(LayoutTest, EveryLinkIsEnabledExactlyWhenItsCommandIs)
+{
+    TfrmTessarynMain& w = Start();
+    TGenericTaskAssistant& assistant = Layout().TaskAssistant();
+    TfrmTaskAssistant* tasks = assistant.Window();
+    auto check = [&](const char* when) {
+        SCOPED_TRACE(when);
+        int checked = 0;
+        for (int p = 0; p < TfrmTaskAssistant::PanelCount; ++p) {
+            for (const TDropDownLink& link : tasks->Panel(p)->Lines()) {
+                const QString command = TGenericTaskAssistant::CommandOf(link.Name);
+                bool expected = false;
+                if (command.isEmpty()) {
+                    expected = w.CategoryBrowser() != nullptr;
+                } else {
+                    QAction* action = Command(command);
+                    ASSERT_TRUE(action) << command.toStdString();
+                    expected = action->isEnabled() && !(link.Name.startsWith("laSortBy") && action->isChecked());
+                }
+                EXPECT_EQ(tasks->Panel(p)->LabelEnabled(link.Name), expected) << link.Name.toStdString();
+                ++checked;
+            }
+        }
+        EXPECT_EQ(checked, 39);
+    };
+    auto enabled = [&](int panel, const char* link) { return tasks->Panel(panel)->LabelEnabled(link); };
+
+    // categories browsed, nothing listed
+    check("categories, empty");
+    EXPECT_FALSE(enabled(5, "laBrowseCategories"));
+    EXPECT_TRUE(enabled(6, "laCategoriesExpand"));
+    // a search with three results, nothing selected
+    Search("offer");
+    ASSERT_EQ(w.EntryBrowser()->ResultCount(), 3);
+    check("search, none selected");
+    EXPECT_TRUE(enabled(1, "laCurrentEntryView"));
+    EXPECT_FALSE(enabled(4, "laSelectedDelete"));
+    EXPECT_FALSE(enabled(6, "laCategoriesExpand"));
+    // one selected: everything but Merge
+    w.EntryBrowser()->acEN_SelectThis->trigger();
+    check("one selected");
+    EXPECT_TRUE(enabled(4, "laSelectedDelete"));
+    EXPECT_FALSE(enabled(4, "laSelectedMerge"));
+    w.EntryBrowser()->acEN_SelectAll->trigger();
+    check("all selected");
+    // bookmark sets: no sorting
+    Command("miBrowseByBookmarkSet")->trigger();
+    check("bookmark sets");
+
+    // a real click on a link runs its command: "Browse categories"
+    TDropDownPanelWLabels* browse = tasks->Panel(5);
+    tasks->ScrollBox()->ensureWidgetVisible(browse);
+    QApplication::processEvents();
+    QTest::mouseMove(browse, browse->LabelRect(0).center());
+    EXPECT_EQ(browse->HighlightedLabel(), 0);
+    EXPECT_EQ(browse->statusTip(), "Opens the category browser");
+    QTest::mouseClick(browse, Qt::LeftButton, {}, browse->LabelRect(0).center());
+    EXPECT_TRUE(w.CategoryBrowser());
+    EXPECT_EQ(browse->ClickedLabel(), 0);
+    check("categories again");
+    // a disabled link is not highlighted and runs nothing
+    QTest::mouseMove(browse, browse->LabelRect(0).center() + QPoint(0, 1));
+    EXPECT_EQ(browse->HighlightedLabel(), -1);
+    QTest::mouseClick(browse, Qt::LeftButton, {}, browse->LabelRect(0).center());
+    EXPECT_TRUE(w.CategoryBrowser());
+
+    // the menu item shows and hides the column
+    Command("miViewTaskAssistant")->trigger();
+    EXPECT_FALSE(Widget("paTaskAssistant")->isVisible());
+    EXPECT_FALSE(Command("miViewTaskAssistant")->isChecked());
+    Command("miViewTaskAssistant")->trigger();
+    EXPECT_TRUE(Widget("paTaskAssistant")->isVisible());
+    // defaults: all shown, three collapsed
+    assistant.SetPanelVisible(1, false);
+    assistant.RestoreDefaults();
+    for (int p = 0; p < TfrmTaskAssistant::PanelCount; ++p) {
+        EXPECT_TRUE(assistant.PanelVisible(p)) << p;
+        EXPECT_EQ(tasks->Panel(p)->Expanded(), p != 2 && p != 6 && p != 8) << p;
+    }
+}
+
+TEST_P(LayoutTest, ToolbarOrderRoundTripsThroughTheSettings)
+{
+    TfrmTessarynMain& w = Start();
+    TToolbarAssistant& bar = Layout().Toolbar();
+    ASSERT_EQ(bar.Count(), 43);
+    // (the toolbar of the window running now)
+    auto left = [&](const char* id) {
+        QToolButton* b = Layout().Toolbar().Button(id);
+        return b ? b->x() : -1;
+    };
+    // the default row: gaps for the separators, none for the hidden ones
+    EXPECT_EQ(left("btn_NewEntryFromClipboard"), 7);
+    EXPECT_EQ(left("btn_NewEntryFromQuickNote"), 7 + 2 * 31);
+    EXPECT_EQ(left("btn_MonitoredFolderPaste"), 7 + 3 * 31 + 30);
+    EXPECT_EQ(left("btn_MonitoredFolderPasteAsText"), -1);
+    EXPECT_EQ(left("btn_ViewTaskAssistant") - left("btn_BookmarkAdd"), 31 + 30);
+    // buttons follow their commands
+    EXPECT_FALSE(bar.Button("btn_SelectedDelete")->isEnabled());
+    EXPECT_FALSE(bar.Button("btn_AppSendToTraybar")->isEnabled());
+    EXPECT_TRUE(bar.Button("btn_BrowseBookmarks")->isEnabled());
+    EXPECT_FALSE(bar.Button("btn_BrowseCategories")->isEnabled());
+    Search("offer");
+    w.EntryBrowser()->acEN_SelectAll->trigger();
+    EXPECT_TRUE(bar.Button("btn_SelectedDelete")->isEnabled());
+    EXPECT_EQ(bar.Button("btn_SelectedMerge")->isEnabled(), w.EntryBrowser()->acEN_MergeEntries->isEnabled());
+    // a click runs the command
+    QTest::mouseClick(bar.Button("btn_BrowseCategories"), Qt::LeftButton);
+    EXPECT_TRUE(w.CategoryBrowser());
+    // narrow windows lose the rightmost buttons first
+    w.resize(782, 600);
+    QApplication::processEvents();
+    EXPECT_EQ(bar.VisibleLimit(), 17);
+    EXPECT_TRUE(bar.Button("btn_BrowseBookmarks")->isHidden());
+    EXPECT_FALSE(bar.Button("btn_SelectedDelete")->isHidden());
+    w.resize(1600, 600);
+    QApplication::processEvents();
+    EXPECT_FALSE(bar.Button("btn_BrowseBookmarks")->isHidden());
+
+    // the user's choice: help first, the delete button hidden, text paste shown
+    const int help = bar.Count() - 1;
+    bar.Move(help, 0);
+    bar.FindEntry("BTN_SELECTEDDELETE")->Visible = false;
+    bar.FindEntry("btn_MonitoredFolderPasteAsText")->Visible = true;
+    QStringList order;
+    for (int i = 0; i < bar.Count(); ++i)
+        order << bar.Entry(i)->Identifier;
+    TfrmTessarynMain& again = Restart();
+    (void)again;
+    TToolbarAssistant& stored = Layout().Toolbar();
+    QStringList reread;
+    for (int i = 0; i < stored.Count(); ++i)
+        reread << stored.Entry(i)->Identifier;
+    EXPECT_EQ(reread, order);
+    EXPECT_EQ(left("btn_HelpContents"), 7);
+    EXPECT_EQ(stored.Button("btn_SelectedDelete"), nullptr);
+    EXPECT_NE(stored.Button("btn_MonitoredFolderPasteAsText"), nullptr);
+    {
+        ISettingsManager& s = Settings(false);
+        TSettingsAccess access(s);
+        EXPECT_EQ(s.ReadInteger("btn_HelpContents order", -1, TToolbarAssistant::Section), 0);
+        EXPECT_FALSE(s.ReadBool("btn_SelectedDelete", true, TToolbarAssistant::Section));
+        EXPECT_EQ(s.ReadInteger("(Separator)1 order", -1, TToolbarAssistant::Section), 4);
+    }
+
+    // another window changes the stored order; the toolbar follows on request
+    {
+        ISettingsManager& s = Settings(false);
+        TSettingsAccess access(s);
+        s.WriteBool("btn_SelectedDelete", true, TToolbarAssistant::Section);
+    }
+    stored.ReloadFromSettings();
+    EXPECT_NE(stored.Button("btn_SelectedDelete"), nullptr);
+    // one position out of range: the default toolbar
+    {
+        ISettingsManager& s = Settings(false);
+        TSettingsAccess access(s);
+        s.WriteInteger("btn_SortByTitle order", 43, TToolbarAssistant::Section);
+    }
+    stored.ReloadFromSettings();
+    EXPECT_EQ(left("btn_NewEntryFromClipboard"), 7);
+    EXPECT_EQ(stored.Entry(42)->Identifier, "btn_HelpContents");
+    EXPECT_EQ(stored.Button("btn_MonitoredFolderPasteAsText"), nullptr);
+    // positions that repeat: the default toolbar too, not a button twice
+    stored.SaveOrder();
+    {
+        ISettingsManager& s = Settings(false);
+        TSettingsAccess access(s);
+        s.WriteInteger("btn_SortByTitle order", 0, TToolbarAssistant::Section);
+    }
+    stored.ReloadFromSettings();
+    EXPECT_EQ(stored.Entry(0)->Identifier, "btn_NewEntryFromClipboard");
+    EXPECT_EQ(stored.Entry(34)->Identifier, "btn_SortByTitle");
+}
+
+TEST_P(LayoutTest, ScreenshotsWhenAsked)
+{
+    const QString folder = qEnvironmentVariable("TESSARYN_SCREENS");
+    if (folder.isEmpty())
+        GTEST_SKIP() << "set TESSARYN_SCREENS to a folder to get the pictures";
+    if (GetParam() != TEngine::SQLite)
+        GTEST_SKIP() << "one engine is enough for pictures";
+    QDir().mkpath(folder);
+    TfrmTessarynMain& w = Start();
+    w.resize(1100, 720);
+    Search("offer");
+    w.EntryBrowser()->LocateEntry(6);
+    w.EntryBrowser()->acEN_SelectThis->trigger();
+    Command("miBrowseByCategory")->trigger();
+    for (int scheme : {0, 2}) {
+        main->SetColourScheme(scheme);
+        QApplication::processEvents();
+        ASSERT_TRUE(w.grab().save(folder + QString("/layout-task-assistant-scheme-%1.png").arg(scheme)));
+        ClickButton(Splitter("splitterVertical"));
+        QApplication::processEvents();
+        ASSERT_TRUE(w.grab().save(folder + QString("/layout-left-minimized-scheme-%1.png").arg(scheme)));
+        ClickButton(Splitter("splitterVertical"));
+        Command("miViewBottomPanel")->trigger();
+        QApplication::processEvents();
+        ASSERT_TRUE(w.grab().save(folder + QString("/layout-bottom-panel-scheme-%1.png").arg(scheme)));
+        Command("miViewBottomPanel")->trigger();
+    }
+}
+
+TESSARYN_INSTANTIATE_ENGINES(LayoutTest);
