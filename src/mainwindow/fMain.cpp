@@ -36,6 +36,7 @@
 #include "engine/frmQuickNote.h"
 
 #include <QAction>
+#include <QDialog>
 #include <QApplication>
 #include <QDir>
 #include <QCloseEvent>
@@ -709,7 +710,13 @@ void TfrmTessarynMain::CreateTrayMenu()
 void TfrmTessarynMain::acPreferencesExecute()
 {
     QMetaObject::invokeMethod(
-        this, [this] { TFrmPreferences::ShowPreferences(m_dmMain, QStringLiteral("laEntryBrowsing"), this); },
+        this,
+        [this] {
+            // The toolbar page stores the buttons' order; the toolbar shows it at once.
+            if (TFrmPreferences::ShowPreferences(m_dmMain, QStringLiteral("laEntryBrowsing"), this) == QDialog::Accepted
+                && m_layout)
+                m_layout->Toolbar().ReloadFromSettings();
+        },
         Qt::QueuedConnection);
 }
 
