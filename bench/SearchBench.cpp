@@ -138,6 +138,9 @@ struct TBenchConfig {
     // A folder where the generated base stays after the run, for a look
     // with other tools; empty: a temporary folder, removed.
     QString keep;
+    // A folder kept by an earlier --keep run: its base is searched as it
+    // stands instead of a new one being built.
+    QString base;
     quint32 randomStart = 20060301;
 };
 
@@ -227,6 +230,27 @@ QHash<int, QList<int>> BuildKnowledgeBase(TdmConnection& connection, const TBenc
     return children;
 }
 
+// The category tree of a base built earlier, as children by parent, and the
+// size of the base.
+QHash<int, QList<int>> ReadKnowledgeBase(TdmConnection& connection, TBenchConfig& config)
+{
+    QHash<int, QList<int>> children;
+    QSqlQuery query(connection.Database());
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("select code, parent from categories order by code")))
+        throw EDatabaseError(query.lastError().text());
+    config.categories = 0;
+    while (query.next()) {
+        children[query.value(1).toInt()].append(query.value(0).toInt());
+        ++config.categories;
+    }
+    if (!query.exec(QStringLiteral("select count(*), (select count(*) from entryfiles) from entries")) || !query.next())
+        throw EDatabaseError(query.lastError().text());
+    config.entries = query.value(0).toInt();
+    config.filesPerEntry = config.entries == 0 ? 0 : query.value(1).toInt() / config.entries;
+    return children;
+}
+
 QList<int> Descendants(const QHash<int, QList<int>>& children, int code)
 {
     QList<int> result;
@@ -309,25 +333,24 @@ int RunSearchScenario(const QStringList& arguments)
             config.cases = arguments[i + 1];
         else if (arguments[i] == QLatin1String("--keep"))
             config.keep = arguments[i + 1];
+        else if (arguments[i] == QLatin1String("--base"))
+            config.base = arguments[i + 1];
         else
             throw ETessarynError(QStringLiteral("unknown option ") + arguments[i]);
     }
     if (config.entries < 1 || config.runs < 1)
         throw ETessarynError(QStringLiteral("--entries and --runs take positive numbers"));
-    // Listing every entry of a base of a million would hold gigabytes in
-    // memory, as the program's confirmation warns; only asked for by name.
-    constexpr int kLargestListing = 200000;
-    const bool casesGiven = arguments.contains(QStringLiteral("--cases"));
-    if (config.entries > kLargestListing && !casesGiven)
-        config.cases.remove(u'c');
 
     QTemporaryDir folder;
     if (!folder.isValid())
         throw ETessarynError(QStringLiteral("no temporary folder"));
-    const QString databaseFile = config.keep.isEmpty() ? folder.filePath(QStringLiteral("tessaryn.db"))
-                                                       : QDir(config.keep).filePath(QStringLiteral("tessaryn.db"));
+    const QString keptFolder = config.base.isEmpty() ? config.keep : config.base;
+    const QString databaseFile = keptFolder.isEmpty() ? folder.filePath(QStringLiteral("tessaryn.db"))
+                                                      : QDir(keptFolder).filePath(QStringLiteral("tessaryn.db"));
     if (!config.keep.isEmpty() && (!QDir().mkpath(config.keep) || QFileInfo::exists(databaseFile)))
         throw ETessarynError(QStringLiteral("--keep needs a folder without a tessaryn.db: ") + config.keep);
+    if (!config.base.isEmpty() && !QFileInfo::exists(databaseFile))
+        throw ETessarynError(QStringLiteral("--base needs a folder with a tessaryn.db made by --keep: ") + config.base);
     TGenerator gen(config.randomStart);
 
     TdmConnection connection(TConnectionInfo::Embedded(databaseFile));
@@ -335,11 +358,13 @@ int RunSearchScenario(const QStringList& arguments)
         throw EDatabaseError(connection.LastConnectError());
     QElapsedTimer buildTimer;
     buildTimer.start();
-    const QHash<int, QList<int>> children = BuildKnowledgeBase(connection, config, gen);
-    out << QStringLiteral("search: %1 entries, %2 files, %3 categories built in %4 s (%5 MB file), peak %6 MB\n")
+    const QHash<int, QList<int>> children = config.base.isEmpty() ? BuildKnowledgeBase(connection, config, gen)
+                                                                  : ReadKnowledgeBase(connection, config);
+    out << QStringLiteral("search: %1 entries, %2 files, %3 categories %4 in %5 s (%6 MB file), peak %7 MB\n")
                .arg(config.entries)
                .arg(config.entries * config.filesPerEntry)
                .arg(config.categories)
+               .arg(config.base.isEmpty() ? QStringLiteral("built") : QStringLiteral("read"))
                .arg(double(buildTimer.elapsed()) / 1000.0, 0, 'f', 1)
                .arg(double(QFileInfo(databaseFile).size()) / 1048576.0, 0, 'f', 0)
                .arg(BenchSupport::PeakMemoryMB(), 0, 'f', 0);
@@ -352,6 +377,13 @@ int RunSearchScenario(const QStringList& arguments)
                .arg(BenchSupport::SqliteShellStartMs(databaseFile), 0, 'f', 1)
                .arg(config.runs);
     out.flush();
+
+    // Listing every entry of a base of a million would hold gigabytes in
+    // memory, as the program's confirmation warns; only asked for by name.
+    constexpr int kLargestListing = 200000;
+    const bool casesGiven = arguments.contains(QStringLiteral("--cases"));
+    if (config.entries > kLargestListing && !casesGiven)
+        config.cases.remove(u'c');
 
     BenchSupport::TSilentDesktop desktop;
     TdmSearch search(connection, desktop);
@@ -409,7 +441,7 @@ int RunSearchScenario(const QStringList& arguments)
 
 const TBenchRegistration registration({QStringLiteral("search"),
                                        QStringLiteral("keyword search over a synthetic base of 100,000 entries "
-                                                      "against the sqlite3 shell [--entries N] [--runs N] [--cases abc] [--keep FOLDER]; "
+                                                      "against the sqlite3 shell [--entries N] [--runs N] [--cases abc] [--keep FOLDER] [--base FOLDER]; "
                                                       "above 200,000 entries (c) runs only when --cases names it"),
                                        RunSearchScenario});
 

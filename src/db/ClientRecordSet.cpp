@@ -4,6 +4,7 @@
 #include "db/BlobFile.h"
 
 #include <algorithm>
+#include <iterator>
 
 ClientRecordSet::ClientRecordSet() = default;
 
@@ -65,6 +66,7 @@ void ClientRecordSet::LoadFromPacket(DataPacket&& packet)
     m_rangeField = -1;
     m_rangeValue = QVariant();
     m_state = TState::Browse;
+    RowsChanged();
     RebuildView(-1);
     First();
 }
@@ -82,6 +84,8 @@ void ClientRecordSet::Close()
 {
     m_fields.clear();
     m_rows.clear();
+    RowsChanged();
+    m_rangeGroups = TRangeGroups();
     m_view.clear();
     m_log.clear();
     m_buffer.clear();
@@ -266,8 +270,8 @@ void ClientRecordSet::Post()
         TRow& row = m_rows[m_editRow];
         bool changed = false;
         for (int i = 0; i < m_fields.size(); ++i)
-            if (!ValuesEqual(row.values[i], m_buffer[i], m_fields[i].type)
-                || row.values[i].isNull() != m_buffer[i].isNull())
+            if (!ValuesEqual(row.values.at(i), m_buffer[i], m_fields[i].type)
+                || row.values.at(i).isNull() != m_buffer[i].isNull())
                 changed = true;
         const int keep = m_editRow;
         if (changed) {
@@ -280,8 +284,10 @@ void ClientRecordSet::Post()
         m_state = TState::Browse;
         m_buffer.clear();
         m_editRow = -1;
-        if (changed)
+        if (changed) {
+            RowsChanged();
             RebuildView(keep);
+        }
         NotifyChange();
     } else if (m_state == TState::Insert) {
         TRow row;
@@ -293,6 +299,7 @@ void ClientRecordSet::Post()
         m_log.push_back(id);
         m_state = TState::Browse;
         m_buffer.clear();
+        RowsChanged();
         RebuildView(id);
         NotifyChange();
     }
@@ -331,6 +338,7 @@ void ClientRecordSet::Delete()
         m_log.push_back(row);
     }
     const int pos = m_pos;
+    RowsChanged();
     RebuildView(-1);
     m_pos = m_view.empty() ? -1 : std::min(pos, int(m_view.size()) - 1);
     m_eof = m_view.empty();
@@ -352,25 +360,117 @@ bool ClientRecordSet::RowVisible(int row) const
     return true;
 }
 
-void ClientRecordSet::RebuildView(int keepRow)
+bool ClientRecordSet::RangeCandidates(std::vector<int>& rows)
 {
-    if (keepRow < 0)
-        keepRow = CurrentRow();
-    m_view.clear();
-    m_view.reserve(m_rows.size());
-    for (int i = 0; i < int(m_rows.size()); ++i)
-        if (RowVisible(i))
-            m_view.push_back(i);
-    if (!m_indexFields.isEmpty()) {
+    if (m_rangeField < 0 || m_fields[m_rangeField].type != TFieldType::Integer)
+        return false;
+    bool ok = true;
+    const qint64 key = m_rangeValue.isNull() ? 0 : m_rangeValue.toLongLong(&ok);
+    if (!ok)
+        return false;
+    TRangeGroups& groups = m_rangeGroups;
+    if (groups.field != m_rangeField || groups.version != m_rowsVersion) {
+        groups = TRangeGroups();
+        groups.field = m_rangeField;
+        groups.version = m_rowsVersion;
+        groups.byValue.reserve(m_rows.size());
+        for (int i = 0; i < int(m_rows.size()); ++i) {
+            const QVariant& value = m_rows[i].values.at(m_rangeField);
+            bool isInteger = true;
+            const qint64 rowKey = value.isNull() ? 0 : value.toLongLong(&isInteger);
+            if (value.isNull())
+                groups.nulls.push_back(i);
+            else if (isInteger)
+                groups.byValue.emplace_back(rowKey, i);
+            else
+                groups.others.push_back(i);
+        }
+        // Detail rows mostly arrive in their master's order: nearly sorted.
+        std::sort(groups.byValue.begin(), groups.byValue.end());
+    }
+    rows.clear();
+    if (m_rangeValue.isNull()) {
+        rows = groups.nulls;
+    } else {
+        const auto [from, to] = std::equal_range(groups.byValue.begin(), groups.byValue.end(), std::pair<qint64, int>(key, 0),
+                                                 [](const auto& a, const auto& b) { return a.first < b.first; });
+        rows.reserve(size_t(to - from));
+        for (auto it = from; it != to; ++it)
+            rows.push_back(it->second);
+    }
+    if (!groups.others.empty()) {
+        rows.insert(rows.end(), groups.others.begin(), groups.others.end());
+        std::sort(rows.begin(), rows.end());
+    }
+    return true;
+}
+
+void ClientRecordSet::SortView()
+{
+    if (m_indexFields.isEmpty() || m_view.size() < 2)
+        return;
+    const int first = m_indexFields.first();
+    const TFieldType firstType = m_fields[first].type;
+    if (firstType != TFieldType::Integer) {
         std::stable_sort(m_view.begin(), m_view.end(), [this](int a, int b) {
             for (const int f : m_indexFields) {
-                const int c = CompareValues(m_rows[a].values[f], m_rows[b].values[f], m_fields[f].type);
+                const int c = CompareValues(m_rows[a].values.at(f), m_rows[b].values.at(f), m_fields[f].type);
                 if (c != 0)
                     return c < 0;
             }
             return false;
         });
+        return;
     }
+    // An integer first field is read once per row instead of once per
+    // comparison; the other fields only break its ties. Nulls come first, as
+    // CompareValues orders them.
+    struct TKeyed {
+        bool notNull;
+        qint64 key;
+        int row;
+    };
+    std::vector<TKeyed> keyed;
+    keyed.reserve(m_view.size());
+    for (const int row : m_view) {
+        const QVariant& value = m_rows[row].values.at(first);
+        keyed.push_back({!value.isNull(), value.isNull() ? 0 : value.toLongLong(), row});
+    }
+    std::stable_sort(keyed.begin(), keyed.end(), [this](const TKeyed& a, const TKeyed& b) {
+        if (a.notNull != b.notNull)
+            return b.notNull;
+        if (a.key != b.key)
+            return a.key < b.key;
+        for (qsizetype i = 1; i < m_indexFields.size(); ++i) {
+            const int f = m_indexFields[i];
+            const int c = CompareValues(m_rows[a.row].values.at(f), m_rows[b.row].values.at(f), m_fields[f].type);
+            if (c != 0)
+                return c < 0;
+        }
+        return false;
+    });
+    for (size_t i = 0; i < keyed.size(); ++i)
+        m_view[i] = keyed[i].row;
+}
+
+void ClientRecordSet::RebuildView(int keepRow)
+{
+    if (keepRow < 0)
+        keepRow = CurrentRow();
+    std::vector<int> candidates;
+    const bool grouped = RangeCandidates(candidates);
+    m_view.clear();
+    if (grouped) {
+        for (const int i : candidates)
+            if (RowVisible(i))
+                m_view.push_back(i);
+    } else {
+        m_view.reserve(m_rows.size());
+        for (int i = 0; i < int(m_rows.size()); ++i)
+            if (RowVisible(i))
+                m_view.push_back(i);
+    }
+    SortView();
     m_pos = -1;
     if (keepRow >= 0) {
         const auto it = std::find(m_view.begin(), m_view.end(), keepRow);
@@ -516,6 +616,7 @@ void ClientRecordSet::MergeChangeLog()
     }
     m_rows = std::move(kept);
     m_log.clear();
+    RowsChanged();
     RebuildView(newCurrent);
     NotifyChange();
 }
@@ -534,6 +635,7 @@ void ClientRecordSet::CancelUpdates()
     }
     m_rows = std::move(kept);
     m_log.clear();
+    RowsChanged();
     RebuildView(-1);
     NotifyChange();
 }

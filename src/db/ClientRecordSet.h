@@ -3,6 +3,7 @@
 #include "db/DataPacket.h"
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 // An in-memory record set: rows loaded from a DataPacket, a cursor over a view
@@ -107,6 +108,12 @@ private:
     };
 
     void RebuildView(int keepRow);
+    // Marks the rows as changed: orders and groups made of them are stale.
+    void RowsChanged() { ++m_rowsVersion; }
+    // The rows whose range field may hold the range value, in row order;
+    // false when the field's kind is not grouped and every row is a candidate.
+    bool RangeCandidates(std::vector<int>& rows);
+    void SortView();
     void NotifyChange();
     int CurrentRow() const;   // internal row number of the cursor or -1
     void RequireField(int index, const QString& name) const;
@@ -128,4 +135,16 @@ private:
     int m_rangeField = -1;
     QVariant m_rangeValue;
     TNotify m_onChange;
+    // The rows grouped by the value of an integer range field, so that moving
+    // a detail set to the next master row looks up its few rows instead of
+    // comparing every row; made again after the rows change.
+    struct TRangeGroups {
+        int field = -1;
+        quint64 version = 0;
+        std::vector<std::pair<qint64, int>> byValue;   // (value, row), ordered
+        std::vector<int> nulls;
+        std::vector<int> others;   // values that are no integer: always compared
+    };
+    TRangeGroups m_rangeGroups;
+    quint64 m_rowsVersion = 1;
 };

@@ -3,6 +3,7 @@
 #include "app/Errors.h"
 #include "db/EngineDialect.h"
 #include "db/Schema.h"
+#include "db/SqliteRows.h"
 
 #include <QSqlError>
 #include <QSqlField>
@@ -93,6 +94,15 @@ QVariant Storable(const QVariant& value)
     return result;
 }
 
+TSqlStatement StorableStatement(const TSqlStatement& statement)
+{
+    TSqlStatement result{statement.text, {}};
+    result.params.reserve(statement.params.size());
+    for (const QVariant& value : statement.params)
+        result.params.append(Storable(value));
+    return result;
+}
+
 // Runs a statement; values always travel bound, never inside the text.
 void Run(TdmConnection& connection, QSqlQuery& query, const TSqlStatement& statement)
 {
@@ -132,6 +142,8 @@ TdmServerData::TdmServerData(TdmConnection& connection) : m_connection(connectio
 
 DataPacket TdmServerData::RunQuery(const TSqlStatement& statement)
 {
+    if (std::optional<DataPacket> read = ReadSqliteRows(m_connection.Database(), StorableStatement(statement)))
+        return std::move(*read);
     QSqlQuery query(m_connection.Database());
     query.setForwardOnly(true);
     Run(m_connection, query, statement);

@@ -135,3 +135,72 @@ TEST(ClientRecordSet, EditOnAnEmptySetAppendsARow)
     EXPECT_EQ(rs.Value("code").typeId(), QMetaType::Int);
     EXPECT_EQ(rs.GetDelta().rows.size(), 1);
 }
+
+// A detail set whose range follows a master row: the rows of a range stay
+// right through every kind of change, in index order, with nulls first.
+TEST(ClientRecordSet, RangesFollowChangesAndKeepTheIndexOrder)
+{
+    ClientRecordSet rs;
+    DataPacket p = People();
+    p.rows.append({5, QVariant(), "orphan", "o"});
+    p.rows.append({6, 1, "Alpha", "b"});
+    p.rows.append({7, QVariant(), "nobody", "n"});
+    rs.LoadFromPacket(p);
+    rs.SetIndexFieldNames("parent;name");
+    EXPECT_EQ(Names(rs), QStringList({"nobody", "orphan", "Alpha", "gamma", "Alpha", "alpha", "beta"}));
+
+    const auto range = [&](const QVariant& parent) {
+        rs.SetRange("parent", parent);
+        return Names(rs);
+    };
+    EXPECT_EQ(range(1), QStringList({"Alpha", "alpha", "beta"}));
+    EXPECT_EQ(range(QVariant()), QStringList({"nobody", "orphan"}));
+    EXPECT_EQ(range(2), QStringList());
+    EXPECT_EQ(range(QStringLiteral("1")), QStringList({"Alpha", "alpha", "beta"}));   // as typed
+
+    // Moved out of the range, into it, appended, deleted: each is seen.
+    EXPECT_EQ(range(1), QStringList({"Alpha", "alpha", "beta"}));
+    ASSERT_TRUE(rs.Locate("code", 2));
+    rs.SetValue("parent", 0);
+    rs.Post();
+    EXPECT_EQ(Names(rs), QStringList({"Alpha", "alpha"}));
+    EXPECT_EQ(range(0), QStringList({"Alpha", "beta", "gamma"}));
+    rs.Append();
+    rs.SetValue("code", 8);
+    rs.SetValue("parent", 0);
+    rs.SetValue("name", "Aardvark");
+    rs.Post();
+    EXPECT_EQ(Names(rs), QStringList({"Aardvark", "Alpha", "beta", "gamma"}));
+    ASSERT_TRUE(rs.Locate("code", 3));
+    rs.Delete();
+    EXPECT_EQ(Names(rs), QStringList({"Aardvark", "Alpha", "beta"}));
+    rs.CancelUpdates();
+    EXPECT_EQ(Names(rs), QStringList({"Alpha", "gamma"}));
+    rs.CancelRange();
+    EXPECT_EQ(rs.RecordCount(), 7);
+}
+
+// An integer first index field orders by its number over the whole 64-bit
+// range, nulls first, and the next fields break its ties; equal rows keep
+// their load order.
+TEST(ClientRecordSet, IntegerIndexesOrderByNumberThenByTheNextFields)
+{
+    DataPacket p;
+    p.fields = {{"code", TFieldType::Integer}, {"entry", TFieldType::Integer}, {"Name", TFieldType::Text}};
+    p.rows = {{1, 5000000000LL, "b"}, {2, -3, "z"}, {3, QVariant(), "n"}, {4, 7, "b"},
+              {5, 7, "a"},          {6, -3, "a"}, {7, 7, "b"},         {8, 2147483647, "m"}};
+    ClientRecordSet rs;
+    rs.LoadFromPacket(std::move(p));
+    const auto codes = [&] {
+        QList<int> result;
+        for (rs.First(); !rs.Eof(); rs.Next())
+            result << rs.AsInteger("code");
+        return result;
+    };
+    rs.SetIndexFieldNames("entry;name");
+    EXPECT_EQ(codes(), QList<int>({3, 6, 2, 5, 4, 7, 8, 1}));
+    rs.SetIndexFieldNames("entry");
+    EXPECT_EQ(codes(), QList<int>({3, 2, 6, 4, 5, 7, 8, 1}));
+    rs.SetRange("entry", 5000000000LL);
+    EXPECT_EQ(codes(), QList<int>({1}));
+}
