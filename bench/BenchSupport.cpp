@@ -8,6 +8,7 @@
 #include "engine/FileLists.h"
 #include "settings/dmMain.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -15,6 +16,9 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 
 #include <algorithm>
 
@@ -100,6 +104,91 @@ double SqliteShellStartMs(const QString& databaseFile)
 QString SqliteShellValue(const QString& databaseFile, const QString& statement)
 {
     return RunShell(databaseFile, statement + QStringLiteral(";\n")).section(QLatin1Char('\n'), 0, 0).trimmed();
+}
+
+TBenchDatabase::TBenchDatabase(TConnectionInfo::TEngine engine, const QString& root, const QString& serverConnInfo)
+{
+    if (engine == TConnectionInfo::TEngine::SQLite) {
+        m_connection = std::make_unique<TdmConnection>(TConnectionInfo::Embedded(root + QStringLiteral("tessaryn.db")));
+    } else {
+        m_server = serverConnInfo;
+        m_name = QStringLiteral("tessaryn_bench_%1").arg(QCoreApplication::applicationPid());
+        Admin(QStringLiteral("drop database if exists %1").arg(m_name));
+        Admin(QStringLiteral("create database %1 encoding 'UTF8' template template0").arg(m_name));
+        m_connection = std::make_unique<TdmConnection>(TConnectionInfo::Server(ServerConnInfo()));
+    }
+    if (!m_connection->Connect(false))
+        throw EDatabaseError(m_connection->LastConnectError());
+}
+
+TBenchDatabase::~TBenchDatabase()
+{
+    m_connection.reset();
+    if (!m_name.isEmpty()) {
+        try {
+            Admin(QStringLiteral("drop database if exists %1").arg(m_name));
+        } catch (const ETessarynError&) {
+            // the run's figures stand; a stale database only takes room
+        }
+    }
+}
+
+QString TBenchDatabase::ServerConnInfo() const
+{
+    return m_name.isEmpty() ? QString() : m_server + QStringLiteral(" dbname=") + m_name;
+}
+
+void TBenchDatabase::Admin(const QString& sql) const
+{
+    const QString name = QStringLiteral("bench-admin");
+    {
+        QSqlDatabase admin = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        admin.setConnectOptions(m_server + QStringLiteral(" dbname=postgres"));
+        if (!admin.open())
+            throw EDatabaseError(admin.lastError().text());
+        QSqlQuery query(admin);
+        query.exec(QStringLiteral("set client_min_messages = warning"));   // no notice for a missing database
+        if (!query.exec(sql))
+            throw EDatabaseError(query.lastError().text());
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+static QString RunPsql(const QString& connInfo, const QString& script)
+{
+    QProcess psql;
+    psql.start(QStringLiteral("psql"), {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-A"), QStringLiteral("-t"),
+                                        QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-d"), connInfo});
+    if (!psql.waitForStarted(10000))
+        throw ETessarynError(QStringLiteral("psql could not be started: ") + psql.errorString());
+    psql.write(script.toUtf8());
+    psql.closeWriteChannel();
+    if (!psql.waitForFinished(600000))
+        throw ETessarynError(QStringLiteral("psql did not finish"));
+    if (psql.exitStatus() != QProcess::NormalExit || psql.exitCode() != 0)
+        throw ETessarynError(QStringLiteral("psql failed: ") + QString::fromUtf8(psql.readAllStandardError()).trimmed());
+    return QString::fromUtf8(psql.readAllStandardOutput());
+}
+
+double TimeWithPsql(const QString& connInfo, const QStringList& statements)
+{
+    QString script = QStringLiteral("\\timing on\n\\o /dev/null\n");
+    for (const QString& statement : statements)
+        script += statement + QStringLiteral(";\n");
+    const QString output = RunPsql(connInfo, script);
+    static const QRegularExpression time(QStringLiteral("Time: ([0-9.]+) ms"));
+    double total = 0;
+    int count = 0;
+    for (auto it = time.globalMatch(output); it.hasNext(); ++count)
+        total += it.next().captured(1).toDouble();
+    if (count != statements.size())
+        throw ETessarynError(QStringLiteral("psql timed %1 of %2 statements").arg(count).arg(statements.size()));
+    return total;
+}
+
+QString PsqlValue(const QString& connInfo, const QString& statement)
+{
+    return RunPsql(connInfo, statement + QStringLiteral(";\n")).section(QLatin1Char('\n'), 0, 0).trimmed();
 }
 
 void WriteFile(const QString& path, const QByteArray& data)

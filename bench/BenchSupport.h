@@ -2,6 +2,7 @@
 
 #include "app/Errors.h"
 #include "app/IDesktop.h"
+#include "db/ConnectionInfo.h"
 
 #include <QList>
 #include <QString>
@@ -10,6 +11,7 @@
 
 #include <memory>
 
+class TdmConnection;
 class TdmMain;
 class TEntryData;
 
@@ -35,6 +37,37 @@ double TimeWithSqliteShell(const QString& databaseFile, const QStringList& state
 double SqliteShellStartMs(const QString& databaseFile);
 // The first value the shell prints for a statement (counts for cross-checks).
 QString SqliteShellValue(const QString& databaseFile, const QString& statement);
+
+// The peer on the server engine: psql run on the same database with its
+// timing on and the rows written to /dev/null; the sum of the statements'
+// times in ms, psql's start-up not counted. connInfo is a libpq connection
+// string naming the database.
+double TimeWithPsql(const QString& connInfo, const QStringList& statements);
+// The first value psql prints for a statement.
+QString PsqlValue(const QString& connInfo, const QString& statement);
+
+// A fresh, empty database of the engine for one run: a file below root on
+// SQLite; on PostgreSQL a database of its own on the server that
+// serverConnInfo (a libpq connection string without a database name) names,
+// dropped again when this goes.
+class TBenchDatabase {
+public:
+    TBenchDatabase(TConnectionInfo::TEngine engine, const QString& root, const QString& serverConnInfo);
+    ~TBenchDatabase();
+    TBenchDatabase(const TBenchDatabase&) = delete;
+    TBenchDatabase& operator=(const TBenchDatabase&) = delete;
+
+    TdmConnection& Connection() { return *m_connection; }
+    // The libpq connection string of the database (empty on SQLite).
+    QString ServerConnInfo() const;
+
+private:
+    void Admin(const QString& sql) const;
+
+    std::unique_ptr<TdmConnection> m_connection;
+    QString m_server;
+    QString m_name;
+};
 
 // For a peer without parameter binding: each "?" of the text takes the next
 // value as a SQL literal (texts quoted with their quotes doubled).

@@ -114,62 +114,6 @@ int CountFiles(const QString& folder)
     return count;
 }
 
-// A fresh database of the engine, dropped again at the end of the run.
-class TBenchDatabase {
-public:
-    TBenchDatabase(TConnectionInfo::TEngine engine, const QString& root, const QString& serverConnInfo)
-    {
-        if (engine == TConnectionInfo::TEngine::SQLite) {
-            m_connection = std::make_unique<TdmConnection>(TConnectionInfo::Embedded(root + QStringLiteral("tessaryn.db")));
-        } else {
-            m_server = serverConnInfo;
-            m_name = QStringLiteral("tessaryn_bench_%1").arg(QCoreApplication::applicationPid());
-            Admin(QStringLiteral("drop database if exists %1").arg(m_name));
-            Admin(QStringLiteral("create database %1 encoding 'UTF8' template template0").arg(m_name));
-            m_connection = std::make_unique<TdmConnection>(
-                TConnectionInfo::Server(serverConnInfo + QStringLiteral(" dbname=") + m_name));
-        }
-        if (!m_connection->Connect(false))
-            throw EDatabaseError(m_connection->LastConnectError());
-        TSchemaBuilder(*m_connection).Create(false);
-    }
-
-    ~TBenchDatabase()
-    {
-        m_connection.reset();
-        if (!m_name.isEmpty()) {
-            try {
-                Admin(QStringLiteral("drop database if exists %1").arg(m_name));
-            } catch (const ETessarynError&) {
-                // the run's figures stand; a stale database only takes room
-            }
-        }
-    }
-
-    TdmConnection& Connection() { return *m_connection; }
-
-private:
-    void Admin(const QString& sql) const
-    {
-        const QString name = QStringLiteral("bigentry-admin");
-        {
-            QSqlDatabase admin = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-            admin.setConnectOptions(m_server + QStringLiteral(" dbname=postgres"));
-            if (!admin.open())
-                throw EDatabaseError(admin.lastError().text());
-            QSqlQuery query(admin);
-            query.exec(QStringLiteral("set client_min_messages = warning"));   // no notice for a missing database
-            if (!query.exec(sql))
-                throw EDatabaseError(query.lastError().text());
-        }
-        QSqlDatabase::removeDatabase(name);
-    }
-
-    std::unique_ptr<TdmConnection> m_connection;
-    QString m_server;
-    QString m_name;
-};
-
 // Runs one phase from a fresh peak: its elapsed ms and the peak resident MB.
 QPair<double, double> Measure(const std::function<void()>& phase)
 {
@@ -189,6 +133,7 @@ TEngineFigures RunEngine(TConnectionInfo::TEngine engine, const QString& root, c
     qputenv("TESSARYN_HOME", home.toUtf8());
     TBenchDatabase database(engine, root + figures.engine + u'-', qEnvironmentVariable("TESSARYN_BENCH_PG"));
     TdmConnection& connection = database.Connection();
+    TSchemaBuilder(connection).Create(false);
     TSilentDesktop desktop;
     TdmMain main(connection, desktop);
     if (!main.IsInitialized())

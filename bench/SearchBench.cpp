@@ -223,10 +223,13 @@ QHash<int, QList<int>> BuildKnowledgeBase(TdmConnection& connection, const TBenc
         }
     }
     connection.Commit();
-    QSqlQuery checkpoint(connection.Database());
-    // Both sides read the same main file: nothing waits in the write-ahead log.
-    if (!checkpoint.exec(QStringLiteral("pragma wal_checkpoint(truncate)")))
-        throw EDatabaseError(checkpoint.lastError().text());
+    QSqlQuery settle(connection.Database());
+    // SQLite: both sides read the same main file, nothing waits in the
+    // write-ahead log. PostgreSQL: the planner knows the tables' sizes, as
+    // it would after the server's own analysis of a base in use.
+    const bool embedded = connection.Info().engine == TConnectionInfo::TEngine::SQLite;
+    if (!settle.exec(embedded ? QStringLiteral("pragma wal_checkpoint(truncate)") : QStringLiteral("analyze")))
+        throw EDatabaseError(settle.lastError().text());
     return children;
 }
 
@@ -267,17 +270,35 @@ struct TCaseResult {
     double peakMB = 0;
 };
 
+// The peer of one engine: the statements a search made before the index,
+// run by the engine's own shell on the same database, with the keys written
+// in as literals.
+struct TPeer {
+    TConnectionInfo::TEngine engine = TConnectionInfo::TEngine::SQLite;
+    QString database;   // the SQLite file or the libpq connection string
+
+    double Time(const QStringList& statements) const
+    {
+        return engine == TConnectionInfo::TEngine::SQLite ? BenchSupport::TimeWithSqliteShell(database, statements)
+                                                          : BenchSupport::TimeWithPsql(database, statements);
+    }
+    QString Value(const QString& statement) const
+    {
+        return engine == TConnectionInfo::TEngine::SQLite ? BenchSupport::SqliteShellValue(database, statement)
+                                                          : BenchSupport::PsqlValue(database, statement);
+    }
+};
+
 TCaseResult RunCase(QTextStream& out, const QString& label, TdmSearch& search, const TOstrivaleSearchOptions& options,
-                    const QString& databaseFile, const TBenchConfig& config)
+                    const TPeer& peerShell, const TBenchConfig& config)
 {
     using namespace BenchSupport;
     TCaseResult result;
 
-    // The peer runs the statements a search made before the index, which
-    // read every row, with the keys written in as literals and SQLite's
-    // plain LIKE (the shell knows nothing of the Unicode-aware one).
-    const auto sqlite = TEngineDialect::Create(TConnectionInfo::TEngine::SQLite);
-    const TSearchStatements statements = TSearchQuery(*sqlite, TSearchPath::Scan).Build(options.ToRequest());
+    // On SQLite the shell knows nothing of the Unicode-aware LIKE and runs
+    // its plain one; PostgreSQL's ILIKE is the same on both sides.
+    const auto dialect = TEngineDialect::Create(peerShell.engine);
+    const TSearchStatements statements = TSearchQuery(*dialect, TSearchPath::Scan).Build(options.ToRequest());
     const QStringList peerStatements = {InlineParameters(statements.entries.text, statements.entries.params),
                                         InlineParameters(statements.files.text, statements.files.params)};
 
@@ -296,15 +317,13 @@ TCaseResult RunCase(QTextStream& out, const QString& label, TdmSearch& search, c
     search.cdsEntryFiles.CancelRange();
     const int filesFound = search.cdsEntryFiles.RecordCount();
 
-    TimeWithSqliteShell(databaseFile, peerStatements);
+    peerShell.Time(peerStatements);
     QList<double> peer;
     for (int i = 0; i < config.runs; ++i)
-        peer.append(TimeWithSqliteShell(databaseFile, peerStatements));
+        peer.append(peerShell.Time(peerStatements));
     result.peer = Median(peer);
-    const QString peerEntries =
-        SqliteShellValue(databaseFile, QStringLiteral("select count(*) from (") + peerStatements[0] + u')');
-    const QString peerFiles =
-        SqliteShellValue(databaseFile, QStringLiteral("select count(*) from (") + peerStatements[1] + u')');
+    const QString peerEntries = peerShell.Value(QStringLiteral("select count(*) from (") + peerStatements[0] + QStringLiteral(") s"));
+    const QString peerFiles = peerShell.Value(QStringLiteral("select count(*) from (") + peerStatements[1] + QStringLiteral(") s"));
 
     out << label << "\n"
         << QStringLiteral("    ours %1 ms  peer %2 ms  ratio %3  entries %4 (peer %5)  files %6 (peer %7)  peak %8 MB\n")
@@ -318,6 +337,59 @@ TCaseResult RunCase(QTextStream& out, const QString& label, TdmSearch& search, c
                .arg(result.peakMB, 0, 'f', 0);
     out.flush();
     return result;
+}
+
+// Runs the cases asked for on one engine's base; the result of (a).
+TCaseResult RunCases(QTextStream& out, TdmConnection& connection, const QHash<int, QList<int>>& children,
+                     const QStringList& vocabulary, const TPeer& peer, const TBenchConfig& config)
+{
+    BenchSupport::TSilentDesktop desktop;
+    TdmSearch search(connection, desktop);
+    search.SortField = [] { return QStringLiteral("ReverseCreationOrder"); };
+
+    // Two keys of middling frequency, as typed: lower case, plain letters.
+    const QString keys = vocabulary.at(20) + u' ' + vocabulary.at(33);
+    TOstrivaleSearchOptions everywhere;
+    everywhere.Keys = keys;
+    everywhere.Operator = TOstrivaleSearchOptions::OperatorAll;
+    everywhere.ContentFlags = (1 << TOstrivaleSearchOptions::ContentFlagCount) - 1;
+    everywhere.AllCategories = true;
+    TCaseResult a;
+    if (config.cases.contains(u'a'))
+        a = RunCase(out, QStringLiteral("(a) keys \"%1\" in all six kinds, all of the keys").arg(keys), search,
+                    everywhere, peer, config);
+
+    if (config.cases.contains(u'b')) {
+        // The root category whose subtree is largest, with its subcategories,
+        // and eleven years out of twenty-five.
+        int root = 1;
+        for (const int candidate : children.value(0))
+            if (Descendants(children, candidate).size() > Descendants(children, root).size())
+                root = candidate;
+        TOstrivaleSearchOptions filtered;
+        filtered.Assign(everywhere);
+        filtered.AllCategories = false;
+        filtered.CategoryCodes = {root};
+        filtered.IncludeSubcategories = true;
+        filtered.DescendantCodes = [&children](int code) { return Descendants(children, code); };
+        filtered.DateRange = true;
+        filtered.FromDate = QDate(2005, 1, 1);
+        filtered.ToDate = QDate(2015, 12, 31);
+        RunCase(out,
+                QStringLiteral("(b) as (a) in category %1 with its %2 subcategories, created 2005-2015")
+                    .arg(root)
+                    .arg(Descendants(children, root).size()),
+                search, filtered, peer, config);
+    }
+
+    if (config.cases.contains(u'c')) {
+        TOstrivaleSearchOptions everything;
+        everything.AllCategories = true;
+        const TCaseResult c = RunCase(out, QStringLiteral("(c) no keys: every entry and every file"), search,
+                                      everything, peer, config);
+        out << QStringLiteral("search: memory for (c) %1 MB (goal under 300 MB)\n").arg(c.peakMB, 0, 'f', 0);
+    }
+    return a;
 }
 
 int RunSearchScenario(const QStringList& arguments)
@@ -385,51 +457,34 @@ int RunSearchScenario(const QStringList& arguments)
     if (config.entries > kLargestListing && !casesGiven)
         config.cases.remove(u'c');
 
-    BenchSupport::TSilentDesktop desktop;
-    TdmSearch search(connection, desktop);
-    search.SortField = [] { return QStringLiteral("ReverseCreationOrder"); };
+    const TCaseResult a =
+        RunCases(out, connection, children, gen.Vocabulary(), {TConnectionInfo::TEngine::SQLite, databaseFile}, config);
 
-    // Two keys of middling frequency, as typed: lower case, plain letters.
-    const QString keys = gen.Vocabulary().at(20) + u' ' + gen.Vocabulary().at(33);
-    TOstrivaleSearchOptions everywhere;
-    everywhere.Keys = keys;
-    everywhere.Operator = TOstrivaleSearchOptions::OperatorAll;
-    everywhere.ContentFlags = (1 << TOstrivaleSearchOptions::ContentFlagCount) - 1;
-    everywhere.AllCategories = true;
-    TCaseResult a;
-    if (config.cases.contains(u'a'))
-        a = RunCase(out, QStringLiteral("(a) keys \"%1\" in all six kinds, all of the keys").arg(keys), search,
-                    everywhere, databaseFile, config);
-
-    if (config.cases.contains(u'b')) {
-        // The root category whose subtree is largest, with its subcategories,
-        // and eleven years out of twenty-five.
-        int root = 1;
-        for (const int candidate : children.value(0))
-            if (Descendants(children, candidate).size() > Descendants(children, root).size())
-                root = candidate;
-        TOstrivaleSearchOptions filtered;
-        filtered.Assign(everywhere);
-        filtered.AllCategories = false;
-        filtered.CategoryCodes = {root};
-        filtered.IncludeSubcategories = true;
-        filtered.DescendantCodes = [&children](int code) { return Descendants(children, code); };
-        filtered.DateRange = true;
-        filtered.FromDate = QDate(2005, 1, 1);
-        filtered.ToDate = QDate(2015, 12, 31);
-        RunCase(out,
-                QStringLiteral("(b) as (a) in category %1 with its %2 subcategories, created 2005-2015")
-                    .arg(root)
-                    .arg(Descendants(children, root).size()),
-                search, filtered, databaseFile, config);
-    }
-
-    if (config.cases.contains(u'c')) {
-        TOstrivaleSearchOptions everything;
-        everything.AllCategories = true;
-        const TCaseResult c = RunCase(out, QStringLiteral("(c) no keys: every entry and every file"), search,
-                                      everything, databaseFile, config);
-        out << QStringLiteral("search: memory for (c) %1 MB (goal under 300 MB)\n").arg(c.peakMB, 0, 'f', 0);
+    // The same base on PostgreSQL, when a server is named: its own figures
+    // against psql running the scan's statements.
+    if (const QString server = qEnvironmentVariable("TESSARYN_BENCH_PG"); !server.isEmpty()) {
+        TGenerator serverGen(config.randomStart);
+        BenchSupport::TBenchDatabase database(TConnectionInfo::TEngine::PostgreSQL, QString(), server);
+        buildTimer.restart();
+        const QHash<int, QList<int>> serverChildren = BuildKnowledgeBase(database.Connection(), config, serverGen);
+        const QString peerDatabase = database.ServerConnInfo();
+        out << QStringLiteral("search: PostgreSQL %1: the same base built in %2 s; peer is psql; substring indexes %3 MB\n")
+                   .arg(BenchSupport::PsqlValue(peerDatabase, QStringLiteral("show server_version")))
+                   .arg(double(buildTimer.elapsed()) / 1000.0, 0, 'f', 1)
+                   .arg(BenchSupport::PsqlValue(peerDatabase,
+                                                QStringLiteral("select round(sum(pg_relation_size(indexrelid)) / 1048576.0, 1) "
+                                                               "from pg_index i join pg_class c on c.oid = i.indexrelid "
+                                                               "where c.relname like '%trgm%'")));
+        out.flush();
+        const TCaseResult serverA = RunCases(out, database.Connection(), serverChildren, serverGen.Vocabulary(),
+                                             {TConnectionInfo::TEngine::PostgreSQL, peerDatabase}, config);
+        if (config.cases.contains(u'a'))
+            out << QStringLiteral("search: PostgreSQL ratio=%1 ours=%2 ms peer=%3 ms\n")
+                       .arg(serverA.ours / std::max(serverA.peer, 0.001), 0, 'f', 2)
+                       .arg(serverA.ours, 0, 'f', 1)
+                       .arg(serverA.peer, 0, 'f', 1);
+    } else {
+        out << QStringLiteral("search: set TESSARYN_BENCH_PG to a server's libpq connection string for PostgreSQL's figures\n");
     }
     if (config.cases.contains(u'a'))
         out << QStringLiteral("search: ratio=%1 ours=%2 ms peer=%3 ms\n")
@@ -441,7 +496,7 @@ int RunSearchScenario(const QStringList& arguments)
 
 const TBenchRegistration registration({QStringLiteral("search"),
                                        QStringLiteral("keyword search over a synthetic base of 100,000 entries "
-                                                      "against the sqlite3 shell [--entries N] [--runs N] [--cases abc] [--keep FOLDER] [--base FOLDER]; "
+                                                      "against the sqlite3 shell, and on PostgreSQL against psql when TESSARYN_BENCH_PG names a server [--entries N] [--runs N] [--cases abc] [--keep FOLDER] [--base FOLDER]; "
                                                       "above 200,000 entries (c) runs only when --cases names it"),
                                        RunSearchScenario});
 

@@ -1,5 +1,7 @@
 #include "mainwindow/ToolbarAssistant.h"
 
+#include "mainwindow/ToolbarCatalogue.h"
+
 #include "app/AppResources.h"
 #include "settings/ISettingsManager.h"
 
@@ -12,93 +14,6 @@
 
 namespace {
 
-struct TCatalogueRow {
-    const char* identifier; // empty for a separator
-    const char* command;
-    const char* description;
-    const char* bitmap;
-    bool shown;
-    QStyle::StandardPixmap fallback;
-};
-
-// The commands here are the objects of the main window and of its entry
-// browser that carry out what the button stands for.
-const TCatalogueRow kCatalogue[] = {
-    {"btn_NewEntryFromClipboard", "miNewEntryFromClipboard", "Create new entry from clipboard",
-     "BMP_NEW_ENTRY_FROM_CLIPBOARD", true, QStyle::SP_FileIcon},
-    {"btn_NewEntryFromMonitoredFolder", "miNewEntryFromMonitoredFolder", "Create new entry from monitored folder files",
-     "BMP_NEW_ENTRY_FROM_MONITORED_FOLDER", true, QStyle::SP_DirIcon},
-    {"btn_NewEntryFromQuickNote", "miNewEntryFromQuickNote", "Create new entry from a quick note",
-     "BMP_NEW_ENTRY_FROM_QUICK_NOTE", true, QStyle::SP_FileDialogContentsView},
-    {nullptr, nullptr, nullptr, nullptr, true, QStyle::SP_CustomBase},
-    {"btn_MonitoredFolderPaste", "miPasteFromClipboard", "Paste clipboard contents into monitored folder",
-     "BMP_MONITORED_FOLDER_PASTE", true, QStyle::SP_DialogSaveButton},
-    {"btn_MonitoredFolderPasteAsText", "miPasteAsText", "Paste clipboard contents as text into monitored folder",
-     "BMP_MONITORED_FOLDER_PASTE_AS_TEXT", false, QStyle::SP_FileDialogDetailedView},
-    {"btn_MonitoredFolderPasteAsHtml", "miPasteAsHtml", "Paste clipboard contents as HTML into monitored folder",
-     "BMP_MONITORED_FOLDER_PASTE_AS_HTML", false, QStyle::SP_FileDialogInfoView},
-    {nullptr, nullptr, nullptr, nullptr, true, QStyle::SP_CustomBase},
-    {"btn_AddMonitoredFolderToEntry", "miAddMonitoredFolderFiles", "Add monitored folder contents to highlighted entry",
-     "BMP_MONITORED_FOLDER_ADD_TO_ENTRY", true, QStyle::SP_FileDialogNewFolder},
-    {"btn_ManageMonitoredFolder", "miManageMonitoredFolder", "Manage monitored folder contents",
-     "BMP_MONITORED_FOLDER_MANAGE", true, QStyle::SP_DirLinkIcon},
-    {"btn_ExploreMonitoredFolder", "miOpenMonitoredFolder", "Explore monitored folder", "BMP_MONITORED_FOLDER_EXPLORE",
-     true, QStyle::SP_DirOpenIcon},
-    {"btn_ClearMonitoredFolder", "miClear", "Clear monitored folder contents", "BMP_MONITORED_FOLDER_CLEAR", false,
-     QStyle::SP_DialogResetButton},
-    {nullptr, nullptr, nullptr, nullptr, true, QStyle::SP_CustomBase},
-    {"btn_SelectedMerge", "acEN_MergeEntries", "Merge selected entries", "BMP_SELECTED_MERGE", true,
-     QStyle::SP_ArrowDown},
-    {"btn_SelectedDelete", "acEN_DeleteEntries", "Delete selected entries", "BMP_SELECTED_DELETE", true,
-     QStyle::SP_TrashIcon},
-    {"btn_SelectedMoveToCategory", "miMoveToCategory", "Move selected entries to another category",
-     "BMP_SELECTED_MOVE_TO_CATEGORY", false, QStyle::SP_ArrowRight},
-    {"btn_SelectedEMail", "miMail", "e-mail selected entries", "BMP_SELECTED_EMAIL", true,
-     QStyle::SP_MessageBoxInformation},
-    {"btn_SelectedExportHTML", "miHTMLExport", "Export selected entries as HTML", "BMP_SELECTED_EXPORT_HTML", true,
-     QStyle::SP_DriveNetIcon},
-    {nullptr, nullptr, nullptr, nullptr, true, QStyle::SP_CustomBase},
-    {"btn_BrowseCategories", "miBrowseByCategory", "Browse categories", "BMP_BROWSE_CATEGORIES", true,
-     QStyle::SP_DirHomeIcon},
-    {"btn_BrowseBookmarks", "miBrowseByBookmarkSet", "Browse bookmark sets", "BMP_BROWSE_BOOKMARKS", true,
-     QStyle::SP_DialogYesButton},
-    {"btn_BrowseSeacrh", "miSearch", "Search database", "BMP_BROWSE_SEARCH", true, QStyle::SP_FileDialogStart},
-    {nullptr, nullptr, nullptr, nullptr, true, QStyle::SP_CustomBase},
-    {"btn_ManageCategories", "miManageCategories", "Manage categories", "BMP_MANAGE_CATEGORIES", true,
-     QStyle::SP_FileDialogListView},
-    {"btn_ManageBookmarks", "miManageBookmarkSets", "Manage bookmark sets", "BMP_MANAGE_BOOKMARKS", true,
-     QStyle::SP_DialogApplyButton},
-    {nullptr, nullptr, nullptr, nullptr, true, QStyle::SP_CustomBase},
-    {"btn_BookmarkAdd", "miAddToDefaultBookmarks", "Bookmark selected entries", "BMP_BOOKMARK_ADD", true,
-     QStyle::SP_DialogOkButton},
-    {"btn_BookmarkAddToSet", "miAddToExistingBookmarkSet", "Add selected entries to existing bookmark set",
-     "BMP_BOOKMARK_ADD_TO_SET", false, QStyle::SP_ArrowForward},
-    {"btn_BookmarkAddToNewSet", "miAddToNewBookmarkSet", "Create new bookmark set from the selected entries",
-     "BMP_BOOKMARK_ADD_TO_NEW_SET", false, QStyle::SP_FileDialogNewFolder},
-    {"btn_BookmarkRemove", "miRemoveBookmarks", "Remove entries from bookmark set", "BMP_BOOKMARK_REMOVE", false,
-     QStyle::SP_DialogCancelButton},
-    {nullptr, nullptr, nullptr, nullptr, false, QStyle::SP_CustomBase},
-    {"btn_SortByLastModified", "acEN_SortByLastModifiedDesc", "Sort by last modification date",
-     "BMP_SORT_LAST_MODIFIED", false, QStyle::SP_BrowserReload},
-    {"btn_SortByCreation", "acEN_SortByCreationOrderAsc", "Sort by creation order", "BMP_SORT_CREATION_ORDER", false,
-     QStyle::SP_ArrowUp},
-    {"btn_SortCreationReverse", "acEN_SortByCreationOrderDesc", "Sort by reverse creation order",
-     "BMP_SORT_CREATION_ORDER_REVERSE", false, QStyle::SP_ArrowDown},
-    {"btn_SortByTitle", "acEN_SortByTitle", "Sort by title", "BMP_SORT_TITLE", false, QStyle::SP_FileDialogDetailedView},
-    {nullptr, nullptr, nullptr, nullptr, true, QStyle::SP_CustomBase},
-    {"btn_ViewTaskAssistant", "miViewTaskAssistant", "View / hide task assistant", "BMP_VIEW_TASK_ASSISTANT", true,
-     QStyle::SP_TitleBarShadeButton},
-    {"btn_ViewOpenEntries", "miViewOpenEntries", "View open entries", "BMP_VIEW_OPEN_ENTRIES", true,
-     QStyle::SP_DesktopIcon},
-    {nullptr, nullptr, nullptr, nullptr, true, QStyle::SP_CustomBase},
-    {"btn_AppSendToTraybar", "miSendToTrayBar", "Send application to traybar", "BMP_APP_SEND_TO_TRAYBAR", true,
-     QStyle::SP_TitleBarMinButton},
-    {"btn_AppSettings", "miPreferences", "Edit application settings", "BMP_APP_SETTINGS", true,
-     QStyle::SP_ComputerIcon},
-    {nullptr, nullptr, nullptr, nullptr, true, QStyle::SP_CustomBase},
-    {"btn_HelpContents", "miHelpContents", "Help contents", "BMP_HELP_CONTENTS", true, QStyle::SP_DialogHelpButton},
-};
-
 bool IsSortButton(const QString& identifier)
 {
     return identifier.startsWith(QLatin1String("btn_Sort"));
@@ -106,7 +21,7 @@ bool IsSortButton(const QString& identifier)
 
 QStyle::StandardPixmap FallbackPicture(const QString& identifier)
 {
-    for (const TCatalogueRow& row : kCatalogue)
+    for (const TToolbarCatalogueRow& row : ToolbarCatalogue::Rows())
         if (row.identifier && identifier == QLatin1String(row.identifier))
             return row.fallback;
     return QStyle::SP_FileIcon;
@@ -114,9 +29,9 @@ QStyle::StandardPixmap FallbackPicture(const QString& identifier)
 
 } // namespace
 
-const QString TToolbarAssistant::Section = QStringLiteral("Toolbar buttons");
-const QString TToolbarAssistant::SeparatorIdentifier = QStringLiteral("(Separator)");
-const QString TToolbarAssistant::OrderSuffix = QStringLiteral(" order");
+const QString TToolbarAssistant::Section = QString::fromLatin1(ToolbarCatalogue::Section);
+const QString TToolbarAssistant::SeparatorIdentifier = QString::fromLatin1(ToolbarCatalogue::SeparatorIdentifier);
+const QString TToolbarAssistant::OrderSuffix = QString::fromLatin1(ToolbarCatalogue::OrderSuffix);
 
 TToolbarAssistant::TToolbarAssistant(ISettingsManager& settings, QWidget* bar,
                                      std::function<QAction*(const QString&)> command, QObject* parent)
@@ -129,11 +44,13 @@ TToolbarAssistant::~TToolbarAssistant() = default;
 void TToolbarAssistant::BuildCatalogue()
 {
     m_catalogue.clear();
-    int separator = 0;
-    for (const TCatalogueRow& row : kCatalogue) {
+    const std::vector<QString> identifiers = ToolbarCatalogue::Identifiers();
+    const auto rows = ToolbarCatalogue::Rows();
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const TToolbarCatalogueRow& row = rows[i];
         auto entry = std::make_unique<TToolbarAssistantButton>();
+        entry->Identifier = identifiers[i];
         if (row.identifier) {
-            entry->Identifier = QString::fromLatin1(row.identifier);
             entry->Command = QString::fromLatin1(row.command);
             entry->Description = QString::fromLatin1(row.description);
             entry->Bitmap = QString::fromLatin1(row.bitmap);
@@ -141,7 +58,6 @@ void TToolbarAssistant::BuildCatalogue()
             if (entry->Action)
                 entry->Hint = entry->Action->statusTip();
         } else {
-            entry->Identifier = SeparatorIdentifier + QString::number(++separator);
             entry->Description = SeparatorIdentifier;
         }
         m_catalogue.push_back(std::move(entry));
@@ -152,8 +68,9 @@ void TToolbarAssistant::BuildCatalogue()
 void TToolbarAssistant::ApplyDefaultLayout()
 {
     m_display.clear();
+    const auto rows = ToolbarCatalogue::Rows();
     for (size_t i = 0; i < m_catalogue.size(); ++i) {
-        m_catalogue[i]->Visible = kCatalogue[i].shown;
+        m_catalogue[i]->Visible = rows[i].shown;
         m_display.push_back(m_catalogue[i].get());
     }
 }
@@ -162,41 +79,26 @@ void TToolbarAssistant::LoadOrder()
 {
     TSettingsAccess access(m_settings);
     m_settings.UseUserAllComputers();
-    const int count = int(m_display.size());
-    for (const auto& entry : m_catalogue) {
-        int position = -1;
-        bool visible = true;
-        try {
-            position = m_settings.ReadInteger(entry->Identifier + OrderSuffix, -1, Section);
-            visible = m_settings.ReadBool(entry->Identifier, true, Section);
-        } catch (const std::exception&) {
-            // a value that is not a number counts as one never stored
-            position = -1;
-        }
-        if (position < 0 || position >= count) {
-            ApplyDefaultLayout();
-            return;
-        }
-        m_display[size_t(position)] = entry.get();
-        entry->Visible = visible;
-    }
-    // Positions that repeat leave an entry out of the list and another in it
-    // twice: the toolbar would lose a button the preferences could no longer
-    // offer. The catalogue's own order is the one sound fallback then.
-    std::vector<TToolbarAssistantButton*> sorted = m_display;
-    std::sort(sorted.begin(), sorted.end());
-    if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end())
+    const auto stored = ToolbarCatalogue::ReadOrder(m_settings);
+    if (!stored || stored->size() != m_catalogue.size()) {
         ApplyDefaultLayout();
+        return;
+    }
+    m_display.assign(m_catalogue.size(), nullptr);
+    for (size_t i = 0; i < m_catalogue.size(); ++i) {
+        m_display[size_t((*stored)[i].position)] = m_catalogue[i].get();
+        m_catalogue[i]->Visible = (*stored)[i].visible;
+    }
 }
 
 void TToolbarAssistant::SaveOrder()
 {
     TSettingsAccess access(m_settings);
     m_settings.UseUserAllComputers();
-    for (size_t i = 0; i < m_display.size(); ++i) {
-        m_settings.WriteBool(m_display[i]->Identifier, m_display[i]->Visible, Section);
-        m_settings.WriteInteger(m_display[i]->Identifier + OrderSuffix, int(i), Section);
-    }
+    std::vector<std::pair<QString, bool>> display;
+    for (const TToolbarAssistantButton* entry : m_display)
+        display.emplace_back(entry->Identifier, entry->Visible);
+    ToolbarCatalogue::WriteOrder(m_settings, display);
 }
 
 void TToolbarAssistant::Move(int from, int to)

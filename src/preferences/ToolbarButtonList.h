@@ -27,7 +27,7 @@ public:
 
     // The catalogue in its order with the default flags.
     void ApplyDefaultLayout();
-    // Reads the stored order; a missing or out-of-range position anywhere
+    // Reads the stored order; a missing, out-of-range or repeated position anywhere
     // gives the default layout. Leaves the store in the scope of the current user on this computer.
     void LoadOrder(ISettingsManager& settings);
     void SaveOrder(ISettingsManager& settings) const;

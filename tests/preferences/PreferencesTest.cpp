@@ -436,6 +436,22 @@ TEST_P(PreferencesTest, SavedChoicesComeBackAfterARestart)
     TToolbarButtonList stored;
     stored.LoadOrder(s);
     EXPECT_EQ(stored.At(3).Identifier, "btn_NewEntryFromClipboard");
+    // A position stored twice would drop a button: read as the default
+    // layout, here as on the toolbar.
+    const auto writeSortByTitle = [&](int position) {
+        TSettingsAccess access(s);
+        s.UseUserAllComputers();
+        const int before = s.ReadInteger("btn_SortByTitle order", -1, "Toolbar buttons");
+        s.WriteInteger("btn_SortByTitle order", position, "Toolbar buttons");
+        s.UseUserThisComputer();
+        return before;
+    };
+    const int sortByTitle = writeSortByTitle(3);
+    TToolbarButtonList repeated;
+    repeated.LoadOrder(s);
+    EXPECT_EQ(repeated.At(0).Identifier, "btn_NewEntryFromClipboard");
+    EXPECT_EQ(repeated.At(3).Identifier, "(Separator)1");
+    writeSortByTitle(sortByTitle);
 
     // and the window shows them again
     TFrmPreferences& again = Open();
