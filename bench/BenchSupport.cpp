@@ -124,6 +124,11 @@ TBenchDatabase::TBenchDatabase(TConnectionInfo::TEngine engine, const QString& r
 TBenchDatabase::~TBenchDatabase()
 {
     m_connection.reset();
+    // Kept on request, for a look at the server's plans after the run.
+    if (!m_name.isEmpty() && qEnvironmentVariableIsSet("TESSARYN_BENCH_PG_KEEP")) {
+        qInfo("kept the database %s", qPrintable(m_name));
+        return;
+    }
     if (!m_name.isEmpty()) {
         try {
             Admin(QStringLiteral("drop database if exists %1").arg(m_name));

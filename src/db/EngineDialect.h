@@ -90,6 +90,10 @@ public:
     // Statements that let the files of found entries be listed from an index
     // alone; part of the same schema step as the substring index.
     virtual QStringList FileListingIndexSql() const = 0;
+    // Settings for the transaction of a search the substring index answers:
+    // a planner that prices a pattern match on a long text like one on a
+    // number would rather read every row than the index.
+    virtual QStringList IndexedSearchSettingsSql() const { return {}; }
     // Shorter texts are looked for by reading every row.
     static constexpr int MinIndexedKeyLength = 3;
 

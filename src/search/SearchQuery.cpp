@@ -447,12 +447,26 @@ TSearchResult SearchEntries(TdmConnection& connection, const QVariantList& reque
     if (result.parseFailure != 0)
         return result;
     TdmServerData server(connection);
-    result.entries = server.RunQuery(statements.entries);
-
-    // The files of the entries just found, by their codes: the index is not
-    // asked the same question twice.
-    const bool byCodes = statements.filesOfFoundEntries && result.entries.FieldIndex(QStringLiteral("code")) >= 0;
-    result.files = server.RunQuery(byCodes ? TSearchQuery::FilesOfEntries(result.entries) : statements.files);
-
+    const QStringList settings =
+        statements.filesOfFoundEntries ? connection.Dialect().IndexedSearchSettingsSql() : QStringList();
+    // The settings last as long as the transaction, which also gives the
+    // files from the same state of the database as their entries.
+    if (!settings.isEmpty())
+        connection.BeginReadTransaction();
+    try {
+        for (const QString& setting : settings)
+            server.Execute({setting, {}});
+        result.entries = server.RunQuery(statements.entries);
+        // The files of the entries just found, by their codes: the index is
+        // not asked the same question twice.
+        const bool byCodes = statements.filesOfFoundEntries && result.entries.FieldIndex(QStringLiteral("code")) >= 0;
+        result.files = server.RunQuery(byCodes ? TSearchQuery::FilesOfEntries(result.entries) : statements.files);
+    } catch (...) {
+        if (!settings.isEmpty())
+            connection.Rollback();
+        throw;
+    }
+    if (!settings.isEmpty())
+        connection.Commit();
     return result;
 }
