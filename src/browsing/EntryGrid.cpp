@@ -218,6 +218,11 @@ void TEntryGrid::Rebuild()
 {
     m_rows = (m_source && m_source->Active()) ? m_source->ToPacket() : DataPacket();
     m_codeField = m_rows.FieldIndex(QStringLiteral("code"));
+    qint64 largestCode = 0;
+    if (m_codeField >= 0)
+        for (const auto& row : m_rows.rows)
+            largestCode = std::max(largestCode, row.value(m_codeField).toLongLong());
+    m_codeWidth = QFontMetrics(GridFont(true, 1)).horizontalAdvance(QString::number(largestCode));
     m_order.clear();
     m_rowOfRecord.clear();
     ResizeSelectionFlags();
@@ -310,6 +315,14 @@ void TEntryGrid::SortRows(const QString& name)
     m_expandedHeight = DefaultRowHeight();
     UpdateScrollRange();
     MoveHighlight(0, true);
+}
+
+int TEntryGrid::TextIndent() const
+{
+    // The number ends 10 pixels before the text and starts after the plus
+    // (or, without it, 5 pixels from the edge).
+    const int numberLeft = m_autoExpand ? 5 : 40 + m_plus.width() + 3;
+    return std::max(m_autoExpand ? IndentAutoExpand : IndentWithMarks, numberLeft + m_codeWidth + 10);
 }
 
 int TEntryGrid::CodeAt(int row) const

@@ -119,7 +119,9 @@ public:
     bool AutoExpand() const { return m_autoExpand; }
     // Also sets the text indent; with auto expand the highlighted row opens.
     void SetAutoExpand(bool on);
-    int TextIndent() const { return m_autoExpand ? IndentAutoExpand : IndentWithMarks; }
+    // Wider than the standard indent when the largest entry number of the
+    // result needs it: a long number would otherwise run under the plus.
+    int TextIndent() const;
     int ExpandedRow() const { return m_expanded; }
     // -1 collapses.
     void SetExpandedRow(int row);
@@ -198,6 +200,7 @@ private:
     std::vector<int> m_order;
     std::vector<int> m_rowOfRecord;
     int m_codeField = -1;
+    int m_codeWidth = 0;   // of the largest entry number, in the highlighted row's font
     int m_updateCount = 0;
     int m_current = -1;
     int m_expanded = -1;

@@ -587,6 +587,22 @@ TEST_P(EntryBrowserTest, AnExpandedCardShowsABoundedNumberOfCommentLines)
     EXPECT_EQ(hugeHeight - shortHeight, 17 * spacing);   // 20 lines against 3
 }
 
+// A large base has long entry numbers: the text moves right so that the
+// number stands between the mark and the title instead of under the mark.
+TEST_P(EntryBrowserTest, LongEntryNumbersWidenTheIndent)
+{
+    Insert({{1234567, "large"}, {5, "small"}});
+    SearchFor("");
+    ASSERT_FALSE(grid->AutoExpand());
+    QFont bold = grid->font();
+    bold.setBold(true);
+    const int number = QFontMetrics(bold).horizontalAdvance("1234567");
+    EXPECT_GT(grid->TextIndent(), 100);
+    EXPECT_GE(grid->TextIndent() - 10 - number, grid->ExpansionMarkRect(0).right());
+    browser->acEN_ToggleAutoExpand->trigger();
+    EXPECT_GE(grid->TextIndent() - 10 - number, 5);
+}
+
 TEST_P(EntryBrowserTest, RowsExpandByTheirMarkOrEnterAndCollapseWhenLeft)
 {
     const QString comments = "A comment long enough to wrap over several lines of the card when it is shown. " +
