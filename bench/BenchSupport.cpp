@@ -74,20 +74,32 @@ double Median(QList<double> samples)
     return samples.size() % 2 ? samples[mid] : (samples[mid - 1] + samples[mid]) / 2;
 }
 
-double TimeWithSqliteShell(const QString& databaseFile, const QStringList& statements)
+// A shell's script that runs the statements with its timer on and its
+// output thrown away, and the sum of the times its output reports, in ms.
+static QString TimedScript(const QString& preamble, const QStringList& statements)
 {
-    QString script = QStringLiteral(".timer on\n.output /dev/null\n");
+    QString script = preamble;
     for (const QString& statement : statements)
         script += statement + QStringLiteral(";\n");
-    const QString output = RunShell(databaseFile, script);
-    static const QRegularExpression runTime(QStringLiteral("Run Time: real ([0-9.]+)"));
+    return script;
+}
+
+static double SumOfTimes(const QString& output, const QRegularExpression& time, double toMs, qsizetype expected, const QString& shell)
+{
     double total = 0;
-    int count = 0;
-    for (auto it = runTime.globalMatch(output); it.hasNext(); ++count)
-        total += it.next().captured(1).toDouble() * 1000.0;
-    if (count != statements.size())
-        throw ETessarynError(QStringLiteral("sqlite3 timed %1 of %2 statements").arg(count).arg(statements.size()));
+    qsizetype count = 0;
+    for (auto it = time.globalMatch(output); it.hasNext(); ++count)
+        total += it.next().captured(1).toDouble() * toMs;
+    if (count != expected)
+        throw ETessarynError(QStringLiteral("%1 timed %2 of %3 statements").arg(shell).arg(count).arg(expected));
     return total;
+}
+
+double TimeWithSqliteShell(const QString& databaseFile, const QStringList& statements)
+{
+    static const QRegularExpression runTime(QStringLiteral("Run Time: real ([0-9.]+)"));
+    const QString output = RunShell(databaseFile, TimedScript(QStringLiteral(".timer on\n.output /dev/null\n"), statements));
+    return SumOfTimes(output, runTime, 1000.0, statements.size(), QStringLiteral("sqlite3"));
 }
 
 double SqliteShellStartMs(const QString& databaseFile)
@@ -177,18 +189,9 @@ static QString RunPsql(const QString& connInfo, const QString& script)
 
 double TimeWithPsql(const QString& connInfo, const QStringList& statements)
 {
-    QString script = QStringLiteral("\\timing on\n\\o /dev/null\n");
-    for (const QString& statement : statements)
-        script += statement + QStringLiteral(";\n");
-    const QString output = RunPsql(connInfo, script);
     static const QRegularExpression time(QStringLiteral("Time: ([0-9.]+) ms"));
-    double total = 0;
-    int count = 0;
-    for (auto it = time.globalMatch(output); it.hasNext(); ++count)
-        total += it.next().captured(1).toDouble();
-    if (count != statements.size())
-        throw ETessarynError(QStringLiteral("psql timed %1 of %2 statements").arg(count).arg(statements.size()));
-    return total;
+    const QString output = RunPsql(connInfo, TimedScript(QStringLiteral("\\timing on\n\\o /dev/null\n"), statements));
+    return SumOfTimes(output, time, 1.0, statements.size(), QStringLiteral("psql"));
 }
 
 QString PsqlValue(const QString& connInfo, const QString& statement)
