@@ -26,6 +26,8 @@ public:
         const char* tail = nullptr;
         if (sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &m_stmt, &tail) != SQLITE_OK)
             Fail();
+        if (!m_stmt)   // only blanks or comments
+            throw EDatabaseError(QStringLiteral("Unable to execute statement: it is empty"));
         // The driver runs one statement; a second one after it is refused
         // rather than silently left out.
         while (tail && *tail && (*tail == ' ' || *tail == '\t' || *tail == '\r' || *tail == '\n' || *tail == ';'))

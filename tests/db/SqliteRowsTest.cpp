@@ -140,6 +140,7 @@ TEST_F(SqliteRowsTest, FailuresSayWhyAndOtherParametersAreLeftToTheDriver)
     } catch (const EDatabaseError& e) {
         EXPECT_TRUE(e.Message().contains(QStringLiteral("syntax error"))) << e.Message().toStdString();
     }
+    EXPECT_THROW(ReadSqliteRows(m_db, {QStringLiteral("  -- nothing"), {}}), EDatabaseError);
     // A second statement is refused, not run: the table stays.
     EXPECT_THROW(ReadSqliteRows(m_db, {QStringLiteral("select 1; drop table entries"), {}}), EDatabaseError);
     QSqlQuery q(m_db);
