@@ -142,8 +142,11 @@ TdmServerData::TdmServerData(TdmConnection& connection) : m_connection(connectio
 
 DataPacket TdmServerData::RunQuery(const TSqlStatement& statement)
 {
-    if (std::optional<DataPacket> read = ReadSqliteRows(m_connection.Database(), StorableStatement(statement)))
-        return std::move(*read);
+    // The server's rows go through the driver, which makes the values
+    // storable itself (Run): only the embedded engine's need it here.
+    if (m_connection.Info().engine == TConnectionInfo::TEngine::SQLite)
+        if (std::optional<DataPacket> read = ReadSqliteRows(m_connection.Database(), StorableStatement(statement)))
+            return std::move(*read);
     QSqlQuery query(m_connection.Database());
     query.setForwardOnly(true);
     Run(m_connection, query, statement);
