@@ -19,14 +19,6 @@ bool IsSortButton(const QString& identifier)
     return identifier.startsWith(QLatin1String("btn_Sort"));
 }
 
-QStyle::StandardPixmap FallbackPicture(const QString& identifier)
-{
-    for (const TToolbarCatalogueRow& row : ToolbarCatalogue::Rows())
-        if (row.identifier && identifier == QLatin1String(row.identifier))
-            return row.fallback;
-    return QStyle::SP_FileIcon;
-}
-
 } // namespace
 
 const QString TToolbarAssistant::Section = QString::fromLatin1(ToolbarCatalogue::Section);
@@ -137,10 +129,7 @@ void TToolbarAssistant::BuildButtons()
         button->setAutoRaise(true);
         button->setFocusPolicy(Qt::NoFocus);
         button->setStatusTip(entry->Hint);
-        QIcon icon = TAppResources::Icon(entry->Bitmap);
-        if (icon.isNull())
-            icon = QApplication::style()->standardIcon(FallbackPicture(entry->Identifier));
-        button->setIcon(icon);
+        button->setIcon(ToolbarCatalogue::ButtonIcon(entry->Identifier));
         button->setIconSize(QSize(22, 22));
         if (QAction* action = entry->Action) {
             // the command's own handler, checks and messages apply

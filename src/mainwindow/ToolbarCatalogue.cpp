@@ -1,6 +1,9 @@
 #include "mainwindow/ToolbarCatalogue.h"
 
+#include "app/AppResources.h"
 #include "settings/ISettingsManager.h"
+
+#include <QApplication>
 
 namespace {
 
@@ -99,6 +102,20 @@ std::vector<QString> Identifiers()
         result.push_back(row.identifier ? QString::fromLatin1(row.identifier)
                                         : QString::fromLatin1(SeparatorIdentifier) + QString::number(++separator));
     return result;
+}
+
+QIcon ButtonIcon(const QString& identifier)
+{
+    for (const TToolbarCatalogueRow& row : kCatalogue) {
+        if (!row.identifier || identifier != QLatin1String(row.identifier))
+            continue;
+        QPixmap picture = TAppResources::Picture(QString::fromLatin1(row.bitmap));
+        if (picture.isNull())
+            return QApplication::style()->standardIcon(row.fallback);
+        picture.setMask(picture.createMaskFromColor(TAppResources::TransparentColor()));
+        return QIcon(picture);
+    }
+    return QIcon();
 }
 
 std::optional<std::vector<TStoredButton>> ReadOrder(ISettingsManager& settings)

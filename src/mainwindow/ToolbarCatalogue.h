@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QString>
 #include <QStyle>
 
@@ -33,6 +34,11 @@ inline constexpr const char* OrderSuffix = " order";
 std::span<const TToolbarCatalogueRow> Rows();
 // The identifier of each row: the button's, or "(Separator)n" for the n-th separator.
 std::vector<QString> Identifiers();
+
+// The picture of a button, the same on the toolbar and in the preferences:
+// its resource picture, or else the style's picture the catalogue names.
+// Null for a separator or an unknown identifier.
+QIcon ButtonIcon(const QString& identifier);
 
 // The stored arrangement: for each row of the catalogue its position and
 // visible flag. Nothing when any position is missing, not a number, out of

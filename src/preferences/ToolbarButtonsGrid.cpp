@@ -1,5 +1,7 @@
 #include "preferences/ToolbarButtonsGrid.h"
 
+#include "mainwindow/ToolbarCatalogue.h"
+
 #include "app/AppResources.h"
 #include "controls/BTreeView.h"
 #include "settings/dmMain.h"
@@ -124,9 +126,8 @@ void TToolbarButtonsGrid::paintEvent(QPaintEvent*)
         if (e.Visible)
             p.drawPixmap(box.topLeft(), m_check);
         box.translate(2 * box.width() + 2, 0);
-        const QPixmap picture = Transparent(TAppResources::Picture(e.Bitmap));
-        if (!picture.isNull())
-            p.drawPixmap(box.topLeft(), picture);
+        if (!e.IsSeparator())
+            ToolbarCatalogue::ButtonIcon(e.Identifier).paint(&p, box.adjusted(0, 0, -2, -2));
         const QRect text(QPoint(box.right() + 1 + 5, T), QPoint(R - 1, B - 1));
         p.setPen(palette().color(QPalette::Text));
         p.drawText(text, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine,

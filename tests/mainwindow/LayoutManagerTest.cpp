@@ -14,6 +14,7 @@
 #include "mainwindow/LayoutManager.h"
 #include "mainwindow/TaskAssistant.h"
 #include "mainwindow/ToolbarAssistant.h"
+#include "mainwindow/ToolbarCatalogue.h"
 #include "mainwindow/fMain.h"
 #include "mainwindow/fTaskAssistant.h"
 #include "settings/ISettingsManager.h"
@@ -523,3 +524,16 @@ TEST_P(LayoutTest, ScreenshotsWhenAsked)
 }
 
 TESSARYN_INSTANTIATE_ENGINES(LayoutTest);
+
+// The toolbar and the preferences' toolbar page draw the same picture for a
+// button: every button has one, a separator none.
+TEST(ToolbarCatalogueTest, EveryButtonHasAPictureAndNoSeparatorHasOne)
+{
+    const std::vector<QString> identifiers = ToolbarCatalogue::Identifiers();
+    ASSERT_EQ(identifiers.size(), 43u);
+    for (const QString& identifier : identifiers) {
+        const bool separator = identifier.startsWith(QLatin1String(ToolbarCatalogue::SeparatorIdentifier));
+        EXPECT_EQ(ToolbarCatalogue::ButtonIcon(identifier).isNull(), separator) << identifier.toStdString();
+    }
+    EXPECT_TRUE(ToolbarCatalogue::ButtonIcon(QStringLiteral("btn_NoSuchButton")).isNull());
+}
