@@ -1,5 +1,7 @@
 #include "app/AppResources.h"
 
+#include "app/ProgramData.h"
+
 #include <QBitmap>
 #include <QCoreApplication>
 #include <QDir>
@@ -13,15 +15,7 @@ bool g_registered = false;
 
 QString TAppResources::DataFolder()
 {
-    const QDir executable(QCoreApplication::applicationDirPath());
-    if (executable.exists(QStringLiteral("AppResources.rcc")))
-        return executable.path();
-#ifdef TESSARYN_DATA_FROM_BIN
-    const QString installed = QDir::cleanPath(executable.filePath(QStringLiteral(TESSARYN_DATA_FROM_BIN)));
-    if (QDir(installed).exists(QStringLiteral("AppResources.rcc")))
-        return installed;
-#endif
-    return executable.path();
+    return ProgramDataFolder();
 }
 
 QString TAppResources::ResourceFile()

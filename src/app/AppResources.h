@@ -12,10 +12,7 @@
 // picture is empty and the windows simply show nothing where a picture would be.
 class TAppResources {
 public:
-    // The folder of the program's read-only files (AppResources.rcc, help/,
-    // the export's signs): the executable's own folder in a build tree, the
-    // installed share folder beside the executable's bin folder otherwise.
-    // Both are found from the executable's location, so a moved install works.
+    // The folder of the program's read-only files (ProgramDataFolder).
     static QString DataFolder();
 
     // Bitmaps (names beginning with BMP_) are drawn on this colour, which is

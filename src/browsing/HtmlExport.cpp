@@ -1,6 +1,6 @@
 #include "browsing/HtmlExport.h"
 
-#include "app/AppResources.h"
+#include "app/ProgramData.h"
 
 #include "app/Errors.h"
 #include "app/IDesktop.h"
@@ -90,7 +90,7 @@ QString THtmlExport::Export(const QList<int>& selectionOrder, const QList<THtmlE
     const QString extractFolder = IncludeTrailingBackslash(m_main.App.ExtractFolder);
     for (int code : selectionOrder)
         ShellMove(extractFolder + QString::number(code), filesFolder + QString::number(code));
-    const QString programFolder = TAppResources::DataFolder() + QLatin1Char('/');
+    const QString programFolder = ProgramDataFolder() + QLatin1Char('/');
     for (const char* sign : {"PlusSign.gif", "MinusSign.gif"})
         QFile::copy(programFolder + QLatin1String(sign), filesFolder + QLatin1String(sign));
 

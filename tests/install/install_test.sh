@@ -17,7 +17,7 @@ fail() { echo "FAILED: $*" >&2; exit 1; }
 
 echo "== cmake --install"
 cmake --install "$build" --prefix "$work/prefix" >"$work/install.log" || { cat "$work/install.log"; fail "install"; }
-for file in bin/tessaryn bin/TessarynDBInit \
+for file in bin/tessaryn bin/TessarynDBInit lib/tessaryn/libtessaryn_core.so lib/tessaryn/libtessaryn_gui.so \
             share/tessaryn/AppResources.rcc share/tessaryn/PlusSign.gif share/tessaryn/MinusSign.gif \
             share/tessaryn/help/1.html \
             share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
