@@ -853,10 +853,12 @@ void TBTreeView::DrawCell(QPainter& painter, const QRect& rect, int row)
 
 // --- pointer ---
 
-void TBTreeView::GridPress(QMouseEvent* event, int row)
+void TBTreeView::GridPress(QMouseEvent* event, int row, bool doublePress)
 {
     if (focusPolicy() != Qt::NoFocus)
         setFocus(Qt::MouseFocusReason);
+    if (doublePress && event->button() == Qt::LeftButton && OnDblClick)
+        OnDblClick();
     if (OnMouseDown)
         OnMouseDown(event);
     if (row >= 0)
@@ -864,6 +866,19 @@ void TBTreeView::GridPress(QMouseEvent* event, int row)
 }
 
 void TBTreeView::mousePressEvent(QMouseEvent* event)
+{
+    PointerPress(event, false);
+}
+
+// The second press of a double click is a press like the first; only the
+// grid's own press handling turns it into a double click, so that a press
+// on an expand button, which toggles and nothing more, never becomes one.
+void TBTreeView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    PointerPress(event, true);
+}
+
+void TBTreeView::PointerPress(QMouseEvent* event, bool doublePress)
 {
     const QPoint pos = event->position().toPoint();
     const int row = RowAt(pos);
@@ -879,14 +894,14 @@ void TBTreeView::mousePressEvent(QMouseEvent* event)
                 AddToSelection(NodeAtRow(r));
             EndUpdate();
         }
-        GridPress(event, row);
+        GridPress(event, row, doublePress);
         return;
     }
     if (event->button() == Qt::RightButton) {
         if (row >= 0)
             SetCurrentRow(row);
         SelectNode(node, false);
-        GridPress(event, row);
+        GridPress(event, row, doublePress);
         return;
     }
     if (event->button() != Qt::LeftButton)
@@ -910,14 +925,7 @@ void TBTreeView::mousePressEvent(QMouseEvent* event)
     SelectNode(node, (mods & Qt::ControlModifier) != 0);
     if (row >= 0)
         SetCurrentRow(row);
-    GridPress(event, row);
-}
-
-void TBTreeView::mouseDoubleClickEvent(QMouseEvent* event)
-{
-    mousePressEvent(event);
-    if (event->button() == Qt::LeftButton && OnDblClick)
-        OnDblClick();
+    GridPress(event, row, doublePress);
 }
 
 void TBTreeView::mouseMoveEvent(QMouseEvent* event)

@@ -205,7 +205,8 @@ public:
     std::function<void(int row)> OnSelectCell;
     // The selection list changed.
     std::function<void()> OnSelectionChanged;
-    // A press on a row (after the tree's own handling); a double press.
+    // A press on a row (after the tree's own handling); a double press on a
+    // row, never one on an expand button.
     std::function<void(QMouseEvent* event)> OnMouseDown;
     std::function<void()> OnDblClick;
     // Drags coming from outside the tree (entries dropped on a category):
@@ -304,7 +305,8 @@ private:
     void ResetDrag();
     void Drop();
     void SetHint(const QString& hint);
-    void GridPress(QMouseEvent* event, int row);
+    void PointerPress(QMouseEvent* event, bool doublePress);
+    void GridPress(QMouseEvent* event, int row, bool doublePress);
     void UpdateRowHeight();
 
     TBTreeViewNodes m_roots;
