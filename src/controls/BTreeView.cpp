@@ -17,6 +17,7 @@
 #include <QScrollBar>
 #include <QStatusTipEvent>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -421,6 +422,24 @@ void TBTreeView::EndUpdate()
         return;
     if (--m_updateCount == 0)
         Rebuild();
+}
+
+TBTreeViewUpdate::~TBTreeViewUpdate()
+{
+    if (!m_tree)
+        return;
+    try {
+        m_tree->EndUpdate();
+    } catch (...) {
+        // An error is already on its way out of the scope; this one would
+        // only hide it.
+    }
+}
+
+void TBTreeViewUpdate::End()
+{
+    if (TBTreeView* tree = std::exchange(m_tree, nullptr))
+        tree->EndUpdate();
 }
 
 void TBTreeView::Rebuild()
@@ -888,11 +907,11 @@ void TBTreeView::PointerPress(QMouseEvent* event, bool doublePress)
     if (event->button() == Qt::LeftButton && (mods & Qt::ShiftModifier) && m_multiSelect) {
         const int current = CurrentRow();
         if (node && current >= 0) {
-            BeginUpdate();
+            TBTreeViewUpdate update(*this);
             ClearSelection();
             for (int r = std::max(row, current); r >= std::min(row, current); --r)
                 AddToSelection(NodeAtRow(r));
-            EndUpdate();
+            update.End();
         }
         GridPress(event, row, doublePress);
         return;
@@ -1017,7 +1036,7 @@ void TBTreeView::Drop()
     const TTreeViewMovePoint position = m_dropPosition;
     if (!target || !CanMoveTo(target, position))
         return;
-    BeginUpdate();
+    TBTreeViewUpdate update(*this);
     const QList<TBTreeViewNode*> moving = m_selection;
     for (int i = int(moving.size()) - 1; i >= 0; --i) {
         TBTreeViewNode* node = moving[i];
@@ -1035,7 +1054,7 @@ void TBTreeView::Drop()
     }
     m_selection.clear();
     m_selectedSet.clear();
-    EndUpdate();
+    update.End();
     SelectionChanged();
 }
 

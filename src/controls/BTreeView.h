@@ -347,3 +347,21 @@ private:
     TTreeViewMovePoint m_dropPosition = mpNone;
     QString m_hint;
 };
+
+// One BeginUpdate / EndUpdate bracket of a tree for the lifetime of the
+// object. End closes it on the ordinary path, where the rebuild's own errors
+// (an OnSelectCell handler's) reach the caller; when an error leaves the
+// scope first, the destructor closes it, so that the tree never stays
+// "updating" and stops rebuilding its rows.
+class TBTreeViewUpdate {
+public:
+    explicit TBTreeViewUpdate(TBTreeView& tree) : m_tree(&tree) { tree.BeginUpdate(); }
+    ~TBTreeViewUpdate();
+    TBTreeViewUpdate(const TBTreeViewUpdate&) = delete;
+    TBTreeViewUpdate& operator=(const TBTreeViewUpdate&) = delete;
+
+    void End();
+
+private:
+    TBTreeView* m_tree;
+};
