@@ -1024,7 +1024,8 @@ bool TfrmEntryBrowser::GridDragEvent(QEvent* event)
         const int from = gr->CurrentRow();
         if (acceptable && drop->source() == gr && target >= 0 && target < gr->RecordCount() && target != from) {
             BeginGridUpdate();
-            const bool moved = RunCommand([&] { MoveBookmark(m_bookmarkSet, from, target); });
+            bool moved = false;
+            RunCommand([&] { moved = MoveBookmark(m_bookmarkSet, from, target); });
             if (moved)
                 RefreshKeepingSelection();
             EndGridUpdate();

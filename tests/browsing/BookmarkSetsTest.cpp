@@ -126,6 +126,18 @@ TEST_P(BookmarkSetsTest, MovingABookmarkShiftsTheOnesBetween)
     }
 }
 
+TEST_P(BookmarkSetsTest, APositionOutsideTheSetMovesNothingAndSaysSo)
+{
+    InsertSet(100, "Reading");
+    Bookmark(100, {5, 6, 7, 8});
+    const std::pair<int, int> moves[] = {{-1, 2}, {0, 4}, {4, 0}, {2, -1}, {4, 4}, {-1, -1}};
+    for (const auto& [from, to] : moves) {
+        SCOPED_TRACE(QString("%1 -> %2").arg(from).arg(to).toStdString());
+        EXPECT_FALSE(MoveBookmark(*conn, desktop, 100, from, to));
+        EXPECT_EQ(Stored(100), QStringList({"5:1", "6:2", "7:3", "8:4"}));
+    }
+}
+
 TEST_P(BookmarkSetsTest, AMissingSetIsReportedAndNothingIsStored)
 {
     const std::pair<const char*, std::function<bool()>> operations[] = {
