@@ -160,8 +160,7 @@ void TfrmEntryBrowser::BuildControls()
     coSearchOperator->setCurrentIndex(TOstrivaleSearchOptions::OperatorAll);
     btnSearchOptions = new TResBitBtn(QStringLiteral("Options"), paSearch);
     btnSearchOptions->setObjectName(QStringLiteral("btnSearchOptions"));
-    // The search options window is not part of the program yet.
-    btnSearchOptions->setEnabled(false);
+    btnSearchOptions->setAutoDefault(false);
     auto* searchLayout = new QHBoxLayout(paSearch);
     searchLayout->setContentsMargins(4, 3, 4, 3);
     searchLayout->addWidget(laSearch);
@@ -238,6 +237,7 @@ void TfrmEntryBrowser::BuildControls()
     grEntryFiles->FilesToDrag = [this] { return PrepareFilesForDrag(); };
 
     connect(btnSearch, &QPushButton::clicked, this, &TfrmEntryBrowser::btnSearchClick);
+    connect(btnSearchOptions, &QPushButton::clicked, this, &TfrmEntryBrowser::btnSearchOptionsClick);
     connect(btnBrowseDown, &QAbstractButton::clicked, this, &TfrmEntryBrowser::btnBrowseDownClick);
     connect(btnBrowseUp, &QAbstractButton::clicked, this, &TfrmEntryBrowser::btnBrowseUpClick);
     m_findShortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
@@ -549,6 +549,13 @@ void TfrmEntryBrowser::btnSearchClick()
         m_search->cdsSearch.First();
         gr->FollowSource();
     }
+}
+
+// The options are the program's search options, edited in the settings;
+// the next search from the box copies them.
+void TfrmEntryBrowser::btnSearchOptionsClick()
+{
+    TFrmPreferences::ShowPreferences(m_dmMain, QStringLiteral("tsSearchOptions"), window());
 }
 
 bool TfrmEntryBrowser::DoSearch(const TOstrivaleSearchOptions* options)

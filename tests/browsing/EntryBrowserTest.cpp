@@ -15,6 +15,7 @@
 #include "engine/EntryData.h"
 #include "engine/EntryManager.h"
 #include "mainwindow/CategoryMenu.h"
+#include "preferences/fPreferences.h"
 #include "engine/FileLists.h"
 #include "engine/dDB.h"
 #include "engine/fMailEntries.h"
@@ -388,6 +389,26 @@ TEST_P(EntryBrowserSearchTest, RejectedSearchIsReportedAndThePreviousResultStays
 }
 
 // --- selection, sorting, expansion ------------------------------------------------
+
+// "Options" beside the search box opens the settings at the search options
+// (their help page is 27), over the browser's window.
+TEST_P(EntryBrowserTest, OptionsOpensTheSettingsAtTheSearchOptions)
+{
+    browser->ShowSearchBox();
+    auto* options = browser->findChild<QPushButton*>("btnSearchOptions");
+    ASSERT_TRUE(options);
+    QStringList shown;
+    TFrmPreferences::ExecuteHook = [&](TFrmPreferences& window) {
+        shown << window.CurrentLink() << window.CurrentPage()->objectName() << window.CaptionText()
+              << QString::number(window.CurrentHelpContext())
+              << (window.parentWidget() ? window.parentWidget()->window()->objectName() : QString());
+        return int(QDialog::Rejected);
+    };
+    host->setObjectName("host");
+    QTest::mouseClick(options, Qt::LeftButton);
+    TFrmPreferences::ExecuteHook = nullptr;
+    EXPECT_EQ(shown, QStringList({"tsSearchOptions", "paSearch", "General preferences / Search options", "27", "host"}));
+}
 
 TEST_P(EntryBrowserTest, SelectionKeepsTheOrderRowsWereSelectedIn)
 {
