@@ -866,8 +866,14 @@ void TfrmEntryBrowser::UpdateCommands()
                             miAddMonitoredFolderFiles, acEN_AddPassword, acEN_RemovePassword})
         action->setEnabled(records && m_entryActionsEnabled);
     acEN_GoToCategory->setEnabled(records && OnGoToCategory && m_leftView != TLeftView::Categories);
-    // A bookmark set keeps its own order.
-    miSortMenu->setEnabled(m_leftView != TLeftView::BookmarkSets);
+    // A bookmark set keeps its own order: no sort command is offered, in
+    // this menu or through the toolbar and the task assistant, which follow
+    // these commands.
+    const bool sorting = m_leftView != TLeftView::BookmarkSets;
+    miSortMenu->setEnabled(sorting);
+    for (QAction* action : {acEN_SortByLastModifiedDesc, acEN_SortByCreationOrderAsc, acEN_SortByCreationOrderDesc,
+                            acEN_SortByTitle})
+        action->setEnabled(sorting);
     for (QAction* action : {acEN_SelectThis, acEN_SelectAll, acEN_SelectNone, acEN_InvertSelection})
         action->setEnabled(records && m_selectionEnabled);
     if (OnUpdateCommands)

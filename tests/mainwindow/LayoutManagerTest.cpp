@@ -400,6 +400,66 @@ TEST_P(LayoutTest, EveryLinkIsEnabledExactlyWhenItsCommandIs)
     }
 }
 
+// A bookmark set is listed in its own order: while bookmark sets are browsed
+// none of the four sort commands is offered, by a link, a toolbar button or
+// the entry browser's menu, and none changes the stored order. Otherwise all
+// but the current order are offered.
+TEST_P(LayoutTest, NoSortCommandIsOfferedWhileBookmarkSetsAreBrowsed)
+{
+    TfrmTessarynMain& w = Start();
+    w.resize(1600, 700);
+    TToolbarAssistant& bar = Layout().Toolbar();
+    const struct {
+        const char* link;
+        int linkIndex;
+        const char* button;
+        const char* item;
+        int order;
+    } sorts[] = {
+        {"laSortByDate", 0, "btn_SortByLastModified", "acEN_SortByLastModifiedDesc", 0},
+        {"laSortByCreationOrder", 1, "btn_SortByCreation", "acEN_SortByCreationOrderAsc", 1},
+        {"laSortByReverseCreationOrder", 2, "btn_SortCreationReverse", "acEN_SortByCreationOrderDesc", 2},
+        {"laSortByTitle", 3, "btn_SortByTitle", "acEN_SortByTitle", 3},
+    };
+    // the sort buttons are not on the default toolbar: the user adds them
+    for (const auto& sort : sorts)
+        bar.FindEntry(sort.button)->Visible = true;
+    bar.BuildButtons();
+    TDropDownPanelWLabels* sorting = Layout().TaskAssistant().Window()->Panel(8);
+    sorting->SetExpanded(true);
+    Layout().TaskAssistant().Window()->ScrollBox()->ensureWidgetVisible(sorting);
+    QApplication::processEvents();
+    Search("offer");
+
+    const auto offered = [&](bool bookmarkSets, int order) {
+        for (const auto& sort : sorts) {
+            SCOPED_TRACE(sort.link);
+            const bool expected = !bookmarkSets && sort.order != order;
+            EXPECT_EQ(sorting->LabelEnabled(sort.link), expected);
+            EXPECT_EQ(bar.Button(sort.button)->isEnabled(), expected);
+            EXPECT_EQ(Command(sort.item)->isEnabled(), !bookmarkSets);
+        }
+    };
+    offered(false, 2);
+    QTest::mouseClick(sorting, Qt::LeftButton, {}, sorting->LabelRect(3).center());
+    EXPECT_EQ(main->App.EntriesSortOrder, 3);
+    offered(false, 3);
+
+    Command("miBrowseByBookmarkSet")->trigger();
+    ASSERT_TRUE(w.BookmarkSetBrowser());
+    offered(true, 3);
+    for (const auto& sort : sorts) {
+        SCOPED_TRACE(sort.link);
+        QTest::mouseClick(sorting, Qt::LeftButton, {}, sorting->LabelRect(sort.linkIndex).center());
+        QTest::mouseClick(bar.Button(sort.button), Qt::LeftButton);
+        Command(sort.item)->trigger();
+        EXPECT_EQ(main->App.EntriesSortOrder, 3);
+    }
+
+    Command("miBrowseByCategory")->trigger();
+    offered(false, 3);
+}
+
 TEST_P(LayoutTest, ToolbarOrderRoundTripsThroughTheSettings)
 {
     TfrmTessarynMain& w = Start();
