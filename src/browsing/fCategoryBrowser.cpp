@@ -1,6 +1,7 @@
 #include "browsing/fCategoryBrowser.h"
 
 #include "controls/BTreeView.h"
+#include "controls/HelpContext.h"
 #include "engine/Category.h"
 #include "engine/FileHelpers.h"
 #include "engine/FillCategoryTree.h"
@@ -29,6 +30,7 @@ TfrmCategoryBrowser::TfrmCategoryBrowser(TdmMain& dmMain, QWidget* parent) : QWi
     tv->SetAllowSelection(false);
     tv->setAcceptDrops(true);
     tv->setFrameShape(QFrame::NoFrame);
+    SetControlHelpContext(tv, HelpContext);
 
     tv->OnSelectCell = [this](int row) { tvSelectCell(row); };
     tv->OnGetFont = [this](TBTreeViewNode* node, QFont& font) { font.setBold(node == tv->CurrentNode()); };
