@@ -6,6 +6,7 @@
 #include "browsing/fBookmarkSetBrowser.h"
 #include "browsing/fCategoryBrowser.h"
 #include "browsing/fEntryBrowser.h"
+#include "controls/BTransparentButton.h"
 #include "controls/CustomDrawnSplitter.h"
 #include "controls/DropDownPanelWLabels.h"
 #include "engine/EntryManager.h"
@@ -25,6 +26,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QScrollArea>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
@@ -458,6 +460,70 @@ TEST_P(LayoutTest, NoSortCommandIsOfferedWhileBookmarkSetsAreBrowsed)
 
     Command("miBrowseByCategory")->trigger();
     offered(false, 3);
+}
+
+// The toolbar's buttons are picture buttons: each shows its bitmap and,
+// under the pointer, the hint of the command it stands for, as a tooltip and
+// in the status bar.
+TEST_P(LayoutTest, ToolbarButtonsShowTheirPicturesAndTheirCommandsHints)
+{
+    THintManager hints;
+    Start().resize(1600, 700);
+    QApplication::processEvents();
+    TToolbarAssistant& bar = Layout().Toolbar();
+    const struct {
+        const char* button;
+        const char* bitmap;
+        const char* hint;
+    } design[] = {
+        {"btn_NewEntryFromClipboard", "BMP_NEW_ENTRY_FROM_CLIPBOARD",
+         "Creates a new entry from clipboard contents (files, text, etc)"},
+        {"btn_ManageMonitoredFolder", "BMP_MONITORED_FOLDER_MANAGE",
+         "View monitored folder to select files to store in Tessaryn entries"},
+        {"btn_SelectedDelete", "BMP_SELECTED_DELETE", "Permanently deletes the selected entries from the database"},
+        {"btn_BrowseSeacrh", "BMP_BROWSE_SEARCH", "Search for certain words or phrases"},
+        {"btn_AppSettings", "BMP_APP_SETTINGS", "Edit application settings"},
+        {"btn_HelpContents", "BMP_HELP_CONTENTS", "Shows Tessaryn help contents"},
+    };
+    for (const auto& d : design) {
+        SCOPED_TRACE(d.button);
+        auto* button = qobject_cast<TBTransparentButton*>(bar.Button(d.button));
+        ASSERT_TRUE(button);
+        EXPECT_EQ(button->ResourceId(), d.bitmap);
+        EXPECT_EQ(button->toolTip(), d.hint);
+        QTest::mouseMove(button, button->rect().center());
+        EXPECT_EQ(THintManager::ApplicationHint(), d.hint);
+    }
+    // every button of the catalogue, shown: its own picture from the
+    // program's resources, no two alike
+    QSet<size_t> pictures;
+    int buttons = 0;
+    for (int i = 0; i < bar.CatalogueCount(); ++i) {
+        TToolbarAssistantButton* entry = bar.CatalogueEntry(i);
+        if (entry->IsSeparator())
+            continue;
+        entry->Visible = true;
+    }
+    bar.BuildButtons();
+    for (int i = 0; i < bar.CatalogueCount(); ++i) {
+        TToolbarAssistantButton* entry = bar.CatalogueEntry(i);
+        if (entry->IsSeparator())
+            continue;
+        SCOPED_TRACE(entry->Identifier.toStdString());
+        auto* button = qobject_cast<TBTransparentButton*>(bar.Button(entry->Identifier));
+        ASSERT_TRUE(button);
+        const QPixmap picture = TAppResources::Picture(button->ResourceId());
+        ASSERT_FALSE(picture.isNull());
+        EXPECT_LE(picture.width(), TToolbarAssistant::ButtonSize);
+        EXPECT_LE(picture.height(), TToolbarAssistant::ButtonSize);
+        const QImage image = picture.toImage();
+        pictures.insert(qHashBits(image.constBits(), size_t(image.sizeInBytes())));
+        ++buttons;
+        EXPECT_FALSE(button->toolTip().isEmpty());
+        EXPECT_EQ(button->statusTip(), button->toolTip());
+    }
+    EXPECT_EQ(buttons, 33);
+    EXPECT_EQ(pictures.size(), buttons);
 }
 
 TEST_P(LayoutTest, ToolbarOrderRoundTripsThroughTheSettings)
