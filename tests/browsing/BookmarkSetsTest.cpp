@@ -7,6 +7,7 @@
 #include "browsing/dBooks.h"
 #include "browsing/fBookBrowser.h"
 #include "browsing/fBookmarkSetBrowser.h"
+#include "controls/CustomDrawnSplitter.h"
 #include "controls/RecordListGrid.h"
 #include "db/dmConnection.h"
 #include "settings/dmMain.h"
@@ -283,6 +284,37 @@ TEST_P(BookmarkSetsTest, TheBookBrowserListsTheBooks)
     names.sort();
     EXPECT_EQ(names, QStringList({"Moby-Dick", "Walden"}));
     EXPECT_EQ(browser.CurrentBookCode(), -1);
+}
+
+// The splitter between the book browser's two lists takes the scheme's
+// splitter colours: arrow, button and button highlight.
+TEST_P(BookmarkSetsTest, TheBookBrowsersSplitterTakesTheSchemesColours)
+{
+    TdmMain dm(*conn, desktop);
+    ASSERT_TRUE(dm.IsInitialized());
+    TfrmBookBrowser browser(dm);
+    browser.resize(240, 300);
+    browser.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&browser));
+    auto* splitter = browser.findChild<TCustomDrawnSplitter*>("splitter");
+    ASSERT_TRUE(splitter);
+    const struct {
+        int scheme;
+        const char *arrow, *button, *highlight;
+    } schemes[] = {
+        {0, "#0000ff", "#ebe9d8", "#bbbbff"},
+        {2, "#ff0000", "#ebe9d8", "#ffb3b3"},
+        {3, "#f6b056", "#ebe9d8", "#f4f3e8"},
+    };
+    for (const auto& s : schemes) {
+        SCOPED_TRACE(s.scheme);
+        dm.SetColourScheme(s.scheme);
+        EXPECT_EQ(splitter->ArrowColor().name(), s.arrow);
+        EXPECT_EQ(splitter->ButtonColor().name(), s.button);
+        EXPECT_EQ(splitter->ButtonColorHigh().name(), s.highlight);
+        if (const QString folder = qEnvironmentVariable("TESSARYN_SCREENS"); !folder.isEmpty())
+            browser.grab().save(folder + QString("/book-browser-scheme-%1.png").arg(s.scheme));
+    }
 }
 
 TESSARYN_INSTANTIATE_ENGINES(BookmarkSetsTest);
