@@ -407,7 +407,8 @@ TEST_P(EntryBrowserTest, OptionsOpensTheSettingsAtTheSearchOptions)
     host->setObjectName("host");
     QTest::mouseClick(options, Qt::LeftButton);
     TFrmPreferences::ExecuteHook = nullptr;
-    EXPECT_EQ(shown, QStringList({"tsSearchOptions", "paSearch", "General preferences / Search options", "27", "host"}));
+    EXPECT_EQ(shown,
+              QStringList({"tsSearchOptions", "paSearch", "General preferences / Search options", "27", "host"}));
 }
 
 TEST_P(EntryBrowserTest, SelectionKeepsTheOrderRowsWereSelectedIn)
