@@ -77,6 +77,14 @@ protected:
         return rows;
     }
 
+    // A browser in a window of its own, shown.
+    static void Show(QWidget& browser)
+    {
+        browser.resize(240, 300);
+        browser.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&browser));
+    }
+
     RecordingDesktop desktop;
 };
 
@@ -274,9 +282,7 @@ TEST_P(BookmarkSetsTest, TheBookBrowserListsTheBooks)
     TdmMain dm(*conn, desktop);
     ASSERT_TRUE(dm.IsInitialized());
     TfrmBookBrowser browser(dm);
-    browser.resize(240, 300);
-    browser.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&browser));
+    Show(browser);
     EXPECT_EQ(browser.windowTitle(), "Book Browser");
     TRecordListGrid* grid = browser.BooksGrid();
     ASSERT_EQ(grid->RowCount(), 2);
@@ -293,9 +299,7 @@ TEST_P(BookmarkSetsTest, TheBookBrowsersSplitterTakesTheSchemesColours)
     TdmMain dm(*conn, desktop);
     ASSERT_TRUE(dm.IsInitialized());
     TfrmBookBrowser browser(dm);
-    browser.resize(240, 300);
-    browser.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&browser));
+    Show(browser);
     auto* splitter = browser.findChild<TCustomDrawnSplitter*>("splitter");
     ASSERT_TRUE(splitter);
     const struct {

@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <initializer_list>
 
 namespace {
 
@@ -59,12 +60,16 @@ QFont Face(const QStringList& families, int pixelSize, QFont::Weight weight = QF
     return font;
 }
 
-// A regular polygon around a centre, its first corner at `startDegrees`.
-QPainterPath RegularPolygon(QPointF centre, qreal radius, int corners, qreal startDegrees)
+// A polygon around a centre with its corners at equal angles, the first at
+// `startDegrees`; corner i lies at radius radii[i % number of radii] (one
+// radius: a regular polygon; two: a star).
+QPainterPath RadialPolygon(QPointF centre, std::initializer_list<qreal> radii, int corners, qreal startDegrees)
 {
+    const QList<qreal> r(radii);
     QPainterPath path;
     for (int i = 0; i < corners; ++i) {
         const qreal angle = qDegreesToRadians(startDegrees + 360.0 * i / corners);
+        const qreal radius = r.at(i % r.size());
         const QPointF p = centre + QPointF(radius * qCos(angle), radius * qSin(angle));
         if (i == 0)
             path.moveTo(p);
@@ -73,6 +78,11 @@ QPainterPath RegularPolygon(QPointF centre, qreal radius, int corners, qreal sta
     }
     path.closeSubpath();
     return path;
+}
+
+QPainterPath RegularPolygon(QPointF centre, qreal radius, int corners, qreal startDegrees)
+{
+    return RadialPolygon(centre, {radius}, corners, startDegrees);
 }
 
 // A regular hexagon with flat top and bottom edges.
@@ -747,18 +757,8 @@ void DrawPencil(QPainter& p, const QRectF& r)
 
 void DrawStar(QPainter& p, QPointF centre, qreal radius)
 {
-    QPainterPath star;
-    for (int i = 0; i < 10; ++i) {
-        const qreal rr = i % 2 ? radius * 0.45 : radius;
-        const qreal a = qDegreesToRadians(-90.0 + 36.0 * i);
-        const QPointF pt = centre + QPointF(rr * qCos(a), rr * qSin(a));
-        if (i == 0)
-            star.moveTo(pt);
-        else
-            star.lineTo(pt);
-    }
-    star.closeSubpath();
-    DrawShaded(p, star, QColor(255, 236, 120), kGold, QColor(150, 100, 10));
+    DrawShaded(p, RadialPolygon(centre, {radius, radius * 0.45}, 10, -90), QColor(255, 236, 120), kGold,
+               QColor(150, 100, 10));
 }
 
 // A filled arrow from `from` to `to`.
