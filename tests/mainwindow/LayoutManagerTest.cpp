@@ -475,7 +475,7 @@ TEST_P(LayoutTest, ToolbarButtonsShowTheirPicturesAndTheirCommandsHints)
         const char* button;
         const char* bitmap;
         const char* hint;
-    } design[] = {
+    } expected[] = {
         {"btn_NewEntryFromClipboard", "BMP_NEW_ENTRY_FROM_CLIPBOARD",
          "Creates a new entry from clipboard contents (files, text, etc)"},
         {"btn_ManageMonitoredFolder", "BMP_MONITORED_FOLDER_MANAGE",
@@ -485,7 +485,7 @@ TEST_P(LayoutTest, ToolbarButtonsShowTheirPicturesAndTheirCommandsHints)
         {"btn_AppSettings", "BMP_APP_SETTINGS", "Edit application settings"},
         {"btn_HelpContents", "BMP_HELP_CONTENTS", "Shows Tessaryn help contents"},
     };
-    for (const auto& d : design) {
+    for (const auto& d : expected) {
         SCOPED_TRACE(d.button);
         auto* button = qobject_cast<TBTransparentButton*>(bar.Button(d.button));
         ASSERT_TRUE(button);
