@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -22,6 +23,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <thread>
 
@@ -88,6 +91,28 @@ private:
     int m_rc = SQLITE_ERROR;
 };
 
+// An exclusive lock on a backup being written, held until the object goes;
+// the kernel lets go of it when the process dies.
+class TPartialLock {
+public:
+    explicit TPartialLock(const QString& path)
+    {
+        m_fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (m_fd >= 0)
+            ::flock(m_fd, LOCK_EX | LOCK_NB);
+    }
+    ~TPartialLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    TPartialLock(const TPartialLock&) = delete;
+    TPartialLock& operator=(const TPartialLock&) = delete;
+
+private:
+    int m_fd = -1;
+};
+
 QByteArray FileStart(const QString& file)
 {
     QFile f(file);
@@ -97,6 +122,8 @@ QByteArray FileStart(const QString& file)
 }
 
 } // namespace
+
+const QString TDatabaseMaintenance::PartialSuffix = QStringLiteral(".partial");
 
 TDatabaseStatistics TDatabaseMaintenance::GetDatabaseStatistics()
 {
@@ -162,7 +189,7 @@ QString TDatabaseMaintenance::BackupFileName(const QString& folder, const QDateT
         base += QLatin1Char('/');
     base += QStringLiteral("TessarynBackup_") + when.toString(QStringLiteral("yyyyMMdd_HHmm"));
     QString name = base + QStringLiteral(".dat");
-    for (int n = 2; QFileInfo::exists(name) || QFileInfo::exists(name + QStringLiteral(".partial")); ++n)
+    for (int n = 2; QFileInfo::exists(name) || QFileInfo::exists(name + PartialSuffix); ++n)
         name = base + QStringLiteral("_%1.dat").arg(n);
     return name;
 }
@@ -177,9 +204,13 @@ void TDatabaseMaintenance::BackupDatabase(const QString& file)
             QStringLiteral("The backup folder \"%1\" does not exist.").arg(Native(target.absolutePath())));
     if (target.exists())
         throw EDatabaseError(QStringLiteral("The file \"%1\" exists already; it is not overwritten.").arg(Native(file)));
+    RemoveStalePartialBackups(target.absolutePath());
     // Written under a name no one takes for a backup, renamed when sound.
-    const QString partial = file + QStringLiteral(".partial");
+    const QString partial = file + PartialSuffix;
     QFile::remove(partial);
+    // Locked while it is written: a later backup in the same folder can then
+    // tell it from one that was killed half way.
+    TPartialLock lock(partial);
     try {
         if (m_connection.Engine() == TConnectionInfo::TEngine::SQLite)
             BackupSqlite(partial);
@@ -191,6 +222,27 @@ void TDatabaseMaintenance::BackupDatabase(const QString& file)
     } catch (...) {
         QFile::remove(partial);
         throw;
+    }
+}
+
+void TDatabaseMaintenance::RemoveStalePartialBackups(const QString& folder)
+{
+    // Only the names BackupFileName gives, with the suffix added while the
+    // backup is written; and only a plain file no running backup holds.
+    static const QRegularExpression ours(QStringLiteral("^TessarynBackup_\\d{8}_\\d{4}(_\\d+)?\\.dat")
+                                         + QRegularExpression::escape(PartialSuffix) + QLatin1Char('$'));
+    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+    for (const QString& name : names) {
+        if (!ours.match(name).hasMatch())
+            continue;
+        const QByteArray path = QFile::encodeName(folder + QLatin1Char('/') + name);
+        const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0)
+            continue;
+        struct stat info {};
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlink(path.constData());
+        ::close(fd);
     }
 }
 

@@ -35,6 +35,8 @@ public:
     // "<folder>TessarynBackup_YYYYMMDD_HHMM.dat"; when that file exists
     // already, "_2", "_3" ... before ".dat", so no backup is overwritten.
     static QString BackupFileName(const QString& folder, const QDateTime& when);
+    // Added to the backup's name while it is written.
+    static const QString PartialSuffix;
 
     // Called while long work runs, with the work done and the whole (both 0
     // when unknown); returning false asks to stop where stopping leaves
@@ -45,6 +47,10 @@ private:
     bool Report(qint64 done, qint64 total) { return !Progress || Progress(done, total); }
     void BackupSqlite(const QString& target);
     void BackupPostgres(const QString& target);
+    // Removes what backups killed half way left in the folder: files with
+    // the names this program gives a backup being written that no running
+    // backup holds.
+    static void RemoveStalePartialBackups(const QString& folder);
     void VerifySqliteFile(const QString& file);
     void RestoreSqlite(const QString& file);
     // A copy synced to disk, reporting as it goes.

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
+#include <sys/file.h>
 
 inline void PrintTo(const QString& text, std::ostream* out)
 {
@@ -152,6 +153,47 @@ TEST_P(DatabaseMaintenanceTest, BackupsOfOneMinuteKeepTheirOwnFiles)
     maintenance.BackupDatabase(second);
     EXPECT_THROW(maintenance.BackupDatabase(first), EDatabaseError) << "an existing file is never overwritten";
     EXPECT_EQ(Files().size(), 2);
+}
+
+TEST_P(DatabaseMaintenanceTest, ABackupRemovesWhatKilledBackupsLeftAndNothingElse)
+{
+    auto make = [&](const QString& name) {
+        QFile f(folder + name);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly)) << name.toStdString();
+        f.write("half a backup");
+    };
+    // what backups killed half way left behind
+    const QStringList stale = {"TessarynBackup_20240131_0915.dat.partial", "TessarynBackup_20240131_0915_3.dat.partial"};
+    // a backup, other files and a backup still being written by another run
+    const QStringList kept = {"TessarynBackup_20240131_0915.dat", "notes.dat.partial", "TessarynBackup_old.dat.partial",
+                              "TessarynBackup_20240131_0915.dat.partial.txt", "TessarynBackup_20240131_0916.dat.partial"};
+    for (const QString& name : stale + kept)
+        make(name);
+    ASSERT_TRUE(QDir().mkpath(folder + "TessarynBackup_20240131_0917.dat.partial"));
+    ASSERT_TRUE(QFile::link(folder + "notes.dat.partial", folder + "TessarynBackup_20240131_0918.dat.partial"));
+    QFile running(folder + "TessarynBackup_20240131_0916.dat.partial");
+    ASSERT_TRUE(running.open(QIODevice::ReadWrite));
+    ASSERT_EQ(::flock(running.handle(), LOCK_EX | LOCK_NB), 0);
+
+    // and this backup holds its own file while it writes it
+    TDatabaseMaintenance maintenance(*conn);
+    const QString file = TDatabaseMaintenance::BackupFileName(folder, QDateTime::currentDateTime());
+    int heldChecks = 0;
+    maintenance.Progress = [&](qint64, qint64) {
+        QFile partial(file + TDatabaseMaintenance::PartialSuffix);
+        if (partial.open(QIODevice::ReadOnly)) {
+            EXPECT_NE(::flock(partial.handle(), LOCK_EX | LOCK_NB), 0);
+            ++heldChecks;
+        }
+        return true;
+    };
+    maintenance.BackupDatabase(file);
+    EXPECT_GT(heldChecks, 0);
+    QStringList expected = kept + QStringList{QFileInfo(file).fileName(), "TessarynBackup_20240131_0918.dat.partial"};
+    expected.sort();
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::System, QDir::Name), expected);
+    EXPECT_TRUE(QFileInfo(folder + "TessarynBackup_20240131_0917.dat.partial").isDir());
+    EXPECT_EQ(running.size(), 13) << "the file being written is left alone";
 }
 
 TEST_P(DatabaseMaintenanceTest, BackupFoldersWithOddNamesAndMissingOnes)
