@@ -188,10 +188,7 @@ private:
                 const bool closing = next == QLatin1Char('/');
                 const QChar first = closing && m_at + 2 < m_text.size() ? m_text[m_at + 2] : next;
                 if (first.isLetter()) {
-                    Copy(closing ? 2 : 1);
-                    m_closing = closing;
-                    m_tag.clear();
-                    m_state = TState::TagName;
+                    OpenTag(closing);
                     return;
                 }
             }
@@ -209,10 +206,7 @@ private:
                 const qsizetype after = m_at + 2 + m_rawTag.size();
                 if (after >= m_text.size() || IsBlank(m_text[after]) || m_text[after] == QLatin1Char('>')
                     || m_text[after] == QLatin1Char('/')) {
-                    Copy(2);
-                    m_closing = true;
-                    m_tag.clear();
-                    m_state = TState::TagName;
+                    OpenTag(true);
                     return;
                 }
             }
@@ -276,6 +270,15 @@ private:
             break;
         }
         Copy(1);
+    }
+
+    // "<" or "</" at m_at, a tag's name next.
+    void OpenTag(bool closing)
+    {
+        Copy(closing ? 2 : 1);
+        m_closing = closing;
+        m_tag.clear();
+        m_state = TState::TagName;
     }
 
     void Copy(qsizetype count)

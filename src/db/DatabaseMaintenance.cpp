@@ -2,6 +2,7 @@
 
 #include "app/Errors.h"
 #include "db/BackupCheck.h"
+#include "db/NativeHandle.h"
 #include "db/PostgresDump.h"
 #include "db/SchemaBuilder.h"
 #include "db/SchemaUpgrade.h"
@@ -53,14 +54,6 @@ const QStringList kTables = {QStringLiteral("entries"),      QStringLiteral("ent
 
 const QByteArray kSqliteMagic("SQLite format 3\0", 16);
 const QByteArray kPgDumpMagic("PGDMP");
-
-sqlite3* LiveHandle(TdmConnection& connection)
-{
-    const QVariant v = connection.Database().driver()->handle();
-    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0 || !*static_cast<sqlite3* const*>(v.data()))
-        throw EDatabaseError(QStringLiteral("The database connection is not open."));
-    return *static_cast<sqlite3* const*>(v.data());
-}
 
 QString Native(const QString& path)
 {
@@ -253,7 +246,7 @@ void TDatabaseMaintenance::RemoveStalePartialBackups(const QString& folder)
 
 void TDatabaseMaintenance::BackupSqlite(const QString& target)
 {
-    sqlite3* live = LiveHandle(m_connection);
+    sqlite3* live = NativeHandle<sqlite3*>(m_connection, {"sqlite3*"});
     {
         TSqliteFile copy(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
         if (!copy.Opened())
@@ -471,16 +464,6 @@ void TDatabaseMaintenance::CopyFileDurably(const QString& from, const QString& t
 
 namespace {
 
-PGconn* PostgresHandle(TdmConnection& connection)
-{
-    const QVariant v = connection.Database().driver()->handle();
-    // Qt names it by libpq's struct (pg_conn*), older versions by its typedef.
-    if (!v.isValid() || (qstrcmp(v.typeName(), "pg_conn*") != 0 && qstrcmp(v.typeName(), "PGconn*") != 0)
-        || !*static_cast<PGconn* const*>(v.data()))
-        throw EDatabaseError(QStringLiteral("The database connection is not open."));
-    return *static_cast<PGconn* const*>(v.data());
-}
-
 QString QuotedIdentifier(const QString& name)
 {
     return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
@@ -494,7 +477,7 @@ QString QuotedIdentifier(const QString& name)
 class TRowsIntoTables : public TPostgresDump::IDataSink {
 public:
     TRowsIntoTables(TdmConnection& connection, const TPostgresBackupPlan& plan, const QString& shown)
-        : m_connection(connection), m_pg(PostgresHandle(connection)), m_plan(plan), m_shown(shown)
+        : m_connection(connection), m_pg(NativeHandle<PGconn*>(connection, {"pg_conn*", "PGconn*"})), m_plan(plan), m_shown(shown)
     {
     }
     ~TRowsIntoTables() override
@@ -613,8 +596,7 @@ void TDatabaseMaintenance::RestorePostgres(const QString& file)
         q.exec(QStringLiteral("select pg_terminate_backend(pid) from pg_stat_activity where datname = "
                               "current_database() and pid <> pg_backend_pid()"));
     }
-    m_connection.BeginTransaction();
-    try {
+    ChangeSchemaInTransaction(m_connection, [&] {
         TSchemaBuilder builder(m_connection);
         builder.DropExisting();
         builder.CreateObjects();
@@ -625,11 +607,5 @@ void TDatabaseMaintenance::RestorePostgres(const QString& file)
         // The search index is built over the rows, and the database is of
         // the current version whatever the backup's was.
         TSchemaUpgrade(m_connection).AddSearchIndex();
-        m_connection.Commit();
-    } catch (...) {
-        m_connection.Rollback();
-        m_connection.ReadSchemaState();
-        throw;
-    }
-    m_connection.ReadSchemaState();
+    });
 }

@@ -7,6 +7,8 @@
 #include <QRegularExpression>
 #include <QTemporaryFile>
 
+#include <cstring>
+
 void RunPostgresTool(const QString& program, const QStringList& arguments, const QString& failure,
                      const std::function<bool()>& keepGoing, QByteArray* output)
 {
@@ -134,28 +136,47 @@ public:
 private:
     static constexpr qsizetype kLongestStatement = 64 * 1024;
 
-    // Passes complete rows, or a piece of a long one, to the sink; false
-    // when more bytes are needed.
+    // Passes the rows read so far to the sink, up to the line "\\." that
+    // ends them; false when more bytes are needed. Rows go on in large
+    // pieces: a row may be longer than any buffer (a whole archive).
     bool FeedCopy()
     {
-        if (m_atLineStart && m_pending.startsWith("\\.")) {
-            if (m_pending.size() < 3)
-                return false;
-            if (m_pending[2] == '\n') {
-                m_pending.remove(0, 3);
+        static const QByteArray marker("\\.\n"), markerLine("\n\\.\n");
+        if (m_atLineStart) {
+            if (m_pending.startsWith(marker)) {
+                m_pending.remove(0, marker.size());
                 m_inCopy = false;
                 m_sink.EndCopy();
                 return true;
             }
+            if (marker.startsWith(m_pending))
+                return false;   // perhaps the marker, not all here yet
         }
-        if (m_pending.isEmpty() || (m_atLineStart && m_pending.size() < 2 && m_pending.startsWith('\\')))
+        const qsizetype end = m_pending.indexOf(markerLine);
+        if (end >= 0) {
+            Forward(end + 1);
+            m_atLineStart = true;
+            return true;
+        }
+        // What may be the beginning of the marker waits for the next bytes.
+        qsizetype keep = 0;
+        for (const char* tail : {"\n\\.", "\n\\", "\n"}) {
+            if (m_pending.endsWith(tail)) {
+                keep = qsizetype(strlen(tail));
+                break;
+            }
+        }
+        if (m_pending.size() == keep)
             return false;
-        const qsizetype end = m_pending.indexOf('\n');
-        const qsizetype length = end < 0 ? m_pending.size() : end + 1;
-        m_sink.CopyData(m_pending.constData(), length);
-        m_atLineStart = end >= 0;
-        m_pending.remove(0, length);
+        Forward(m_pending.size() - keep);
+        m_atLineStart = false;
         return true;
+    }
+
+    void Forward(qsizetype length)
+    {
+        m_sink.CopyData(m_pending.constData(), length);
+        m_pending.remove(0, length);
     }
 
     void Statement(const QString& line)

@@ -177,6 +177,16 @@ protected:
         return entry->Code();
     }
 
+    // Selects the one entry there is and exports it to the file chosen.
+    void ExportTheOnlyEntry(const QString& chosen)
+    {
+        SearchFor("");
+        ClickRow(0, Qt::ControlModifier);
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(chosen).path()));
+        desktop.QueuePick(chosen);
+        browser->miHTMLExport->trigger();
+    }
+
     QLineEdit* Edit() const { return browser->findChild<QLineEdit*>("edSearch"); }
     QLabel* Count() const { return browser->findChild<QLabel*>("laRecordCount"); }
 
@@ -1103,13 +1113,9 @@ TEST_P(EntryBrowserTest, SelectedEntriesAreExportedAsOnePageWithTheirFiles)
 TEST_P(EntryBrowserTest, APageNameWithLinkAndScriptCharactersKeepsItsPicturesAndItsScript)
 {
     const int code = StoreEntry("Pictures", {{"one.txt", "1"}});
-    SearchFor("");
-    ClickRow(0, Qt::ControlModifier);
     const QString folder = TestEnv::ScratchFolder() + "/out";
-    ASSERT_TRUE(QDir().mkpath(folder));
     // "#", "?" and "%" end or change a path in a link, "'" a script string
-    desktop.QueuePick(folder + QString::fromUtf8("/it's #1 ?50% off, σημειώσεις"));
-    browser->miHTMLExport->trigger();
+    ExportTheOnlyEntry(folder + QString::fromUtf8("/it's #1 ?50% off, σημειώσεις"));
     const QString page = folder + QString::fromUtf8("/it's #1 ?50% off, σημειώσεις.html");
     ASSERT_EQ(desktop.opened, QStringList{page}) << desktop.MessageTexts().join(" / ").toStdString();
     QFile f(page);
@@ -1160,12 +1166,8 @@ TEST_P(EntryBrowserTest, PlaceholdersTypedIntoATitleOrCommentsStayAsTyped)
 {
     StoreEntry("Report %HTMLName% of %EntryTitle%", {{"a.txt", "a"}, {"b.txt", "b"}}, kNotes, {},
                "See %Entryfiles% and %Comments% for %EntryId%");
-    SearchFor("");
-    ClickRow(0, Qt::ControlModifier);
     const QString folder = TestEnv::ScratchFolder() + "/out";
-    ASSERT_TRUE(QDir().mkpath(folder));
-    desktop.QueuePick(folder + "/notes");
-    browser->miHTMLExport->trigger();
+    ExportTheOnlyEntry(folder + "/notes");
     QFile f(folder + "/notes.html");
     ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << desktop.MessageTexts().join(" / ").toStdString();
     const QString html = QString::fromUtf8(f.readAll());
@@ -1194,12 +1196,8 @@ TEST_P(EntryBrowserTest, AnExportNeverWritesOutsideItsFolderFromADamagedArchive)
     q.addBindValue(code);
     ASSERT_TRUE(q.exec()) << q.lastError().text().toStdString();
 
-    SearchFor("");
-    ClickRow(0, Qt::ControlModifier);
     const QString folder = TestEnv::ScratchFolder() + "out/deep/er/";
-    ASSERT_TRUE(QDir().mkpath(folder));
-    desktop.QueuePick(folder + "page");
-    browser->miHTMLExport->trigger();
+    ExportTheOnlyEntry(folder + "page");
     ASSERT_EQ(desktop.messages.size(), 1);
     EXPECT_TRUE(desktop.messages.first().text.contains(
         "The archive member \"../../../escaped.txt\" would be written outside the target folder and was refused."))
