@@ -172,6 +172,9 @@ void ListTemporarySchema(TdmConnection& connection, TSchemaInventory& inventory)
 TSchemaInventory PostgresInventory(TdmConnection& connection, int version)
 {
     const bool searchIndex = version >= Schema::SearchIndexVersion();
+    // Its rollback would take the caller's work with it.
+    if (connection.TransactionDepth() > 0)
+        throw EDatabaseError(QStringLiteral("The database's schema cannot be listed inside a transaction."));
     TSchemaInventory inventory;
     connection.BeginTransaction();
     try {
