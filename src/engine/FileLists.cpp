@@ -679,6 +679,28 @@ qint64 TFolderFiles::SelectedSize() const
     return total;
 }
 
+qint64 TFolderFiles::SelectedFileCount() const
+{
+    qint64 count = 0;
+    for (const int index : Selection()) {
+        const TEntryItem* item = Items(index);
+        if (!item->IsFolder()) {
+            ++count;
+            continue;
+        }
+        // Links are not followed: a link is stored as one member.
+        std::error_code ec;
+        fs::recursive_directory_iterator it(ToFsPath(m_folderPath + item->Name()),
+                                            fs::directory_options::skip_permission_denied, ec);
+        for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+            std::error_code statError;
+            if (!fs::is_directory(it->symlink_status(statError)))
+                ++count;
+        }
+    }
+    return count;
+}
+
 void TFolderFiles::SetCurrent(int index)
 {
     if (!InRange(index))
