@@ -102,9 +102,33 @@ bool TEntryManager::CheckView(int code)
 
 TEntryManager::TUsedEntry TEntryManager::UseEntry(int code)
 {
-    if (TEntryData* open = m_openEntries.FindOpenEntry(code))
+    if (TEntryData* open = m_openEntries.FindHeld(code))
         return TUsedEntry(m_openEntries, open, nullptr);
     return TUsedEntry(m_openEntries, nullptr, LoadAndExtractEntry(code));
+}
+
+QString TEntryManager::OpenEntryInFolderText(const TEntryData& open)
+{
+    return QStringLiteral("Entry [ %1. %2 ] is open for editing; extracting it again would overwrite the work in its "
+                          "folder. You must first close it.")
+        .arg(QString::number(open.Code()), open.Title());
+}
+
+void TEntryManager::CheckFolderNotInUse(const TEntryData& entry) const
+{
+    if (const TEntryData* open = m_openEntries.FindUsingFolder(entry.GetFolder()))
+        throw ETessarynError(OpenEntryInFolderText(*open));
+}
+
+bool TEntryManager::RefuseOpenEntries(const QList<int>& codes, const QString& refusal)
+{
+    for (const int code : codes) {
+        if (m_openEntries.FindHeld(code)) {
+            m_main.Desktop().ShowMessage(refusal, IDesktop::TMsgKind::Warning);
+            return true;
+        }
+    }
+    return false;
 }
 
 void TEntryManager::Notify(const QString& text)
@@ -149,10 +173,8 @@ std::unique_ptr<TEntryData> TEntryManager::LoadAndExtractEntry(int code)
 
 void TEntryManager::ExtractWholeEntry(TEntryData& entry)
 {
-    if (m_openEntries.UsesFolder(entry.GetFolder()))
-        m_db.ExtractEntry(entry);
-    else
-        m_db.ExtractEntryAfresh(entry);
+    CheckFolderNotInUse(entry);
+    m_db.ExtractEntryAfresh(entry);
 }
 
 std::unique_ptr<TEntryData> TEntryManager::LoadEntryRecordOnly(int code)
@@ -215,6 +237,12 @@ void TEntryManager::ExploreEntry(int code)
 {
     if (!CheckView(code))
         return;
+    // The editor's folder holds the user's work, unsaved perhaps: it is shown
+    // as it is, never extracted over.
+    if (TEntryData* open = m_openEntries.FindHeld(code)) {
+        open->ExploreFolder();
+        return;
+    }
     const std::unique_ptr<TEntryData> entry = LoadAndExtractEntry(code);
     entry->ExploreFolder();
 }
@@ -223,12 +251,13 @@ void TEntryManager::OpenEntryFile(int code, const QString& name, int kind)
 {
     if (!CheckView(code))
         return;
-    if (const TEntryData* open = m_openEntries.FindOpenEntry(code)) {
+    if (const TEntryData* open = m_openEntries.FindHeld(code)) {
         OpenWithDesktop(m_main.Desktop(), open->GetFolder() + name);
         return;
     }
     const auto entry = NewEntryObject(true);
     entry->SetCode(code);
+    CheckFolderNotInUse(*entry);
     m_db.ExtractEntry(*entry, name, nullptr, kind);
     OpenWithDesktop(m_main.Desktop(), entry->GetFolder() + name);
 }
@@ -238,6 +267,9 @@ void TEntryManager::OpenEntryFile(int code, const QString& name, int kind)
 bool TEntryManager::ExtractEntries(const QList<int>& codes)
 {
     if (!CheckAccess(m_main.Connection(), m_main.Desktop(), codes, akView, AccessTexts::ExtractEntries))
+        return false;
+    if (RefuseOpenEntries(codes, QStringLiteral("Some of the selected entries are open for editing. You must first "
+                                                "close them before extracting them.")))
         return false;
     // Stopping between two entries leaves each one wholly out or untouched.
     std::optional<TProgressScope> progress;
@@ -286,6 +318,7 @@ void TEntryManager::ExtractSelectedEntryFiles(int code, TEntryFiles& entryFiles)
         return;
     const auto entry = NewEntryObject(true);
     entry->SetCode(code);
+    CheckFolderNotInUse(*entry);
     m_db.ExtractEntry(*entry, QString(), &entryFiles);
 }
 

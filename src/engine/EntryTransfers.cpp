@@ -216,12 +216,9 @@ bool TEntryManager::MergeEntries(const QList<int>& codes)
         desktop.ShowMessage(AccessTexts::MergeEntries, TKind::Warning);
         return false;
     }
-    if (m_openEntries.AnyOpen(codes)) {
-        desktop.ShowMessage(QStringLiteral("Some of the selected entries are open for editing. You must first close "
-                                           "them before merging them."),
-                            TKind::Warning);
+    if (RefuseOpenEntries(codes, QStringLiteral("Some of the selected entries are open for editing. You must first "
+                                                "close them before merging them.")))
         return false;
-    }
 
     try {
         std::vector<std::unique_ptr<TEntryData>> sources;
@@ -498,6 +495,9 @@ bool TEntryManager::AddPassword(int code)
     IDesktop& desktop = m_main.Desktop();
     if (!CheckAccess(m_main.Connection(), desktop, {code}, akModify, AccessTexts::AddPassword))
         return false;
+    if (RefuseOpenEntries({code}, QStringLiteral("This entry is open for editing. You must first close it before "
+                                                 "adding a password to it.")))
+        return false;
     try {
         const std::unique_ptr<TEntryData> entry = LoadAndExtractEntry(code);
         const std::optional<QString> password = AskNewPassword();
@@ -525,6 +525,9 @@ bool TEntryManager::RemovePassword(int code)
 {
     IDesktop& desktop = m_main.Desktop();
     if (!CheckAccess(m_main.Connection(), desktop, {code}, akModify, AccessTexts::RemovePassword))
+        return false;
+    if (RefuseOpenEntries({code}, QStringLiteral("This entry is open for editing. You must first close it before "
+                                                 "removing its password.")))
         return false;
     try {
         // Asks for the current password: only who knows it may remove it.

@@ -118,14 +118,22 @@ bool TOpenEntries::Holds(const TEntryData* entry) const
                        [entry](const std::unique_ptr<TOpenEntry>& item) { return item->Entry.get() == entry; });
 }
 
-bool TOpenEntries::UsesFolder(const QString& folder) const
+TEntryData* TOpenEntries::FindHeld(int code) const
+{
+    if (m_modalEntry && m_modalEntry->Code() == code)
+        return m_modalEntry.get();
+    return FindOpenEntry(code);
+}
+
+TEntryData* TOpenEntries::FindUsingFolder(const QString& folder) const
 {
     const QString wanted = QDir::cleanPath(folder);
     const auto uses = [&wanted](const TEntryData* entry) {
         return entry && QDir::cleanPath(entry->GetFolder()) == wanted;
     };
     if (uses(m_modalEntry.get()))
-        return true;
-    return std::any_of(m_items.begin(), m_items.end(),
-                       [&uses](const std::unique_ptr<TOpenEntry>& item) { return uses(item->Entry.get()); });
+        return m_modalEntry.get();
+    const auto it = std::find_if(m_items.begin(), m_items.end(),
+                                 [&uses](const std::unique_ptr<TOpenEntry>& item) { return uses(item->Entry.get()); });
+    return it == m_items.end() ? nullptr : (*it)->Entry.get();
 }
