@@ -9,6 +9,7 @@
 #include "engine/FileHelpers.h"
 #include "engine/FileLists.h"
 #include "engine/OpenWithDesktop.h"
+#include "engine/TransferredItem.h"
 #include "engine/UsedEntry.h"
 #include "engine/dDB.h"
 #include "settings/dmMain.h"
@@ -409,7 +410,9 @@ bool TEntryManager::CreateEntryFromMonitoredFolder(const QString& folder)
         files.ListFolder(entry->GetFolder());
         files.SelectAll();
         return ShowEntryEditor(entry.release(), true);
-    } catch (const ETessarynError&) {
+    } catch (const ETessarynError& e) {
+        // The main window's command has no other way to learn why.
+        m_main.Desktop().ShowMessage(e.Message(), IDesktop::TMsgKind::Error);
         return false;
     } catch (const EAbort&) {
         return false;
@@ -429,7 +432,7 @@ QStringList TEntryManager::CopySelectedFiles(TFolderFiles& source, TFolderFiles&
 }
 
 QStringList TEntryManager::TransferSelectedFiles(TFolderFiles& source, TFolderFiles& target, bool move,
-                                                 QStringList* sourceNames)
+                                                 QList<TTransferredItem>* originals)
 {
     // Taken before anything moves: a refresh of the list on the way must not
     // change which items go.
@@ -452,7 +455,7 @@ QStringList TEntryManager::TransferSelectedFiles(TFolderFiles& source, TFolderFi
             const QString renamed = QString::number(m_main.Connection().GetNewEntryCode()) + u'_' + name;
             // The source keeps its names when told to: its folder may be an
             // entry's, whose stored files are known by them.
-            if (sourceNames)
+            if (originals)
                 targetName = renamed;
             else if (ShellRename(from + name, from + renamed))
                 name = targetName = renamed;
@@ -461,10 +464,13 @@ QStringList TEntryManager::TransferSelectedFiles(TFolderFiles& source, TFolderFi
         // may be older than the folder, or differ only in case from an item):
         // nothing is ever overwritten.
         const QString destination = UniqueTargetPath(to + targetName, item.isFolder);
+        std::optional<TTransferredItem> original;
+        if (originals)
+            original.emplace(from, name);
         if (TransferItem(from + name, destination, move)) {
             names.append(QFileInfo(destination).fileName());
-            if (sourceNames)
-                sourceNames->append(name);
+            if (original)
+                originals->append(*original);
         }
     }
     return names;

@@ -15,6 +15,7 @@ class TdmMain;
 class TEntryData;
 class TEntryFiles;
 class TFolderFiles;
+class TTransferredItem;
 
 // The engine's single entry point for operations on whole entries: creating,
 // opening, viewing, extracting, deleting and re-filing them, and moving files
@@ -215,20 +216,25 @@ private:
     // The entry's main file opened (0), its editor (1) or its folder window
     // (2), by the action for entries with and without a main file.
     void OpenEntryWith(int code, int singleFileAction, int multipleFilesAction);
-    // With sourceNames, the source's items keep their names (a taken name is
-    // changed in the target instead) and the names of the items that went
-    // are added to it.
+    // With originals, the source's items keep their names (a taken name is
+    // changed in the target instead) and each item that went is recorded
+    // there as it was just before it was copied.
     QStringList TransferSelectedFiles(TFolderFiles& source, TFolderFiles& target, bool move,
-                                      QStringList* sourceNames = nullptr);
+                                      QList<TTransferredItem>* originals = nullptr);
     // Copies the marked items of source into target (see Copy/MoveSelectedFiles)
-    // after the checks of items taken from the monitored folder; the names
-    // the items had in the source folder (after a rename) go to sourceNames.
-    // False after a message when nothing may be taken.
+    // after the checks of items taken from the monitored folder; what was
+    // copied is recorded in originals. False after a message when nothing
+    // may be taken.
     bool CopyForTransfer(TFolderFiles& source, TFolderFiles& target, QStringList& targetNames,
-                         QStringList& sourceNames);
-    // Deletes the items named from the folder; when the folder belongs to the
-    // entry of sourceCode (not 0), that entry is stored again without them.
-    void RemoveTransferredItems(int sourceCode, const QString& folder, const QStringList& names);
+                         QList<TTransferredItem>& originals);
+    // Once target holds the copies: removes the originals from the folder
+    // where they are still exactly what was copied, and names in a warning
+    // what stays; when the folder belongs to the entry of sourceCode (not
+    // 0, titled sourceTitle when the files were taken), that entry is
+    // stored again without them. Never throws: the target is stored by
+    // then, and its store succeeded whatever happens here.
+    void RemoveTransferredItems(int sourceCode, const QString& sourceTitle, const QString& folder,
+                                const QList<TTransferredItem>& originals, const TEntryData& target) noexcept;
     bool CheckMonitoredItems(TFolderFiles& source);
 
     TdmMain& m_main;

@@ -6,6 +6,8 @@
 #include <QThread>
 
 #include <atomic>
+#include <cstdio>
+#include <filesystem>
 #include <thread>
 #include <unistd.h>
 
@@ -274,6 +276,206 @@ TEST_P(EntryTransfersTest, CutIntoANewEntryTakesTheFilesOnlyWhenTheNewEntryIsSto
     EXPECT_FALSE(QFile::exists(Monitored() + "a.txt"));
     EXPECT_TRUE(QFile::exists(Monitored() + "b.txt"));
     EXPECT_EQ(Column(created->Code(), "title").toString(), "Cut");
+}
+
+// A cut leaves the originals until the new entry is stored, which may be
+// much later. A file saved under the same name meanwhile is newer than what
+// the entry holds: it must stay, and the user must hear of it.
+TEST_P(EntryTransfersTest, ANewerFileUnderTheSameNameIsKeptWhenTheCutIsStored)
+{
+    enum class TChange { None, WrittenAgain, ReplacedWithSameSizeAndTime };
+    enum class TFrom { OpenEntry, ClosedEntry, MonitoredFolder };
+    const struct {
+        const char* name;
+        TFrom from;
+        TChange change;
+        QStringList kept;   // named in the warning
+    } cases[] = {
+        {"open entry, written again", TFrom::OpenEntry, TChange::WrittenAgain, {"go.txt"}},
+        {"open entry, replaced", TFrom::OpenEntry, TChange::ReplacedWithSameSizeAndTime, {"go.txt"}},
+        {"monitored folder, written again", TFrom::MonitoredFolder, TChange::WrittenAgain, {"go.txt"}},
+        {"monitored folder, replaced", TFrom::MonitoredFolder, TChange::ReplacedWithSameSizeAndTime, {"go.txt"}},
+        // An entry closed since is extracted afresh to be stored again, which
+        // would replace the newer file: it is left alone whole.
+        {"closed entry, written again", TFrom::ClosedEntry, TChange::WrittenAgain, {"also.txt", "go.txt"}},
+        {"closed entry, unchanged", TFrom::ClosedEntry, TChange::None, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        desktop.Clear();
+        editorShown.clear();
+        const bool fromEntry = c.from != TFrom::MonitoredFolder;
+        int source = 0;
+        QString folder;
+        std::unique_ptr<TFolderFiles> monitored;
+        TFolderFiles* list = nullptr;
+        if (fromEntry) {
+            source = StoreEntry("Source", {{"go.txt", "old"}, {"also.txt", "also"}, {"stay.txt", "stay"}});
+            manager->EditEntry(source);
+            TEntryData* open = manager->OpenEntries().FindOpenEntry(source);
+            ASSERT_TRUE(open);
+            folder = open->GetFolder();
+            list = &open->FolderFiles();
+        } else {
+            folder = Monitored();
+            WriteSettled(folder + "go.txt", "old");
+            WriteSettled(folder + "also.txt", "also");
+            monitored = MonitoredList();
+            list = monitored.get();
+        }
+        list->SelectNone();
+        list->SetSelectedByName("go.txt", true);
+        list->SetSelectedByName("also.txt", true);
+        ASSERT_TRUE(manager->TransferFolderFiles(*list, TEntryManager::TFolderTransfer::CutIntoNewEntry))
+            << desktop.MessageTexts().join(" / ").toStdString();
+        ASSERT_TRUE(editorShown.last().second);
+        TEntryData* created = manager->OpenEntries().FindOpenEntry(editorShown.last().first);
+        ASSERT_TRUE(created);
+        if (c.from == TFrom::ClosedEntry)
+            manager->OpenEntries().CloseEntry(manager->OpenEntries().FindOpenEntry(source));
+
+        // Another program saves go.txt again before the new entry is stored.
+        const QString path = folder + "go.txt";
+        if (c.change == TChange::WrittenAgain) {
+            WriteFile(path, "newer version");
+        } else if (c.change == TChange::ReplacedWithSameSizeAndTime) {
+            // Same size and time as the copied file: only the file itself differs.
+            const auto time = std::filesystem::last_write_time(path.toStdString());
+            WriteFile(folder + "go.tmp", "new");
+            std::filesystem::last_write_time(QString(folder + "go.tmp").toStdString(), time);
+            ASSERT_EQ(::rename((folder + "go.tmp").toUtf8().constData(), path.toUtf8().constData()), 0);
+        }
+        const QByteArray newer = ReadFile(path);
+
+        created->SetTitle("Cut");
+        created->SetCategory(main->Categories().FindByCode(kNotes));
+        desktop.Clear();
+        ASSERT_TRUE(Save(*created)) << desktop.MessageTexts().join(" / ").toStdString();
+        EXPECT_EQ(StoredFiles(created->Code()), (TFiles{{"go.txt", "old"}, {"also.txt", "also"}}));
+        if (c.change != TChange::None)
+            EXPECT_EQ(ReadFile(path), newer);
+        EXPECT_EQ(QFile::exists(folder + "also.txt"), c.kept.contains("also.txt"));
+        if (c.kept.isEmpty()) {
+            EXPECT_TRUE(desktop.MessageTexts().isEmpty()) << desktop.MessageTexts().join(" / ").toStdString();
+        } else {
+            const QString place = fromEntry ? QString("entry [ %1. Source ]").arg(source)
+                                            : QString("the folder \"%1\"").arg(folder);
+            EXPECT_EQ(desktop.MessageTexts(),
+                      QStringList{QString("These files were not removed from %1: they are no longer exactly what was "
+                                          "copied into entry [ %2. Cut ] (they changed, or were added, since) or "
+                                          "could not be deleted. They stay where they are; entry [ %2. Cut ] holds "
+                                          "what was copied:\r\n%3")
+                                      .arg(place)
+                                      .arg(created->Code())
+                                      .arg(c.kept.join("\r\n"))});
+            EXPECT_EQ(desktop.messages.value(0).kind, IDesktop::TMsgKind::Warning);
+        }
+        // What the giving entry holds now: the newer file when its editor
+        // had it, what it had when it was closed, or only what stayed.
+        if (c.from == TFrom::OpenEntry)
+            EXPECT_EQ(StoredFiles(source), (TFiles{{"go.txt", newer}, {"stay.txt", "stay"}}));
+        else if (c.from == TFrom::ClosedEntry && !c.kept.isEmpty())
+            EXPECT_EQ(StoredFiles(source), (TFiles{{"go.txt", "old"}, {"also.txt", "also"}, {"stay.txt", "stay"}}));
+        else if (c.from == TFrom::ClosedEntry)
+            EXPECT_EQ(StoredFiles(source), (TFiles{{"stay.txt", "stay"}}));
+        manager->OpenEntries().CloseEntry(created);
+        if (TEntryData* open = manager->OpenEntries().FindOpenEntry(source))
+            manager->OpenEntries().CloseEntry(open);
+        QFile::remove(Monitored() + "go.txt");
+    }
+}
+
+// The originals leave their entry only after the receiving entry is stored;
+// when the giving entry cannot be stored then, the receiving one is stored
+// all the same, and nothing is lost: the giving entry keeps them too.
+TEST_P(EntryTransfersTest, ASourceThatCannotBeStoredAfterTheCutKeepsItsFiles)
+{
+    const int source = StoreEntry("Source", {{"go.txt", "go"}, {"stay.txt", "stay"}});
+    manager->EditEntry(source);
+    TEntryData* open = manager->OpenEntries().FindOpenEntry(source);
+    ASSERT_TRUE(open);
+    TFolderFiles& list = open->FolderFiles();
+    list.SelectNone();
+    list.SetSelectedByName("go.txt", true);
+    ASSERT_TRUE(manager->TransferFolderFiles(list, TEntryManager::TFolderTransfer::CutIntoNewEntry));
+    ASSERT_TRUE(editorShown.last().second);
+    TEntryData* created = manager->OpenEntries().FindOpenEntry(editorShown.last().first);
+    ASSERT_TRUE(created);
+    created->SetTitle("Cut");
+    created->SetCategory(main->Categories().FindByCode(kNotes));
+
+    // Only the source's row refuses to change.
+    QSqlQuery q(conn->Database());
+    if (GetParam() == TEngine::SQLite) {
+        ASSERT_TRUE(q.exec(QString("create trigger block_source before update on entries when old.code = %1 begin "
+                                   "select raise(abort, 'blocked by the test'); end")
+                               .arg(source)))
+            << q.lastError().text().toStdString();
+    } else {
+        ASSERT_TRUE(q.exec(QString("create function block_source() returns trigger language plpgsql as $$ begin if "
+                                   "old.code = %1 then raise exception 'blocked by the test'; end if; return new; "
+                                   "end $$")
+                               .arg(source)))
+            << q.lastError().text().toStdString();
+        ASSERT_TRUE(q.exec("create trigger block_source before update on entries for each row execute function "
+                           "block_source()"))
+            << q.lastError().text().toStdString();
+    }
+    desktop.Clear();
+    bool saved = false;
+    EXPECT_NO_THROW(saved = Save(*created));
+    ASSERT_TRUE(q.exec(GetParam() == TEngine::SQLite ? "drop trigger block_source"
+                                                     : "drop trigger block_source on entries"))
+        << q.lastError().text().toStdString();
+    EXPECT_TRUE(saved);
+    const QStringList texts = desktop.MessageTexts();
+    ASSERT_EQ(texts.size(), 1) << texts.join(" / ").toStdString();
+    EXPECT_TRUE(texts[0].startsWith(QString("The files copied into entry [ %1. Cut ] could not be taken out of entry "
+                                            "[ %2. Source ], which still holds them.\r\n")
+                                        .arg(created->Code())
+                                        .arg(source)))
+        << texts[0].toStdString();
+    EXPECT_TRUE(texts[0].contains("blocked by the test")) << texts[0].toStdString();
+    EXPECT_EQ(StoredFiles(created->Code()), (TFiles{{"go.txt", "go"}}));
+    EXPECT_EQ(StoredFiles(source), (TFiles{{"go.txt", "go"}, {"stay.txt", "stay"}}));
+}
+
+// Files added to an entry that is then shown in its editor: an editor that
+// refuses the entry makes the command fail before any file moved.
+TEST_P(EntryTransfersTest, AddingFilesForTheEditorFailsWhenTheEditorRefusesTheEntry)
+{
+    const int target = StoreEntry("Target", {{"t.txt", "t"}});
+    WriteSettled(Monitored() + "m.txt", "m");
+    main->App.AutoEditEntriesIfFilesAdded = true;
+    main->Connection().AccessPolicy = [target](int code, int kind) { return code != target || kind != akView; };
+    auto list = MonitoredList();
+    list->SelectAll();
+    desktop.Clear();
+    EXPECT_FALSE(manager->AddFilesToEntry(*list, target, false));
+    main->Connection().AccessPolicy = nullptr;
+    EXPECT_EQ(desktop.MessageTexts(), QStringList{"You have insufficient rights to view this entry."});
+    EXPECT_TRUE(editorShown.isEmpty());
+    EXPECT_EQ(FilesBelow(Monitored()), (TFiles{{"m.txt", "m"}}));
+    EXPECT_TRUE(FilesBelow(FolderOf(target)).empty());
+    EXPECT_EQ(StoredFiles(target), (TFiles{{"t.txt", "t"}}));
+}
+
+// A new entry from the monitored folder that cannot be made says why.
+TEST_P(EntryTransfersTest, ANewEntryFromTheMonitoredFolderThatFailsSaysWhy)
+{
+    WriteSettled(Monitored() + "m.txt", "m");
+    // The extract folder cannot be made: a file stands where it should be.
+    const QString blocker = TestEnv::ScratchFolder() + "/not-a-folder";
+    WriteFile(blocker, "x");
+    main->App.ExtractFolder = blocker + "/extracted/";
+    desktop.Clear();
+    EXPECT_FALSE(manager->CreateEntryFromMonitoredFolder(Monitored()));
+    ASSERT_EQ(desktop.messages.size(), 1);
+    EXPECT_TRUE(desktop.messages[0].text.startsWith("The folder \"" + blocker + "/extracted/"))
+        << desktop.messages[0].text.toStdString();
+    EXPECT_EQ(desktop.messages[0].kind, IDesktop::TMsgKind::Error);
+    EXPECT_TRUE(editorShown.isEmpty());
+    EXPECT_EQ(FilesBelow(Monitored()), (TFiles{{"m.txt", "m"}}));
 }
 
 TEST_P(EntryTransfersTest, AFileStillBeingWrittenIsTakenOnlyWhenComplete)
