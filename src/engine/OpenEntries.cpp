@@ -45,6 +45,9 @@ void TOpenEntries::OpenForEditing(TEntryData* entry, bool isNew)
         if (m_modalEntry)
             CloseEntry(m_modalEntry.get());
         m_modalEntry = std::move(owned);
+    } else if (entry == m_modalEntry.get()) {
+        // Its modal editor is showing it already.
+        return;
     }
 
     if (ShowEditor)

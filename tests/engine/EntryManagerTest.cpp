@@ -635,6 +635,13 @@ TEST_P(EntryManagerTest, NoCommandExtractsOverTheWorkOfAnOpenEntry)
             EXPECT_EQ(held(), open);
         }
         EXPECT_TRUE(FilesBelow(FolderOf(other)).empty()) << "a refused extraction extracts nothing";
+        // Editing it again brings its page forward; a modal editor already
+        // shows it, and no second one is opened over the same entry.
+        const qsizetype shownBefore = editorShown.size();
+        manager->EditEntry(code);
+        EXPECT_EQ(editorShown.size(), shownBefore + (listed ? 1 : 0));
+        EXPECT_EQ(FilesBelow(FolderOf(code)), work);
+        EXPECT_EQ(held(), open);
 
         // The editor's next save stores its work.
         desktop.Clear();
