@@ -62,18 +62,21 @@ protected:
         return q.next() ? q.value(0).toInt() : -1;
     }
 
-    // A statement that makes every change of the table fail on either engine.
-    void BlockTable(const char* operation)
+    // A statement that makes every change of the table fail on either engine,
+    // or only the changes of the row of onlyCode.
+    void BlockTable(const char* operation, int onlyCode = 0)
     {
         QSqlQuery q(conn->Database());
         if (GetParam() == TEngine::SQLite) {
-            ASSERT_TRUE(q.exec(QString("create trigger block_%1 before %1 on entries begin select raise(abort, "
+            ASSERT_TRUE(q.exec(QString("create trigger block_%1 before %1 on entries%2 begin select raise(abort, "
                                        "'blocked by the test'); end")
-                                   .arg(operation)))
+                                   .arg(operation, onlyCode ? QString(" when old.code = %1").arg(onlyCode) : "")))
                 << q.lastError().text().toStdString();
         } else {
-            ASSERT_TRUE(q.exec("create or replace function block_it() returns trigger language plpgsql as $$ begin "
-                               "raise exception 'blocked by the test'; end $$"))
+            ASSERT_TRUE(q.exec(QString("create or replace function block_it() returns trigger language plpgsql as $$ "
+                                       "begin if %1 then raise exception 'blocked by the test'; end if; return new; "
+                                       "end $$")
+                                   .arg(onlyCode ? QString("old.code = %1").arg(onlyCode) : "true")))
                 << q.lastError().text().toStdString();
             ASSERT_TRUE(q.exec(QString("create trigger block_%1 before %1 on entries for each row execute "
                                        "function block_it()")
@@ -404,29 +407,11 @@ TEST_P(EntryTransfersTest, ASourceThatCannotBeStoredAfterTheCutKeepsItsFiles)
     created->SetTitle("Cut");
     created->SetCategory(main->Categories().FindByCode(kNotes));
 
-    // Only the source's row refuses to change.
-    QSqlQuery q(conn->Database());
-    if (GetParam() == TEngine::SQLite) {
-        ASSERT_TRUE(q.exec(QString("create trigger block_source before update on entries when old.code = %1 begin "
-                                   "select raise(abort, 'blocked by the test'); end")
-                               .arg(source)))
-            << q.lastError().text().toStdString();
-    } else {
-        ASSERT_TRUE(q.exec(QString("create function block_source() returns trigger language plpgsql as $$ begin if "
-                                   "old.code = %1 then raise exception 'blocked by the test'; end if; return new; "
-                                   "end $$")
-                               .arg(source)))
-            << q.lastError().text().toStdString();
-        ASSERT_TRUE(q.exec("create trigger block_source before update on entries for each row execute function "
-                           "block_source()"))
-            << q.lastError().text().toStdString();
-    }
+    BlockTable("update", source);   // only the source's row refuses to change
     desktop.Clear();
     bool saved = false;
     EXPECT_NO_THROW(saved = Save(*created));
-    ASSERT_TRUE(q.exec(GetParam() == TEngine::SQLite ? "drop trigger block_source"
-                                                     : "drop trigger block_source on entries"))
-        << q.lastError().text().toStdString();
+    UnblockTable("update");
     EXPECT_TRUE(saved);
     const QStringList texts = desktop.MessageTexts();
     ASSERT_EQ(texts.size(), 1) << texts.join(" / ").toStdString();
