@@ -94,6 +94,20 @@ protected:
 
     QString Monitored() const { return main->App.MonitoredFolder; }
 
+    // The entry opened for editing, with exactly the named files of its
+    // folder marked; nullptr when it did not open.
+    TEntryData* OpenWithMarked(int code, const QStringList& names)
+    {
+        manager->EditEntry(code);
+        TEntryData* open = manager->OpenEntries().FindOpenEntry(code);
+        if (!open)
+            return nullptr;
+        open->FolderFiles().SelectNone();
+        for (const QString& name : names)
+            open->FolderFiles().SetSelectedByName(name, true);
+        return open;
+    }
+
     // The monitored folder listed as the manage window lists it.
     std::unique_ptr<TFolderFiles> MonitoredList()
     {
@@ -224,12 +238,9 @@ TEST_P(EntryTransfersTest, MovedFilesLeaveTheSourceEntryOnlyAfterTheTargetIsStor
 {
     const int source = StoreEntry("Source", {{"keep.txt", "keep"}, {"go.txt", "go"}});
     const int target = StoreEntry("Target", {{"go.txt", "target's own"}});
-    manager->EditEntry(source);
-    TEntryData* open = manager->OpenEntries().FindOpenEntry(source);
+    TEntryData* open = OpenWithMarked(source, {"go.txt"});
     ASSERT_TRUE(open);
     TFolderFiles& list = open->FolderFiles();
-    list.SelectNone();
-    list.SetSelectedByName("go.txt", true);
     manager->PickEntry = [target] { return std::optional<int>(target); };
 
     // The target cannot be stored: nothing moves anywhere.
@@ -314,8 +325,7 @@ TEST_P(EntryTransfersTest, ANewerFileUnderTheSameNameIsKeptWhenTheCutIsStored)
         TFolderFiles* list = nullptr;
         if (fromEntry) {
             source = StoreEntry("Source", {{"go.txt", "old"}, {"also.txt", "also"}, {"stay.txt", "stay"}});
-            manager->EditEntry(source);
-            TEntryData* open = manager->OpenEntries().FindOpenEntry(source);
+            TEntryData* open = OpenWithMarked(source, {"go.txt", "also.txt"});
             ASSERT_TRUE(open);
             folder = open->GetFolder();
             list = &open->FolderFiles();
@@ -325,10 +335,10 @@ TEST_P(EntryTransfersTest, ANewerFileUnderTheSameNameIsKeptWhenTheCutIsStored)
             WriteSettled(folder + "also.txt", "also");
             monitored = MonitoredList();
             list = monitored.get();
+            list->SelectNone();
+            list->SetSelectedByName("go.txt", true);
+            list->SetSelectedByName("also.txt", true);
         }
-        list->SelectNone();
-        list->SetSelectedByName("go.txt", true);
-        list->SetSelectedByName("also.txt", true);
         ASSERT_TRUE(manager->TransferFolderFiles(*list, TEntryManager::TFolderTransfer::CutIntoNewEntry))
             << desktop.MessageTexts().join(" / ").toStdString();
         ASSERT_TRUE(editorShown.last().second);
@@ -394,13 +404,9 @@ TEST_P(EntryTransfersTest, ANewerFileUnderTheSameNameIsKeptWhenTheCutIsStored)
 TEST_P(EntryTransfersTest, ASourceThatCannotBeStoredAfterTheCutKeepsItsFiles)
 {
     const int source = StoreEntry("Source", {{"go.txt", "go"}, {"stay.txt", "stay"}});
-    manager->EditEntry(source);
-    TEntryData* open = manager->OpenEntries().FindOpenEntry(source);
+    TEntryData* open = OpenWithMarked(source, {"go.txt"});
     ASSERT_TRUE(open);
-    TFolderFiles& list = open->FolderFiles();
-    list.SelectNone();
-    list.SetSelectedByName("go.txt", true);
-    ASSERT_TRUE(manager->TransferFolderFiles(list, TEntryManager::TFolderTransfer::CutIntoNewEntry));
+    ASSERT_TRUE(manager->TransferFolderFiles(open->FolderFiles(), TEntryManager::TFolderTransfer::CutIntoNewEntry));
     ASSERT_TRUE(editorShown.last().second);
     TEntryData* created = manager->OpenEntries().FindOpenEntry(editorShown.last().first);
     ASSERT_TRUE(created);
