@@ -135,8 +135,8 @@ QStringList UnnameableItems(const QString& folder)
     QStringList names;
     std::error_code ec;
     for (fs::directory_iterator it(ToFsPath(folder), ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string& bytes = it->path().filename().native();
-        const QByteArray raw = QByteArray::fromStdString(bytes);
+        // A copy: the name's path is a temporary.
+        const QByteArray raw = QByteArray::fromStdString(it->path().filename().native());
         const QString name = QString::fromUtf8(raw);
         if (name.toUtf8() != raw)
             names.append(name);

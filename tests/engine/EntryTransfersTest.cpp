@@ -429,6 +429,30 @@ TEST_P(EntryTransfersTest, HostileNamesAndOutsideLinksOfTheMonitoredFolder)
     ::unlink(bad.constData());
 }
 
+TEST_P(EntryTransfersTest, OrdinaryNamesOfTheMonitoredFolderRaiseNoWarning)
+{
+    // Names longer than a short string's inline buffer.
+    const QStringList names = {"a-rather-long-report-name.txt", "another-long-file-name-2024.csv",
+                               "meeting-notes-for-the-whole-team.md"};
+    for (const auto kind : {TEntryManager::TFolderTransfer::CopyIntoNewEntry,
+                            TEntryManager::TFolderTransfer::CutIntoNewEntry}) {
+        SCOPED_TRACE(int(kind));
+        for (const QString& name : names)
+            WriteSettled(Monitored() + name, name.toUtf8());
+        auto list = MonitoredList();
+        list->SelectAll();
+        desktop.Clear();
+        editorShown.clear();
+        ASSERT_TRUE(manager->TransferFolderFiles(*list, kind)) << desktop.MessageTexts().join(" / ").toStdString();
+        for (const RecordingDesktop::TShown& shown : std::as_const(desktop.messages))
+            EXPECT_EQ(shown.kind, IDesktop::TMsgKind::Confirmation) << shown.text.toStdString();
+        TEntryData* entry = manager->OpenEntries().FindOpenEntry(editorShown.value(0).first);
+        ASSERT_TRUE(entry);
+        EXPECT_EQ(entry->FolderFiles().SelectedCount(), names.size());
+        manager->OpenEntries().CloseEntry(entry);
+    }
+}
+
 TEST_P(EntryTransfersTest, PasswordIsAddedRemovedAndGuarded)
 {
     const int code = StoreEntry("Guarded", {{"secret.txt", "the secret"}});
