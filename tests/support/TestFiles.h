@@ -19,6 +19,11 @@ void WriteIncompressibleFile(const QString& path, qint64 size, quint32 variant =
 // file is never read into this process).
 bool SameContent(const QString& first, const QString& second);
 
+// A named pipe and a Unix socket at path: things of a folder that are not
+// files; a failure fails the test.
+void MakeFifo(const QString& path);
+void MakeSocket(const QString& path);
+
 // How far the resident memory of this process rose above its level at the
 // start while run ran, in bytes; -1 when the kernel cannot reset its peak.
 qint64 PeakMemoryGrowth(const std::function<void()>& run);
