@@ -10,3 +10,12 @@ target_compile_definitions(tessaryn_common INTERFACE
   TESSARYN_VERSION_PATCH=${PROJECT_VERSION_PATCH}
   TESSARYN_APP_ID="${TESSARYN_APP_ID}"
   TESSARYN_DATA_FROM_BIN="${TESSARYN_DATA_FROM_BIN}")
+
+# A build that finds memory errors and undefined behaviour as the tests run:
+# every target compiled and linked with AddressSanitizer and
+# UndefinedBehaviorSanitizer (test.sh builds one in build-sanitize).
+option(TESSARYN_SANITIZE "Build every target with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(TESSARYN_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()

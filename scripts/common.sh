@@ -37,3 +37,17 @@ build_tessaryn() {
   cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   cmake --build build -j"$jobs"
 }
+
+# The test programs of the engine and the monitored folder, built over the
+# core in build-sanitize with AddressSanitizer and UndefinedBehaviorSanitizer;
+# unoptimised, as the sanitizers make an optimising compile three times slower.
+TESSARYN_SANITIZE_TESTS=(test_engine_filehelpers test_engine_sorting test_engine_zip test_engine_categories
+  test_engine_entrydata test_engine_filelists test_engine_packaging test_engine_manager test_engine_capture
+  test_engine_smtp test_engine_transfers test_engine_monitorwatcher)
+
+build_sanitize() {
+  local jobs
+  jobs=$(nproc 2>/dev/null || echo 2)
+  cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DTESSARYN_SANITIZE=ON >/dev/null
+  cmake --build build-sanitize -j"$jobs" --target "${TESSARYN_SANITIZE_TESTS[@]}"
+}

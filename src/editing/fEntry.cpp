@@ -14,6 +14,7 @@
 #include "engine/EventAssistant.h"
 #include "engine/FileHelpers.h"
 #include "engine/FileLists.h"
+#include "engine/StableFiles.h"
 #include "engine/dDB.h"
 #include "engine/frmQuickNote.h"
 #include "mainwindow/CategoryMenu.h"
@@ -1110,7 +1111,8 @@ void TfrmEntry::AddMonitoredFolderFiles()
     TFolderFiles source(m_dmMain, nullptr);
     source.ListFolder(monitored);
     source.SelectAll();
-    if (source.SelectedCount() == 0)
+    // A link leading out of the folder, a pipe and the like stay there, named.
+    if (!HoldBackUnstorableItems(source, m_dmMain.Desktop(), THoldBack::NameMarked))
         return;
     QStringList names;
     for (const int index : source.Selection())

@@ -9,6 +9,7 @@
 #include "engine/FileHelpers.h"
 #include "engine/FileLists.h"
 #include "engine/OpenWithDesktop.h"
+#include "engine/StableFiles.h"
 #include "engine/TransferredItem.h"
 #include "engine/UsedEntry.h"
 #include "engine/dDB.h"
@@ -409,6 +410,9 @@ bool TEntryManager::CreateEntryFromMonitoredFolder(const QString& folder)
         TFolderFiles& files = entry->FolderFiles();
         files.ListFolder(entry->GetFolder());
         files.SelectAll();
+        // What can never be stored is left unmarked from the start; the
+        // store names it.
+        HoldBackUnstorableItems(files, m_main.Desktop(), THoldBack::Silently);
         return ShowEntryEditor(entry.release(), true);
     } catch (const ETessarynError& e) {
         // The main window's command has no other way to learn why.

@@ -101,26 +101,13 @@ bool TEntryManager::CheckMonitoredItems(TFolderFiles& source)
     if (!IsMonitoredFolder(source.FolderPath()))
         return true;
     IDesktop& desktop = m_main.Desktop();
+    // What must stay in the folder (a link leading out of it, a pipe, ...)
+    // is unmarked and named; the rest of the batch goes on.
+    if (!HoldBackUnstorableItems(source, desktop, THoldBack::NameMarked))
+        return false;
     QStringList paths;
     for (const QString& name : MarkedNames(source))
         paths.append(source.FolderPath() + name);
-    // A link in the monitored folder may point anywhere; what it points at
-    // is not the user's material for the entry and is never stored.
-    if (const QString link = FirstLinkLeadingOutside(paths, source.FolderPath()); !link.isEmpty()) {
-        desktop.ShowMessage(QStringLiteral("\"%1\" is a link to a place outside the monitored folder; it cannot be "
-                                           "stored. Unmark it, or replace it with the files themselves. Nothing was "
-                                           "moved or copied.")
-                                .arg(link),
-                            TKind::Warning);
-        return false;
-    }
-    // Files the program cannot name stay where they are; the user is told.
-    if (const QStringList unnameable = UnnameableItems(source.FolderPath()); !unnameable.isEmpty())
-        desktop.ShowMessage(QStringLiteral("These files of the monitored folder have names that are not valid text "
-                                           "(UTF-8) and cannot be stored; they stay in the folder. Rename them to "
-                                           "store them:\r\n%1")
-                                .arg(unnameable.join(QStringLiteral("\r\n"))),
-                            TKind::Warning);
     TCursorRestore wait(desktop);
     if (const QString changing = WaitUntilFilesSettle(paths, StableFileQuietMs, StableFileWaitMs); !changing.isEmpty()) {
         desktop.ShowMessage(QStringLiteral("The file \"%1\" is still being written into the monitored folder. Try "

@@ -334,14 +334,18 @@ qint64 FileSizeOf(const QString& path)
     return info.size();
 }
 
-qint64 FolderSize(const QString& path)
+namespace {
+
+// The sizes of the files below path added up, the walk ending as soon as the
+// sum passes enough.
+qint64 SumOfFileSizes(const QString& path, qint64 enough)
 {
     std::error_code ec;
     fs::recursive_directory_iterator it(ToFsPath(path), fs::directory_options::skip_permission_denied, ec);
     if (ec)
         return 0;
     qint64 total = 0;
-    for (; it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    for (; total <= enough && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         if (ec)
             break;
         std::error_code entryError;
@@ -354,9 +358,17 @@ qint64 FolderSize(const QString& path)
     return total;
 }
 
+} // namespace
+
+qint64 FolderSize(const QString& path)
+{
+    return SumOfFileSizes(path, std::numeric_limits<qint64>::max());
+}
+
 bool IsFolderEmpty(const QString& path)
 {
-    return FolderSize(path) == 0;
+    // The first byte found answers: the main window asks after every store.
+    return SumOfFileSizes(path, 0) == 0;
 }
 
 void DeleteFilesOlderThan(const QString& path, const QDateTime& moment)

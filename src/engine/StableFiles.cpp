@@ -1,5 +1,10 @@
 #include "engine/StableFiles.h"
 
+#include "app/IDesktop.h"
+#include "engine/EntryItem.h"
+#include "engine/FileHelpers.h"
+#include "engine/FileLists.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -8,8 +13,9 @@
 #include <QThread>
 
 #include <algorithm>
-#include <limits>
 #include <filesystem>
+#include <limits>
+#include <optional>
 #include <sys/stat.h>
 #include <system_error>
 
@@ -105,29 +111,90 @@ QString WaitUntilFilesSettle(const QStringList& paths, int quietMs, int waitMs)
     }
 }
 
-QString FirstLinkLeadingOutside(const QStringList& paths, const QString& folder)
+namespace {
+
+// What keeps an item of the monitored folder from being stored: the thing
+// at or below it (its path from the folder) and why.
+struct TStop {
+    QString where;
+    QString reason;
+};
+
+std::optional<TStop> FindStop(const fs::path& path, const QString& where, const QString& canonicalFolder)
+{
+    std::error_code ec;
+    const fs::file_status own = fs::symlink_status(path, ec);
+    if (ec || !fs::exists(own))
+        return std::nullopt;   // gone meanwhile: the transfer tells of it
+    if (fs::is_symlink(own)) {
+        const QString target = QFileInfo(FromFsPath(path)).canonicalFilePath();
+        if (target.isEmpty())
+            return TStop{where, QStringLiteral("a link that leads nowhere")};
+        if (canonicalFolder.isEmpty() || !IsInsideFolder(target, canonicalFolder))
+            return TStop{where, QStringLiteral("a link to a place outside the monitored folder")};
+        if (!fs::is_regular_file(fs::status(path, ec)))
+            return TStop{where, QStringLiteral("a link to something that is not a file")};
+        return std::nullopt;
+    }
+    if (fs::is_regular_file(own))
+        return std::nullopt;
+    if (!fs::is_directory(own))
+        return TStop{where, QStringLiteral("not a file (a pipe, a socket or a device)")};
+    fs::directory_iterator it(path, ec);
+    for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
+        const QByteArray bytes = QByteArray::fromStdString(it->path().filename().native());
+        const QString name = QString::fromUtf8(bytes);
+        if (name.toUtf8() != bytes)
+            return TStop{where + u'/' + ReadableFileName(bytes),
+                         QStringLiteral("a name that is not valid text (UTF-8); rename it to store it")};
+        if (auto stop = FindStop(it->path(), where + u'/' + name, canonicalFolder))
+            return stop;
+    }
+    if (ec)
+        return TStop{where, QStringLiteral("a folder that cannot be read")};
+    return std::nullopt;
+}
+
+} // namespace
+
+QString WhyItemStays(const QString& folder, const QString& name)
 {
     const QString canonicalFolder = QFileInfo(folder).canonicalFilePath();
-    auto leadsOutside = [&canonicalFolder](const fs::path& link) {
-        const QString target = QFileInfo(FromFsPath(link)).canonicalFilePath();
-        return target.isEmpty() || canonicalFolder.isEmpty() || !IsInsideFolder(target, canonicalFolder);
-    };
-    for (const QString& path : paths) {
-        const fs::path top = ToFsPath(path);
-        std::error_code ec;
-        const fs::file_status status = fs::symlink_status(top, ec);
-        if (fs::is_symlink(status)) {
-            if (leadsOutside(top))
-                return path;
-            continue;
+    const std::optional<TStop> stop = FindStop(ToFsPath(IncludeTrailingBackslash(folder) + name), name, canonicalFolder);
+    if (!stop)
+        return {};
+    if (stop->where == name)
+        return QStringLiteral("\"%1\": %2").arg(name, stop->reason);
+    return QStringLiteral("\"%1\": %2; the folder \"%3\" stays with it").arg(stop->where, stop->reason, name);
+}
+
+QString ReadableFileName(const QByteArray& name)
+{
+    QString text;
+    for (qsizetype i = 0; i < name.size();) {
+        const uchar lead = uchar(name[i]);
+        const int length = lead < 0x80                  ? 1
+                           : lead >= 0xC2 && lead <= 0xDF ? 2
+                           : lead >= 0xE0 && lead <= 0xEF ? 3
+                           : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                          : 0;
+        const bool plain = length > 1 || (length == 1 && lead >= 0x20 && lead != 0x7F && lead != '\\');
+        if (plain && i + length <= name.size()) {
+            // A sequence is valid when it decodes and encodes to itself
+            // (no overlong forms, no surrogates, nothing beyond U+10FFFF).
+            const QByteArray sequence = name.mid(i, length);
+            const QString decoded = QString::fromUtf8(sequence);
+            if (decoded.toUtf8() == sequence) {
+                text += decoded;
+                i += length;
+                continue;
+            }
         }
-        if (!fs::is_directory(status))
-            continue;
-        for (fs::recursive_directory_iterator it(top, ec), end; !ec && it != end; it.increment(ec))
-            if (it->is_symlink(ec) && leadsOutside(it->path()))
-                return FromFsPath(it->path());
+        text += lead == '\\' ? QStringLiteral("\\\\")
+                              : QStringLiteral("\\x") + QStringLiteral("%1").arg(lead, 2, 16, QLatin1Char('0')).toUpper();
+        ++i;
     }
-    return {};
+    return text;
 }
 
 QStringList UnnameableItems(const QString& folder)
@@ -135,11 +202,37 @@ QStringList UnnameableItems(const QString& folder)
     QStringList names;
     std::error_code ec;
     for (fs::directory_iterator it(ToFsPath(folder), ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string& bytes = it->path().filename().native();
-        const QByteArray raw = QByteArray::fromStdString(bytes);
-        const QString name = QString::fromUtf8(raw);
-        if (name.toUtf8() != raw)
-            names.append(name);
+        // A copy: the name's path is a temporary.
+        const QByteArray raw = QByteArray::fromStdString(it->path().filename().native());
+        if (QString::fromUtf8(raw).toUtf8() != raw)
+            names.append(ReadableFileName(raw));
     }
     return names;
+}
+
+bool HoldBackUnstorableItems(TFolderFiles& list, IDesktop& desktop, THoldBack naming)
+{
+    const QString folder = list.FolderPath();
+    QStringList lines;
+    for (int index = 0; index < list.Count(); ++index) {
+        const bool marked = list.IsSelected(index);
+        if (!marked && naming != THoldBack::NameAll)
+            continue;
+        const QString line = WhyItemStays(folder, list.Items(index)->Name());
+        if (line.isEmpty())
+            continue;
+        if (marked)
+            list.SetSelected(index, false);
+        lines << line;
+    }
+    if (naming == THoldBack::Silently)
+        return list.SelectedCount() > 0;
+    for (const QString& name : UnnameableItems(folder))
+        lines << QStringLiteral("\"%1\": a name that is not valid text (UTF-8); rename it to store it").arg(name);
+    if (!lines.isEmpty())
+        desktop.ShowMessage(QStringLiteral("These items of the monitored folder cannot be stored; they stay where they "
+                                           "are:\r\n%1")
+                                .arg(lines.join(QStringLiteral("\r\n"))),
+                            IDesktop::TMsgKind::Warning);
+    return list.SelectedCount() > 0;
 }

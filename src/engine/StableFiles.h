@@ -40,12 +40,31 @@ private:
 // the calling thread, which it blocks meanwhile.
 QString WaitUntilFilesSettle(const QStringList& paths, int quietMs, int waitMs);
 
-// The first link at or below the paths that leads out of folder (or
-// nowhere), empty when there is none. Such a link must not carry what it
-// points at into an entry.
-QString FirstLinkLeadingOutside(const QStringList& paths, const QString& folder);
+// Why the item name of the monitored folder must stay where it is, as a
+// line for the user ("name": reason), or an empty text when it may be
+// stored. Only files, links to files inside the folder and folders holding
+// nothing else are ever stored, and so ever removed afterwards: a link that
+// leads outside carries what it points at into an entry; a pipe, a socket or
+// a device has no content to store and would only be deleted.
+QString WhyItemStays(const QString& folder, const QString& name);
 
-// The names in folder (not below it) that are not valid text (UTF-8): the
-// program cannot name such a file, so it never lists, takes or deletes it.
-// Shown with the replacement character where the bytes were.
+// A file name's bytes as readable text: bytes that are not valid UTF-8,
+// control characters and the backslash are written as \xHH (\\).
+QString ReadableFileName(const QByteArray& name);
+
+// The names in folder (not below it) that are not valid text (UTF-8), in
+// their readable form: the program cannot name such a file, so it never
+// lists, takes or deletes it.
 QStringList UnnameableItems(const QString& folder);
+
+class IDesktop;
+class TFolderFiles;
+
+// Unmarks each marked item of a list of the monitored folder that must
+// stay (WhyItemStays); the other marked items go on. How they are named in
+// one warning, with the names the list cannot show: not at all, the marked
+// items held back, or every item of the list that must stay (a store from
+// the folder itself, which leaves all of them behind). Returns whether any
+// item is still marked.
+enum class THoldBack { Silently, NameMarked, NameAll };
+bool HoldBackUnstorableItems(TFolderFiles& list, IDesktop& desktop, THoldBack naming);

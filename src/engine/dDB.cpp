@@ -93,6 +93,14 @@ bool TdmDB::StoreEntry(TEntryData& entry)
     IDesktop& desktop = entry.Main().Desktop();
     TCursorRestore wait(desktop);
     TFolderFiles& files = entry.FolderFiles();
+    // An entry working on the monitored folder never takes what must stay
+    // there (a link leading out, a pipe), also when it arrived after the
+    // entry was made: it is unmarked and named.
+    const bool monitored = !entry.FolderOverride().isEmpty()
+                           && IncludeTrailingBackslash(entry.FolderOverride())
+                                  == IncludeTrailingBackslash(entry.Main().App.MonitoredFolder);
+    if (monitored)
+        HoldBackUnstorableItems(files, desktop, THoldBack::NameAll);
     if (files.SelectedCount() == 0) {
         Warn(desktop, QStringLiteral("You must store at least one file in the entry."));
         return false;
@@ -117,8 +125,7 @@ bool TdmDB::StoreEntry(TEntryData& entry)
 
     // Files taken straight from the monitored folder may still be being
     // written by another program: they are stored only once they are whole.
-    if (!entry.FolderOverride().isEmpty()
-        && IncludeTrailingBackslash(entry.FolderOverride()) == IncludeTrailingBackslash(entry.Main().App.MonitoredFolder)) {
+    if (monitored) {
         QStringList paths;
         for (const int index : files.Selection())
             paths.append(files.FolderPath() + files.Items(index)->Name());

@@ -6,6 +6,7 @@
 #include "browsing/fEntryBrowser.h"
 #include "controls/CustomDrawnSplitter.h"
 #include "engine/Category.h"
+#include "mainwindow/MonitoredFolderCommands.h"
 #include "mainwindow/TaskAssistant.h"
 #include "mainwindow/ToolbarAssistant.h"
 #include "mainwindow/fMain.h"
@@ -82,6 +83,7 @@ TMainLayoutManager::TMainLayoutManager(TfrmTessarynMain& window)
                                                               qobject_cast<QBoxLayout*>(window.paMain->layout()),
                                                               command, viewTaskAssistant);
     m_taskAssistant->CategoriesShown = [this] { return m_window.m_categoryBrowser != nullptr; };
+    m_taskAssistant->MonitoredFolderHasContent = [this] { return MonitoredFolderHasContent(); };
     m_taskAssistant->ExpandCategories = [this](bool expand) {
         if (TfrmCategoryBrowser* browser = m_window.m_categoryBrowser)
             expand ? browser->ExpandAll() : browser->CollapseAll();
@@ -98,6 +100,7 @@ TMainLayoutManager::TMainLayoutManager(TfrmTessarynMain& window)
 
     m_toolbar = std::make_unique<TToolbarAssistant>(dm.Settings(), window.paToolBar, command);
     m_toolbar->TrayIconShown = [&dm] { return dm.App.ShowTrayIcon; };
+    m_toolbar->MonitoredFolderHasContent = [this] { return MonitoredFolderHasContent(); };
     m_toolbar->BuildCatalogue();
 }
 
@@ -417,6 +420,11 @@ void TMainLayoutManager::ToggleBottomPanel()
         if (splitter->Minimized())
             splitter->Restore();
     }
+}
+
+bool TMainLayoutManager::MonitoredFolderHasContent() const
+{
+    return m_window.m_monitoredFolder && m_window.m_monitoredFolder->FolderHasContent();
 }
 
 void TMainLayoutManager::UpdateCommandStates()

@@ -70,6 +70,7 @@ private:
     void SaveLeftBrowser();
     void SaveBottomPanel();
     int ScreenExtent(bool width) const;
+    bool MonitoredFolderHasContent() const;
     void ButtonHint(bool left, TCustomDrawnSplitter& splitter, QString& hint, bool button) const;
 
     TfrmTessarynMain& m_window;

@@ -73,6 +73,8 @@ void TMonitoredFolderCommands::StartMonitoring()
     if (!m_watcher.Active())
         m_watcher.Start();
     UpdateActions();
+    // Nothing that happened while the folder was not watched is told.
+    CheckFolderContent();
 }
 
 void TMonitoredFolderCommands::StopMonitoring()
@@ -85,13 +87,19 @@ void TMonitoredFolderCommands::MonitoredFolderChanged()
 {
     if (m_dmMain.App.NotifyMonitoredFolderChanges && m_showBalloon)
         m_showBalloon(ChangedText, QStringLiteral("[Tessaryn]"));
-    if (m_refreshCommands)
-        m_refreshCommands();
+    CheckFolderContent();
 }
 
 bool TMonitoredFolderCommands::FolderEmpty() const
 {
     return IsFolderEmpty(m_dmMain.App.MonitoredFolder);
+}
+
+void TMonitoredFolderCommands::CheckFolderContent()
+{
+    m_hasContent = !FolderEmpty();
+    if (m_refreshCommands)
+        m_refreshCommands();
 }
 
 void TMonitoredFolderCommands::miClearClick()
@@ -116,8 +124,7 @@ void TMonitoredFolderCommands::miClearClick()
         // What could not be deleted stays; the folder may then not count as empty.
     }
     QCoreApplication::processEvents();
-    if (m_refreshCommands)
-        m_refreshCommands();
+    CheckFolderContent();
 }
 
 void TMonitoredFolderCommands::miManageMonitoredFolderClick()
@@ -133,4 +140,6 @@ void TMonitoredFolderCommands::miManageMonitoredFolderClick()
         [this] { StartMonitoring(); }, [this] { miClearClick(); },
         [this] { ExploreWithDesktop(m_dmMain.Desktop(), m_dmMain.App.MonitoredFolder); }, &m_window);
     window.exec();
+    // The window may have emptied the folder while it was not watched.
+    CheckFolderContent();
 }

@@ -43,6 +43,15 @@ public:
     // The folder counts as empty when its files (all subfolders included)
     // hold no byte.
     bool FolderEmpty() const;
+    // The emptiness rule as last evaluated: the toolbar buttons and task
+    // links of the commands on the folder's files are enabled exactly when
+    // it holds. Evaluated at start, on each notice, after Clear, when
+    // watching starts and after the window that manages the folder closed.
+    bool FolderHasContent() const { return m_hasContent; }
+    // Evaluates the rule again and refreshes the command states: for
+    // changes made while the folder is not watched (a store that took its
+    // files, a paste into it).
+    void CheckFolderContent();
 
     TMonitoredFolderWatcher& Watcher() { return m_watcher; }
 
@@ -56,4 +65,5 @@ private:
     TMonitoredFolderWatcher m_watcher;
     QAction* miStartMonitoring = nullptr;
     QAction* miStopMonitoring = nullptr;
+    bool m_hasContent = false;
 };

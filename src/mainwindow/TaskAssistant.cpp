@@ -55,6 +55,16 @@ const std::pair<const char*, const char*> kLinkCommands[] = {
     {"laSortByTitle", "acEN_SortByTitle"},
 };
 
+// The links on the monitored folder's files.
+bool IsMonitoredFolderLink(const QString& linkName)
+{
+    for (const char* name : {"laMonitoredFolderNewEntry", "laMonitoredCurrentEntry", "laMonitoredManage",
+                             "laMonitoredClear"})
+        if (linkName == QLatin1String(name))
+            return true;
+    return false;
+}
+
 // Collapsed by default: "Monitored folder", "Categories", "Sorting".
 bool ExpandedByDefault(int index)
 {
@@ -105,6 +115,8 @@ void TGenericTaskAssistant::UpdateLink(int panel, const QString& linkName)
     const QString command = CommandOf(linkName);
     if (command.isEmpty()) {
         enabled = CategoriesShown && CategoriesShown();
+    } else if (IsMonitoredFolderLink(linkName) && MonitoredFolderHasContent) {
+        enabled = MonitoredFolderHasContent();
     } else if (const QAction* action = m_command(command)) {
         enabled = action->isEnabled();
         // a sorting link is of no use while its order is the current one

@@ -38,6 +38,9 @@ public:
     // its whole tree.
     std::function<bool()> CategoriesShown;
     std::function<void(bool expand)> ExpandCategories;
+    // Whether the monitored folder is not empty: the four links on its files
+    // are enabled exactly then.
+    std::function<bool()> MonitoredFolderHasContent;
 
     TfrmTaskAssistant* Window() const { return m_window; }
     int Side() const { return m_side; }

@@ -20,6 +20,16 @@ bool IsSortButton(const QString& identifier)
     return identifier.startsWith(QLatin1String("btn_Sort"));
 }
 
+// The buttons on the monitored folder's files.
+bool IsMonitoredFolderButton(const QString& identifier)
+{
+    for (const char* name : {"btn_NewEntryFromMonitoredFolder", "btn_AddMonitoredFolderToEntry",
+                             "btn_ManageMonitoredFolder", "btn_ClearMonitoredFolder"})
+        if (identifier == QLatin1String(name))
+            return true;
+    return false;
+}
+
 } // namespace
 
 const QString TToolbarAssistant::Section = QString::fromLatin1(ToolbarCatalogue::Section);
@@ -176,6 +186,8 @@ void TToolbarAssistant::UpdateButtons()
             enabled = !action->isChecked();
         if (entry->Identifier == QLatin1String("btn_AppSendToTraybar"))
             enabled = TrayIconShown ? TrayIconShown() : enabled;
+        if (IsMonitoredFolderButton(entry->Identifier) && MonitoredFolderHasContent)
+            enabled = MonitoredFolderHasContent();
         entry->Enabled = enabled;
         if (!entry->Visible)
             continue;

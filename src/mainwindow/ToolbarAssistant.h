@@ -54,6 +54,9 @@ public:
 
     // Whether "Show tray bar icon" is on, for the tray button.
     std::function<bool()> TrayIconShown;
+    // Whether the monitored folder is not empty: the four buttons on its
+    // files are enabled exactly then.
+    std::function<bool()> MonitoredFolderHasContent;
 
     void BuildCatalogue();
     void ApplyDefaultLayout();

@@ -56,6 +56,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
+#include <QPointer>
 #include <QScreen>
 #include <QSplitter>
 #include <QStandardPaths>
@@ -419,12 +420,23 @@ void TfrmTessarynMain::FormCreate()
     CreateMenus();
     InstallEntryTransferWindows(m_dmMain, this);
     // Owned by the window; it binds the monitored folder's commands by name.
-    new TMonitoredFolderCommands(
+    m_monitoredFolder = new TMonitoredFolderCommands(
         m_dmMain, *this, [this](const QString& text, const QString& title) { ShowBalloon(text, title); },
         [this] {
-            if (m_entryBrowser)
+            if (m_layout)
+                m_layout->UpdateCommandStates();
+            else if (m_entryBrowser)
                 m_entryBrowser->UpdateSelectionCommands();
         });
+    // A store may take the monitored folder's files while it is not watched
+    // (an entry editor pauses the watching, and so do the preferences).
+    m_dmMain.EntryManager().RefreshBrowser = [refreshBrowser = m_dmMain.EntryManager().RefreshBrowser,
+                                              folder = QPointer<TMonitoredFolderCommands>(m_monitoredFolder)] {
+        if (refreshBrowser)
+            refreshBrowser();
+        if (folder)
+            folder->CheckFolderContent();
+    };
     m_entryBrowser->OnGoToCategory = [this](int code) {
         if (!m_categoryBrowser)
             ShowCategoryBrowser();
@@ -987,6 +999,7 @@ QStringList TfrmTessarynMain::DropComboTarget1Drop(const TDropData& data)
                 names.append(QFileInfo(path).fileName());
             m_dmMain.Desktop().Notice(QStringLiteral("[Tessaryn]"),
                                       StoredInMonitoredFolderText.arg(names.join(QStringLiteral(", "))));
+            m_monitoredFolder->CheckFolderContent();
         }
         return written;
     }

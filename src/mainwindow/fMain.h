@@ -25,6 +25,7 @@ class QResizeEvent;
 class QSessionManager;
 class TCustomDrawnSplitter;
 class TMainLayoutManager;
+class TMonitoredFolderCommands;
 class QSystemTrayIcon;
 struct TDropData;
 
@@ -245,6 +246,7 @@ private:
     QLocalServer* m_activationServer = nullptr;
     TMainLayoutManager* m_layout = nullptr;
     bool m_layoutLoaded = false;
+    TMonitoredFolderCommands* m_monitoredFolder = nullptr;
 
     // Layout
     QFrame* paToolBar;

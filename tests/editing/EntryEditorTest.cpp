@@ -1,4 +1,5 @@
 #include "EditorFixture.h"
+#include "TestFiles.h"
 
 #include "db/ClientRecordSet.h"
 #include "db/dmConnection.h"
@@ -41,6 +42,8 @@
 #include <QSqlQuery>
 #include <QUrl>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -600,6 +603,56 @@ TEST_P(EntryEditorTest, MonitoredFolderFilesAreMovedIntoTheEntry)
 
     QTest::mouseClick(Child<QPushButton>(*editor, "btnExplore"), Qt::LeftButton);
     EXPECT_EQ(desktop.explored, QStringList{editor->Entry()->GetFolder()});
+}
+
+// A pipe and a link to a file elsewhere, in the monitored folder, are never
+// taken by the editor: not by an entry made from the folder, nor by "Add
+// monitored folder files". They are named and stay; the file beside them goes.
+TEST_P(EntryEditorTest, MonitoredFolderKeepsWhatCannotBeStored)
+{
+    const QString monitored = main->App.MonitoredFolder;
+    const QString outside = TestEnv::ScratchFolder() + "outside.txt";
+    WriteFile(outside, "secret");
+    WriteFile(monitored + "m1.txt", "m1");
+    MakeFifo(monitored + "pipe");
+    ASSERT_TRUE(QFile::link(outside, monitored + "outside.txt"));
+    auto checkLeftBehind = [&](const char* when) {
+        SCOPED_TRACE(when);
+        EXPECT_FALSE(QFile::exists(monitored + "m1.txt"));
+        struct stat info;
+        EXPECT_TRUE(::lstat(QFile::encodeName(monitored + "pipe").constData(), &info) == 0 && S_ISFIFO(info.st_mode));
+        EXPECT_EQ(QFileInfo(monitored + "outside.txt").symLinkTarget(), outside);
+        EXPECT_EQ(ReadFile(outside), "secret");
+        ASSERT_EQ(desktop.messages.size(), 1) << desktop.MessageTexts().join(" / ").toStdString();
+        EXPECT_EQ(desktop.messages[0].kind, TMsgKind::Warning);
+        for (const char* name : {"\"pipe\"", "\"outside.txt\""})
+            EXPECT_TRUE(desktop.messages[0].text.contains(QLatin1String(name))) << desktop.messages[0].text.toStdString();
+    };
+    main->App.EditMultipleEntries = true;
+    ASSERT_TRUE(main->EntryManager().CreateEntryFromMonitoredFolder(monitored));
+    TfrmEntry* editor = TfrmOpenEntries::Instance()->CurrentEditor();
+    ASSERT_NE(editor, nullptr);
+    const int code = editor->Entry()->Code();
+    TypeInto(Child<QLineEdit>(*editor, "edTitle"), "From the monitored folder");
+    PickCategory(*editor, {"Archive", "Letters"});
+    desktop.Clear();
+    editor->ActionsMenu()->findChild<QAction*>("acSave")->trigger();
+    ASSERT_TRUE(RowExists(code)) << desktop.MessageTexts().join(" / ").toStdString();
+    EXPECT_EQ(ArchiveMembers(code), QStringList({"m1.txt"}));
+    EXPECT_EQ(GridNames(*editor), QStringList({"m1.txt"}));
+    checkLeftBehind("an entry made from the folder");
+    EXPECT_TRUE(editor->DoFormClose());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    TfrmEntry* holder = EditDocked(StoredEntry("Holder", {{"a.txt", "alpha"}}));
+    ASSERT_NE(holder, nullptr);
+    WriteFile(monitored + "m1.txt", "m1 again");
+    desktop.Clear();
+    holder->ActionsMenu()->findChild<QAction*>("acAddMonitoredFiles")->trigger();
+    QStringList names = GridNames(*holder);
+    names.sort();
+    EXPECT_EQ(names, QStringList({"a.txt", "m1.txt"}));
+    checkLeftBehind("added to an open entry");
 }
 
 TEST_P(EntryEditorTest, ReadOnlyEditorChangesNothing)

@@ -3,12 +3,14 @@
 #include "engine/StableFiles.h"
 
 #include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QThread>
 
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <thread>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -558,7 +560,7 @@ TEST_P(EntryTransfersTest, AnEntryWorkingOnTheMonitoredFolderStoresAFileOnlyWhen
     EXPECT_EQ(StoredFiles(entry->Code()), (TFiles{{"growing.log", expected}}));
 }
 
-TEST_P(EntryTransfersTest, HostileNamesAndOutsideLinksOfTheMonitoredFolder)
+TEST_P(EntryTransfersTest, HostileNamesOfTheMonitoredFolderAreStoredAsTheyAre)
 {
     const QStringList names = {"with space.txt", "quote\"and'.txt", "-leading-dash.txt", "new\nline.txt",
                                QString(251, u'n') + ".txt"};
@@ -568,6 +570,8 @@ TEST_P(EntryTransfersTest, HostileNamesAndOutsideLinksOfTheMonitoredFolder)
     list->SelectAll();
     ASSERT_TRUE(manager->TransferFolderFiles(*list, TEntryManager::TFolderTransfer::CutIntoNewEntry))
         << desktop.MessageTexts().join(" / ").toStdString();
+    // Only the question: every name is valid text, nothing stays behind.
+    EXPECT_EQ(desktop.messages.size(), 1) << desktop.MessageTexts().join(" / ").toStdString();
     TEntryData* entry = manager->OpenEntries().FindOpenEntry(editorShown.value(0).first);
     ASSERT_TRUE(entry);
     entry->SetTitle("Hostile");
@@ -580,46 +584,154 @@ TEST_P(EntryTransfersTest, HostileNamesAndOutsideLinksOfTheMonitoredFolder)
         expected[name] = name.toUtf8();
     EXPECT_EQ(StoredFiles(code), expected);
     EXPECT_TRUE(FilesBelow(Monitored()).empty());
+}
 
-    // A link that leads out of the folder is never followed into storage.
-    const QString outside = TestEnv::ScratchFolder() + "/outside-secret.txt";
-    WriteFile(outside, "secret");
-    ASSERT_TRUE(QFile::link(outside, Monitored() + "link.txt"));
-    WriteSettled(Monitored() + "plain.txt", "plain");
-    list->Refresh();
-    list->SelectAll();
-    desktop.Clear();
-    editorShown.clear();
-    EXPECT_FALSE(manager->TransferFolderFiles(*list, TEntryManager::TFolderTransfer::CopyIntoNewEntry));
-    EXPECT_TRUE(editorShown.isEmpty());
-    EXPECT_TRUE(desktop.MessageTexts().value(0).contains("is a link to a place outside the monitored folder"))
-        << desktop.MessageTexts().join(" / ").toStdString();
-
-    // A name that is not UTF-8 cannot be named: it stays, and the user is told.
-    QFile::remove(Monitored() + "link.txt");
-    const QByteArray bad = QFile::encodeName(Monitored()) + "bad\xff\xfe.txt";
-    {
-        FILE* f = std::fopen(bad.constData(), "w");
-        ASSERT_TRUE(f);
-        std::fclose(f);
+TEST_P(EntryTransfersTest, OrdinaryNamesOfTheMonitoredFolderRaiseNoWarning)
+{
+    // Names longer than a short string's inline buffer.
+    const QStringList names = {"a-rather-long-report-name.txt", "another-long-file-name-2024.csv",
+                               "meeting-notes-for-the-whole-team.md"};
+    for (const auto kind : {TEntryManager::TFolderTransfer::CopyIntoNewEntry,
+                            TEntryManager::TFolderTransfer::CutIntoNewEntry}) {
+        SCOPED_TRACE(int(kind));
+        for (const QString& name : names)
+            WriteSettled(Monitored() + name, name.toUtf8());
+        auto list = MonitoredList();
+        list->SelectAll();
+        desktop.Clear();
+        editorShown.clear();
+        ASSERT_TRUE(manager->TransferFolderFiles(*list, kind)) << desktop.MessageTexts().join(" / ").toStdString();
+        for (const RecordingDesktop::TShown& shown : std::as_const(desktop.messages))
+            EXPECT_EQ(shown.kind, IDesktop::TMsgKind::Confirmation) << shown.text.toStdString();
+        TEntryData* entry = manager->OpenEntries().FindOpenEntry(editorShown.value(0).first);
+        ASSERT_TRUE(entry);
+        EXPECT_EQ(entry->FolderFiles().SelectedCount(), names.size());
+        manager->OpenEntries().CloseEntry(entry);
     }
-    list->Refresh();
-    list->SelectAll();
-    desktop.Clear();
-    EXPECT_TRUE(manager->TransferFolderFiles(*list, TEntryManager::TFolderTransfer::CutIntoNewEntry));
-    ASSERT_EQ(desktop.messages.size(), 2);
-    EXPECT_TRUE(desktop.messages[1].text.contains("names that are not valid text (UTF-8)")) << desktop.messages[1].text.toStdString();
-    EXPECT_TRUE(desktop.messages[1].text.contains(QString("bad") + QChar::ReplacementCharacter));
-    entry = manager->OpenEntries().FindOpenEntry(editorShown.value(0).first);
-    ASSERT_TRUE(entry);
-    EXPECT_EQ(FilesBelow(entry->GetFolder()), (TFiles{{"plain.txt", "plain"}}));
-    entry->SetTitle("Plain");
-    entry->SetCategory(main->Categories().FindByCode(kNotes));
-    ASSERT_TRUE(Save(*entry));
-    EXPECT_FALSE(QFile::exists(Monitored() + "plain.txt"));
-    EXPECT_EQ(::access(bad.constData(), F_OK), 0) << "the file without a name stays";
-    // The scratch folder's own removal cannot name it either.
-    ::unlink(bad.constData());
+}
+
+// What the monitored folder may hold besides files: a pipe, a socket, a
+// link to a file elsewhere, a name that is not valid text (UTF-8) and a
+// folder holding a pipe. None of it is ever stored or removed; each is named
+// in one warning and left as it was, and the ordinary file beside them is
+// stored as usual.
+TEST_P(EntryTransfersTest, OnlyFilesLeaveTheMonitoredFolder)
+{
+    const QString outside = TestEnv::ScratchFolder() + "outside-secret.txt";
+    WriteFile(outside, "secret");
+    const QByteArray badName = QFile::encodeName(Monitored()) + "bad\xff\\.txt";
+    int target = 0;
+    auto newTarget = [&] { return target = StoreEntry("Target", {{"t.txt", "t"}}); };
+    manager->PickEntry = [&target] { return std::optional<int>(target); };
+
+    auto prepare = [&] {
+        WriteSettled(Monitored() + "plain.txt", "plain");
+        MakeFifo(Monitored() + "pipe");
+        MakeSocket(Monitored() + "sock");
+        ASSERT_TRUE(QFile::link(outside, Monitored() + "outside-link.txt"));
+        WriteSettled(Monitored() + "sub/kept.txt", "kept");
+        MakeFifo(Monitored() + "sub/pipe");
+        FILE* f = std::fopen(badName.constData(), "w");
+        ASSERT_TRUE(f);
+        std::fputs("bad", f);
+        std::fclose(f);
+    };
+    // The new entry the editor would show, stored.
+    auto storeShownEntry = [&]() -> int {
+        TEntryData* entry = manager->OpenEntries().FindOpenEntry(editorShown.value(0).first);
+        if (!entry)
+            return 0;
+        entry->SetTitle("Taken");
+        entry->SetCategory(main->Categories().FindByCode(kNotes));
+        const bool saved = Save(*entry);
+        const int code = entry->Code();
+        manager->OpenEntries().CloseEntry(entry);
+        return saved ? code : 0;
+    };
+    auto transfer = [&](TEntryManager::TFolderTransfer kind) {
+        auto list = MonitoredList();
+        list->SelectAll();
+        return manager->TransferFolderFiles(*list, kind) ? storeShownEntry() : 0;
+    };
+    const struct {
+        const char* path;
+        std::function<int()> run;   // the code of the entry that took the file
+        bool removes;
+        TFiles stored;
+    } cases[] = {
+        {"cut into a new entry", [&] { return transfer(TEntryManager::TFolderTransfer::CutIntoNewEntry); }, true,
+         {{"plain.txt", "plain"}}},
+        {"copy into a new entry", [&] { return transfer(TEntryManager::TFolderTransfer::CopyIntoNewEntry); }, false,
+         {{"plain.txt", "plain"}}},
+        {"move to an existing entry",
+         [&] {
+             newTarget();
+             auto list = MonitoredList();
+             list->SelectAll();
+             return manager->TransferFolderFiles(*list, TEntryManager::TFolderTransfer::MoveToEntry) ? target : 0;
+         },
+         true, {{"t.txt", "t"}, {"plain.txt", "plain"}}},
+        {"add the monitored folder's files to an entry",
+         [&] { return manager->AddMonitoredFolderFilesToEntry(newTarget(), "Target") ? target : 0; }, true,
+         {{"t.txt", "t"}, {"plain.txt", "plain"}}},
+        {"new entry from the monitored folder's files",
+         [&] { return manager->CreateEntryFromMonitoredFolder(Monitored()) ? storeShownEntry() : 0; }, false,
+         {{"plain.txt", "plain"}}},
+        {"a store after the folder changed",
+         [&] {
+             // The entry was made while the folder held the file alone; the
+             // rest arrived afterwards and its list marked it, as "Auto
+             // select added files" does when the watcher tells of it.
+             ::unlink(badName.constData());
+             for (const char* name : {"pipe", "sock", "outside-link.txt", "sub"})
+                 std::filesystem::remove_all(QFile::encodeName(Monitored() + name).toStdString());
+             if (!manager->CreateEntryFromMonitoredFolder(Monitored()))
+                 return 0;
+             prepare();
+             main->App.AutoSelectAddedFiles = true;
+             TEntryData* entry = manager->FindEntryUsingMonitoredFolder();
+             entry->FolderFiles().Refresh();
+             return storeShownEntry();
+         },
+         false, {{"plain.txt", "plain"}}},
+    };
+    // The scratch folder's own removal cannot name that file.
+    const auto removeBadName = qScopeGuard([&] { ::unlink(badName.constData()); });
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        prepare();
+        if (HasFatalFailure())
+            return;
+        desktop.Clear();
+        editorShown.clear();
+        const int code = c.run();
+        if (code != 0)
+            EXPECT_EQ(StoredFiles(code), c.stored);
+        else
+            ADD_FAILURE() << "nothing stored: " << desktop.MessageTexts().join(" / ").toStdString();
+        // One warning names everything left behind.
+        QStringList warnings;
+        for (const RecordingDesktop::TShown& shown : std::as_const(desktop.messages))
+            if (shown.kind == IDesktop::TMsgKind::Warning)
+                warnings << shown.text;
+        EXPECT_EQ(warnings.size(), 1) << desktop.MessageTexts().join(" / ").toStdString();
+        for (const char* name : {"\"pipe\"", "\"sock\"", "\"outside-link.txt\"", "\"sub/pipe\"", "\"bad\\xFF\\\\.txt\""})
+            EXPECT_TRUE(warnings.value(0).contains(QLatin1String(name))) << name << " in " << warnings.value(0).toStdString();
+        // All of it is where it was, as it was.
+        EXPECT_EQ(QFile::exists(Monitored() + "plain.txt"), !c.removes);
+        EXPECT_EQ(QFileInfo(Monitored() + "outside-link.txt").symLinkTarget(), outside);
+        EXPECT_EQ(ReadFile(outside), "secret");
+        struct stat info;
+        EXPECT_TRUE(::lstat(QFile::encodeName(Monitored() + "pipe").constData(), &info) == 0 && S_ISFIFO(info.st_mode));
+        EXPECT_TRUE(::lstat(QFile::encodeName(Monitored() + "sock").constData(), &info) == 0 && S_ISSOCK(info.st_mode));
+        EXPECT_TRUE(::lstat(QFile::encodeName(Monitored() + "sub/pipe").constData(), &info) == 0 && S_ISFIFO(info.st_mode));
+        EXPECT_EQ(ReadFile(Monitored() + "sub/kept.txt"), "kept");
+        EXPECT_EQ(::access(badName.constData(), F_OK), 0);
+        // The next case starts from an empty folder.
+        ::unlink(badName.constData());
+        QDir(Monitored()).removeRecursively();
+        QDir().mkpath(Monitored());
+    }
 }
 
 TEST_P(EntryTransfersTest, PasswordIsAddedRemovedAndGuarded)

@@ -1,6 +1,7 @@
 #include "TestEnv.h"
 #include "TestFiles.h"
 #include "engine/MonitoredFolderWatcher.h"
+#include "engine/StableFiles.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -98,6 +99,29 @@ TEST_F(MonitoredFolderWatcherTest, AFileStillBeingWrittenIsNotToldUntilItIsCompl
     ASSERT_EQ(notices, 1);
     ASSERT_GE(finishedAt.load(), 0);
     EXPECT_GE(noticeAt, finishedAt.load()) << "the notice came while the file was still growing";
+}
+
+} // namespace
+
+namespace {
+
+// Names that are not valid text are shown byte by byte where they fail.
+TEST(ReadableFileName, EscapesWhatIsNotText)
+{
+    const struct {
+        QByteArray bytes;
+        const char* shown;
+    } cases[] = {
+        {"plain.txt", "plain.txt"},
+        {"caf\xc3\xa9.txt", "caf\xc3\xa9.txt"},          // valid UTF-8 stays as it is
+        {"bad\xff.txt", "bad\\xFF.txt"},                 // a byte that never starts a character
+        {"over\xc0\xaf.txt", "over\\xC0\\xAF.txt"},      // an overlong '/'
+        {"half\xed\xa0\x80.txt", "half\\xED\\xA0\\x80.txt"},  // a surrogate
+        {"cut\xe2\x82", "cut\\xE2\\x82"},                // a character cut short
+        {"new\nline\\.txt", "new\\x0Aline\\\\.txt"},     // a control character; the escape itself
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ReadableFileName(c.bytes), QString::fromUtf8(c.shown)) << c.shown;
 }
 
 } // namespace

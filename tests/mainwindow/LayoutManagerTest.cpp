@@ -335,6 +335,10 @@ TEST_P(LayoutTest, EveryLinkIsEnabledExactlyWhenItsCommandIs)
                 bool expected = false;
                 if (command.isEmpty()) {
                     expected = w.CategoryBrowser() != nullptr;
+                } else if (link.Name.startsWith("laMonitored")) {
+                    // enabled exactly when the monitored folder is not empty;
+                    // it is empty throughout
+                    expected = false;
                 } else {
                     QAction* action = Command(command);
                     ASSERT_TRUE(action) << command.toStdString();

@@ -9,6 +9,7 @@
 #include "browsing/fCategoryBrowser.h"
 #include "browsing/fEntryBrowser.h"
 #include "controls/BTreeView.h"
+#include "controls/DropDownPanelWLabels.h"
 #include "controls/MenuStyle.h"
 #include "controls/RecordListGrid.h"
 #include "editing/fSelectBookmarkSet.h"
@@ -25,7 +26,11 @@
 #include "engine/MostUsedCategories.h"
 #include "engine/OpenEntries.h"
 #include "mainwindow/CategoryMenu.h"
+#include "mainwindow/LayoutManager.h"
+#include "mainwindow/TaskAssistant.h"
+#include "mainwindow/ToolbarAssistant.h"
 #include "mainwindow/fMain.h"
+#include "mainwindow/fTaskAssistant.h"
 #include "settings/MruDropDown.h"
 #include "settings/dmMain.h"
 
@@ -53,6 +58,7 @@
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <gtest/gtest.h>
 #include <functional>
 #include <memory>
@@ -692,6 +698,61 @@ TEST_F(MainWindow, MonitoredFolderIsWatchedFromTheStartAndClearEmptiesIt)
     Command("miStopMonitoring")->trigger();
     EXPECT_TRUE(Command("miStartMonitoring")->isEnabled());
     EXPECT_FALSE(Command("miStopMonitoring")->isEnabled());
+}
+
+// The toolbar buttons and task links of the commands on the monitored
+// folder's files are enabled exactly when the folder holds at least one byte
+// (in any file, at any depth): at start, after each notice of a change,
+// after Clear, and after a store took its files while it was not watched.
+TEST_F(MainWindow, MonitoredFolderCommandsAreEnabledExactlyWhenTheFolderIsNotEmpty)
+{
+    const QString monitored = main->App.MonitoredFolder;
+    WriteFile(monitored + "sub/report.txt", "report");
+    main->App.NotifyMonitoredFolderChanges = true;
+    main->App.AutoEditEntriesIfFilesAdded = false;
+    Open(false);   // without a tray icon the notice shows in the status bar
+    TToolbarAssistant& bar = window->LayoutManager().Toolbar();
+    // the one of the four the default toolbar does not show
+    bar.FindEntry("btn_ClearMonitoredFolder")->Visible = true;
+    bar.BuildButtons();
+    TDropDownPanelWLabels* links = window->LayoutManager().TaskAssistant().Window()->Panel(2);
+    auto states = [&] {
+        QList<bool> result;
+        for (const char* id : {"btn_NewEntryFromMonitoredFolder", "btn_AddMonitoredFolderToEntry",
+                               "btn_ManageMonitoredFolder", "btn_ClearMonitoredFolder"})
+            result << bar.Button(id)->isEnabled();
+        for (const char* link : {"laMonitoredFolderNewEntry", "laMonitoredCurrentEntry", "laMonitoredManage",
+                                 "laMonitoredClear"})
+            result << links->LabelEnabled(link);
+        return result;
+    };
+    const QList<bool> enabled(8, true), disabled(8, false);
+    EXPECT_EQ(states(), enabled) << "a folder holding a file at start";
+
+    Command("miClear")->trigger();
+    EXPECT_EQ(states(), disabled) << "after Clear";
+
+    // one empty file: the folder still counts as empty
+    WriteFile(monitored + "empty.txt", "");
+    EXPECT_TRUE(QTest::qWaitFor([this] { return StatusText().contains("Monitored folder files have changed."); }, 5000));
+    EXPECT_EQ(states(), disabled) << "an empty file only";
+    WriteFile(monitored + "empty.txt", "now with bytes");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return states() == enabled; }, 5000)) << "a notice of a file with bytes";
+
+    // Not watched: a store that takes the folder's files still counts.
+    Command("miStopMonitoring")->trigger();
+    std::unique_ptr<TEntryData> entry = main->EntryManager().CreateNewEntry(false);
+    ASSERT_TRUE(entry);
+    WriteFile(entry->GetFolder() + "own.txt", "own");
+    entry->FolderFiles().ListFolder(entry->GetFolder());
+    entry->FolderFiles().SelectAll();
+    entry->SetTitle("Holder");
+    entry->SetCategory(main->Categories().FindByCode(kWork));
+    ASSERT_TRUE(entry->Save([this](TEntryData& e) { return main->DB().StoreEntry(e); }));
+    ASSERT_TRUE(main->EntryManager().AddMonitoredFolderFilesToEntry(entry->Code(), "Holder"))
+        << desktop.MessageTexts().join(" / ").toStdString();
+    EXPECT_TRUE(Names(monitored).isEmpty());
+    EXPECT_EQ(states(), disabled) << "after a store";
 }
 
 TEST_F(MainWindow, NewEntryCommandsOpenTheNewEntryForEditing)

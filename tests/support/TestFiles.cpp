@@ -8,6 +8,12 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 void WriteFile(const QString& path, const QByteArray& data)
 {
     QDir().mkpath(QFileInfo(path).path());
@@ -42,6 +48,26 @@ bool SameContent(const QString& first, const QString& second)
     QProcess cmp;
     cmp.start(QStringLiteral("cmp"), {QStringLiteral("-s"), first, second});
     return cmp.waitForFinished(120000) && cmp.exitStatus() == QProcess::NormalExit && cmp.exitCode() == 0;
+}
+
+void MakeFifo(const QString& path)
+{
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0644), 0) << path.toStdString();
+}
+
+void MakeSocket(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(size_t(name.size()), sizeof(address.sun_path)) << path.toStdString();
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    // The socket's file stays after the descriptor is closed.
+    const int bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+    ::close(fd);
+    ASSERT_EQ(bound, 0) << path.toStdString();
 }
 
 namespace {
