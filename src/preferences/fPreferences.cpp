@@ -1084,6 +1084,8 @@ bool TFrmPreferences::CheckFolder(QLineEdit* edit, const QString& role, QString&
             Refuse(edit, QStringLiteral("Folder [%1] could not be created").arg(text) + cannot);
             return false;
         }
+        if (edit == edExportFolder)
+            TdmMain::MarkExportFolder(path);
     }
     if (!CanWriteInto(path)) {
         Refuse(edit, QStringLiteral("Folder [%1] cannot be written to").arg(text) + cannot);
@@ -1329,11 +1331,14 @@ void TFrmPreferences::btnSelectSearchCategoriesClick()
 
 void TFrmPreferences::btnClearExportFolderClick()
 {
-    const QString folder = m_dmMain.App.ExportFolder;
-    if (!m_dmMain.Desktop().Confirm(ClearFolderQuestion.arg(folder)))
+    // A folder that must not be emptied is not even offered.
+    if (const QString refusal = m_dmMain.ExportFolderClearRefusal(); !refusal.isEmpty()) {
+        m_dmMain.Desktop().ShowMessage(refusal, IDesktop::TMsgKind::Warning);
         return;
-    DeleteFilesOlderThan(folder, QDateTime::currentDateTime().addSecs(1));
-    DeleteEmptySubfolders(folder);
+    }
+    if (!m_dmMain.Desktop().Confirm(ClearFolderQuestion.arg(m_dmMain.App.ExportFolder)))
+        return;
+    m_dmMain.ClearExportFolder();
 }
 
 void TFrmPreferences::btnHTMLColorClick()

@@ -22,6 +22,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -190,9 +191,16 @@ void TdmMain::LoadSettings()
                 },
                 def.member);
             if (def.kind == TSettingDef::Folder) {
-                QString& folder = App.*std::get<QString TAppSettings::*>(def.member);
+                const auto member = std::get<QString TAppSettings::*>(def.member);
+                QString& folder = App.*member;
+                // A blank value names no folder; read as it stands it would
+                // become the root folder.
+                if (folder.trimmed().isEmpty())
+                    folder = defaults.*member;
                 folder = WithSlash(folder);
-                QDir().mkpath(folder);
+                const bool made = !QFileInfo::exists(folder) && QDir().mkpath(folder);
+                if (made && member == &TAppSettings::ExportFolder)
+                    MarkExportFolder(folder);
             }
         }
         if (scope == TSettingDef::UserAllComputers) {

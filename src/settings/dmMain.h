@@ -126,6 +126,17 @@ public:
     QString EntriesSortField() const;
     QDate CurrentDate() const;
     void ClearExtractFolder();
+    // "Clear !" of the export folder empties it only when it is a folder of
+    // exports that the program made: never the root, the home folder (or a
+    // folder that holds it), a folder the user made for other things, nor one
+    // that holds anything but pages and their files folders. The reason it
+    // is left alone, empty when it may be emptied.
+    QString ExportFolderClearRefusal() const;
+    // Empties the export folder (the folder itself stays) when the rule
+    // above allows; false, touching nothing, when it does not.
+    bool ClearExportFolder();
+    // Records that the program made this folder to take its exports.
+    static void MarkExportFolder(const QString& folder);
     void ClearCompressionLeftovers();
     // Said once at start when the database can only be read.
     static QString ReadOnlyText();

@@ -1,4 +1,5 @@
 #include "RecordingDesktop.h"
+#include "TestFiles.h"
 #include "TestDatabase.h"
 #include "TestEnv.h"
 #include "app/AppResources.h"
@@ -17,6 +18,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +29,11 @@
 #include <QStackedWidget>
 #include <QTest>
 #include <gtest/gtest.h>
+
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace {
 
@@ -487,20 +494,123 @@ TEST_P(PreferencesTest, SavedChoicesComeBackAfterARestart)
 TEST_P(PreferencesTest, ClearExportFolderEmptiesTheStoredFolderOnlyWhenConfirmed)
 {
     const QString folder = main->App.ExportFolder;
-    ASSERT_TRUE(QDir().mkpath(folder + "sub"));
-    QFile f(folder + "sub/page.html");
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.close();
+    WriteFile(folder + "Reading list.html", "<html/>");
+    WriteFile(folder + "READING LIST_files/12/notes.txt");
     TFrmPreferences& w = Open("laFolders");
     Type(w.edExportFolder, "/somewhere/else");
     desktop.QueueAnswer(TAnswer::No);
     Click(w.btnClearExportFolder);
     EXPECT_EQ(desktop.messages.last().text, TFrmPreferences::ClearFolderQuestion.arg(folder));
-    EXPECT_TRUE(QFileInfo::exists(folder + "sub/page.html"));
+    EXPECT_TRUE(QFileInfo::exists(folder + "READING LIST_files/12/notes.txt"));
     desktop.QueueAnswer(TAnswer::Yes);
     Click(w.btnClearExportFolder);
-    EXPECT_FALSE(QFileInfo::exists(folder + "sub/page.html"));
+    EXPECT_TRUE(QDir(folder).isEmpty()) << "all but the hidden mark of a folder the program made";
     EXPECT_TRUE(QFileInfo(folder).isDir()) << "the folder itself stays";
+}
+
+// "Clear !" deletes everything below the stored folder: it refuses, before
+// asking anything, any folder that is not one of exports the program made.
+// Each folder is stored the way the user stores it, and each is refused by
+// its own rule.
+TEST_P(PreferencesTest, ClearExportFolderLeavesAloneWhatIsNoExportFolderOfItsOwn)
+{
+    const QString scratch = TestEnv::ScratchFolder();
+    const QString home = scratch + "outer/home/";
+    // never the real home folder
+    struct TFakeHome {
+        QByteArray real = qgetenv("HOME");
+        explicit TFakeHome(const QString& fake) { qputenv("HOME", fake.toUtf8()); }
+        ~TFakeHome() { qputenv("HOME", real); }
+    } fakeHome(home);
+    const auto exportsIn = [](const QString& folder) {
+        WriteFile(folder + "page.html", "<html/>");
+        WriteFile(folder + "PAGE_files/7/kept.txt");
+    };
+    const auto everything = [&](const QString& folder) {
+        QStringList paths;
+        for (const QString& root : {scratch, folder}) {
+            QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                            QDirIterator::Subdirectories);
+            while (it.hasNext())
+                paths << it.next();
+        }
+        return paths;
+    };
+    const struct {
+        const char* name;
+        QString folder;
+        bool ownFolder;   // made before it is chosen, not by the program
+        std::function<void(const QString&)> prepare;
+        QString refusal;
+    } cases[] = {
+        {"the home folder", home, false, exportsIn, "is your home folder or holds it"},
+        {"a folder holding the home folder", scratch + "outer/", false, exportsIn, "is your home folder or holds it"},
+        {"a folder the program did not make", scratch + "mine/", true, exportsIn, "was not made by Tessaryn"},
+        {"a file that is no export", main->App.ExportFolder, false,
+         [&](const QString& f) {
+             exportsIn(f);
+             WriteFile(f + "tax return.pdf");
+         },
+         "holds \"tax return.pdf\""},
+        {"a files folder without its page", scratch + "made/", false,
+         [&](const QString& f) {
+             exportsIn(f);
+             WriteFile(f + "OTHER_files/a.txt");
+         },
+         "holds \"OTHER_files\""},
+        {"a link", scratch + "linked/", false,
+         [&](const QString& f) {
+             exportsIn(f);
+             ASSERT_TRUE(QFile::link(scratch + "mine/page.html", f + "link.html"));
+         },
+         "holds \"link.html\""},
+        {"a folder that is no longer there", scratch + "gone/", false,
+         [](const QString& f) { ASSERT_TRUE(QDir(f).removeRecursively()); }, "does not exist"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.ownFolder) {
+            ASSERT_TRUE(QDir().mkpath(c.folder));
+        }
+        TFrmPreferences& w = Open("laFolders");
+        Type(w.edExportFolder, c.folder);
+        desktop.QueueAnswer(TAnswer::Yes);   // create it, when it is not there
+        Click(w.btnOK);
+        ASSERT_FALSE(w.isVisible()) << desktop.MessageTexts().join("\n").toStdString();
+        ASSERT_EQ(main->App.ExportFolder, c.folder);
+        c.prepare(c.folder);
+        const QStringList before = everything(c.folder);
+        TFrmPreferences& again = Open("laFolders");
+        desktop.Clear();
+        desktop.QueueAnswer(TAnswer::Yes);   // were it asked, Yes would delete
+        Click(again.btnClearExportFolder);
+        ASSERT_EQ(desktop.messages.size(), 1) << desktop.MessageTexts().join("\n").toStdString();
+        EXPECT_EQ(desktop.messages[0].kind, IDesktop::TMsgKind::Warning);
+        EXPECT_TRUE(desktop.messages[0].text.contains(c.refusal)) << desktop.messages[0].text.toStdString();
+        EXPECT_EQ(everything(c.folder), before) << "nothing deleted";
+        desktop.Clear();
+    }
+}
+
+// A blank stored folder is the default one, never the root.
+TEST_P(PreferencesTest, ABlankExportFolderSettingIsTheDefaultFolder)
+{
+    const QString defaultFolder = main->App.ExportFolder;
+    {
+        ISettingsManager& s = main->Settings();
+        TSettingsAccess access(s);
+        s.UseUserThisComputer();
+        s.WriteString("Export folder", "  ", "Settings\\folders");
+    }
+    main->App.ExportFolder = "  ";   // what exit would otherwise write back
+    Restart();
+    ASSERT_EQ(main->App.ExportFolder, defaultFolder);
+    WriteFile(defaultFolder + "page.html", "<html/>");
+    TFrmPreferences& w = Open("laFolders");
+    desktop.QueueAnswer(TAnswer::Yes);
+    Click(w.btnClearExportFolder);
+    EXPECT_EQ(desktop.messages.last().text, TFrmPreferences::ClearFolderQuestion.arg(defaultFolder));
+    EXPECT_FALSE(QFileInfo::exists(defaultFolder + "page.html"));
 }
 
 // With TESSARYN_SCREENS=<folder>, every page of the window and the colour
