@@ -147,21 +147,6 @@ QList<int> StoredOrder(TdmConnection& connection)
     return entries;
 }
 
-// Median of runs of work, in ms; prepare runs before each one, untimed.
-double TimeMedian(int runs, const std::function<void()>& work, const std::function<void()>& prepare = {})
-{
-    QList<double> samples;
-    for (int i = 0; i < runs; ++i) {
-        if (prepare)
-            prepare();
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        samples.append(double(timer.nsecsElapsed()) / 1e6);
-    }
-    return BenchSupport::Median(samples);
-}
-
 struct TBookmarksResult {
     double list = 0;
     double reorder = 0;
@@ -204,7 +189,7 @@ TBookmarksResult RunOn(QTextStream& out, const QString& label, TdmConnection& co
         QApplication::processEvents();
     };
     list();
-    result.list = TimeMedian(config.runs, list);
+    result.list = BenchSupport::TimeMedian(config.runs, list);
     shows(QStringLiteral("the set"));
     TOstrivaleSearchOptions keyword;
     keyword.Assign(main.SearchOptions());
@@ -215,12 +200,12 @@ TBookmarksResult RunOn(QTextStream& out, const QString& label, TdmConnection& co
         QApplication::processEvents();
     };
     search();
-    result.search = TimeMedian(config.runs, search);
+    result.search = BenchSupport::TimeMedian(config.runs, search);
     shows(QStringLiteral("the search"));
 
     // The last bookmark to the top, as a drop on the first row moves it.
     const int last = config.bookmarks - 1;
-    result.reorder = TimeMedian(config.runs, [&] {
+    result.reorder = BenchSupport::TimeMedian(config.runs, [&] {
         if (!MoveBookmark(connection, desktop, kSet, last, 0))
             throw ETessarynError(QStringLiteral("the bookmark was not moved"));
     });
@@ -235,7 +220,7 @@ TBookmarksResult RunOn(QTextStream& out, const QString& label, TdmConnection& co
     QList<int> marked;
     for (int i = 0; i < config.removed; ++i)
         marked.append(order[qsizetype(i) * order.size() / config.removed]);
-    result.remove = TimeMedian(
+    result.remove = BenchSupport::TimeMedian(
         config.runs,
         [&] {
             if (!RemoveBookmarks(connection, desktop, marked, kSet))

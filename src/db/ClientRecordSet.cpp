@@ -315,6 +315,21 @@ void ClientRecordSet::Cancel()
     }
 }
 
+void ClientRecordSet::MarkDeleted(int row)
+{
+    TRow& r = m_rows[size_t(row)];
+    r.deleted = true;
+    if (r.inserted) {
+        // A row that never reached the database leaves no change behind.
+        if (r.logged)
+            m_log.erase(std::remove(m_log.begin(), m_log.end(), row), m_log.end());
+        r.logged = false;
+    } else if (!r.logged) {
+        r.logged = true;
+        m_log.push_back(row);
+    }
+}
+
 void ClientRecordSet::Delete()
 {
     if (m_state == TState::Insert) {
@@ -326,17 +341,7 @@ void ClientRecordSet::Delete()
     const int row = CurrentRow();
     if (row < 0)
         throw EDatabaseError(QStringLiteral("Cannot perform this operation on an empty dataset"));
-    TRow& r = m_rows[row];
-    r.deleted = true;
-    if (r.inserted) {
-        // A row that never reached the database leaves no change behind.
-        if (r.logged)
-            m_log.erase(std::remove(m_log.begin(), m_log.end(), row), m_log.end());
-        r.logged = false;
-    } else if (!r.logged) {
-        r.logged = true;
-        m_log.push_back(row);
-    }
+    MarkDeleted(row);
     const int pos = m_pos;
     RowsChanged();
     RebuildView(-1);
@@ -614,17 +619,7 @@ int ClientRecordSet::DeleteRows(const QString& keyField, const QVariantList& key
     for (const int id : RowsByKey(key, keys, true)) {
         if (id < 0)
             continue;
-        TRow& row = m_rows[size_t(id)];
-        row.deleted = true;
-        if (row.inserted) {
-            // A row that never reached the database leaves no change behind.
-            if (row.logged)
-                m_log.erase(std::remove(m_log.begin(), m_log.end(), id), m_log.end());
-            row.logged = false;
-        } else if (!row.logged) {
-            row.logged = true;
-            m_log.push_back(id);
-        }
+        MarkDeleted(id);
         ++deleted;
     }
     if (deleted > 0) {

@@ -123,6 +123,8 @@ private:
     };
 
     void RebuildView(int keepRow);
+    // Marks the row deleted in the change log; the view is the caller's.
+    void MarkDeleted(int row);
     // For each key the internal number of the first visible row whose field
     // holds it (-1 when none); with distinct, a row is given to one key only.
     std::vector<int> RowsByKey(int field, const QVariantList& keys, bool distinct) const;
