@@ -1412,8 +1412,5 @@ TfrmEntryBrowser* CreateEntryBrowser(TdmMain& dmMain, QWidget* host)
         window.meBody->setPlainText(body);
         window.Run();
     };
-    dmMain.EntryManager().ShowPreferences = [main, guarded](const QString& page) {
-        TFrmPreferences::ShowPreferences(*main, page, guarded ? guarded->window() : nullptr);
-    };
     return browser;
 }

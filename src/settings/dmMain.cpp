@@ -47,6 +47,13 @@ QString WithSlash(const QString& folder)
     return IncludeTrailingBackslash(folder.trimmed());
 }
 
+// The folders a user can choose.
+bool SameFolders(const TAppSettings& a, const TAppSettings& b)
+{
+    return a.MonitoredFolder == b.MonitoredFolder && a.ExtractFolder == b.ExtractFolder
+           && a.ExportFolder == b.ExportFolder && a.BackupFolder == b.BackupFolder;
+}
+
 // Stored through the six-digit rule: anything not six characters long is
 // padded with zeros on the left and cut to its last six characters.
 QString SixDigits(const QString& colour)
@@ -157,10 +164,24 @@ ISettingsManager& TdmMain::Settings()
 
 // --- settings ----------------------------------------------------------------
 
+void TdmMain::SetFolders(const TAppSettings& folders)
+{
+    const bool changed = !SameFolders(App, folders);
+    App.MonitoredFolder = folders.MonitoredFolder;
+    App.ExtractFolder = folders.ExtractFolder;
+    App.ExportFolder = folders.ExportFolder;
+    App.BackupFolder = folders.BackupFolder;
+    if (changed)
+        emit FoldersChanged();
+}
+
 void TdmMain::ReloadAfterRestore()
 {
     m_settings->DiscardCache();
+    const TAppSettings before = App;
     LoadSettings();
+    if (!SameFolders(App, before))
+        emit FoldersChanged();
     m_categories->Load(0);
     m_mostUsed->Refresh();
     m_entryManager->OpenEntries().ResolveCategories();

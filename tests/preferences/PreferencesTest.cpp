@@ -6,6 +6,9 @@
 #include "browsing/fEntryBrowser.h"
 #include "controls/BGroupBox.h"
 #include "engine/EntryManager.h"
+#include "mainwindow/LayoutManager.h"
+#include "mainwindow/ToolbarAssistant.h"
+#include "mainwindow/fMain.h"
 #include "preferences/ColourSchemePreview.h"
 #include "preferences/MailSettingsPage.h"
 #include "preferences/ToolbarButtonsGrid.h"
@@ -95,25 +98,39 @@ protected:
     void TearDown() override
     {
         TFrmPreferences::ExecuteHook = nullptr;
-        window.reset();
-        main.reset();
+        Stop();
         EngineTest::TearDown();
     }
+    // The program starts: the main data module, then the main window, whose
+    // task assistant and toolbar the preferences edit.
     void Start()
     {
         main = std::make_unique<TdmMain>(*conn, desktop);
         ASSERT_TRUE(main->IsInitialized()) << main->InitializationError().toStdString();
+        mainWindow = std::make_unique<TfrmTessarynMain>(*main);
+        mainWindow->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(mainWindow.get()));
     }
-    // The program ends (settings written and sent) and starts again.
-    void Restart()
+    // The program ends: each owner writes its settings and they are sent.
+    void Stop()
     {
         window.reset();
+        mainWindow.reset();
         main.reset();
+    }
+    void Restart()
+    {
+        Stop();
         Start();
     }
+    TFrmPreferences::TLayoutOwners Owners() const
+    {
+        return {mainWindow->LayoutManager().TaskAssistant(), mainWindow->LayoutManager().Toolbar()};
+    }
+    TToolbarAssistant& Toolbar() const { return mainWindow->LayoutManager().Toolbar(); }
     TFrmPreferences& Open(const QString& link = QString())
     {
-        window = std::make_unique<TFrmPreferences>(*main);
+        window = std::make_unique<TFrmPreferences>(*main, Owners());
         if (!link.isEmpty())
             window->SelectLink(link);
         window->show();
@@ -130,6 +147,7 @@ protected:
     QString home;
     RecordingDesktop desktop;
     std::unique_ptr<TdmMain> main;
+    std::unique_ptr<TfrmTessarynMain> mainWindow;
     std::unique_ptr<TFrmPreferences> window;
 };
 
@@ -146,22 +164,20 @@ TEST_P(PreferencesTest, LinksChoosePagesCaptionsAndHelp)
         help = w.CurrentHelpContext();
         return int(QDialog::Rejected);
     };
-    TFrmPreferences::ShowPreferences(*main, "tsSearchOptions");
+    TFrmPreferences::ShowPreferences(*main, Owners(), "tsSearchOptions");
     EXPECT_EQ(link, "tsSearchOptions");
     EXPECT_EQ(caption, "General preferences / Search options");
     EXPECT_EQ(help, 27);
-    TFrmPreferences::ShowPreferences(*main, "laMail");
+    TFrmPreferences::ShowPreferences(*main, Owners(), "laMail");
     EXPECT_EQ(caption, "Exports / e-Mail");
     EXPECT_EQ(help, 36);
-    TFrmPreferences::ShowPreferences(*main, "no such link");
+    TFrmPreferences::ShowPreferences(*main, Owners(), "no such link");
     EXPECT_EQ(link, "laEntryBrowsing");
     EXPECT_EQ(caption, "General preferences / Entry browsing");
     EXPECT_EQ(shown, 3);
 
     // the mail command's "Yes" (and the mail window's Settings button) go
-    // through the engine's hook, which the browser installs
-    QWidget host;
-    CreateEntryBrowser(*main, &host);
+    // through the engine's hook, which the main window installs
     ASSERT_TRUE(main->EntryManager().ShowPreferences);
     main->EntryManager().ShowPreferences("laMail");
     EXPECT_EQ(shown, 4);
@@ -440,25 +456,7 @@ TEST_P(PreferencesTest, SavedChoicesComeBackAfterARestart)
         EXPECT_TRUE(s.ReadBool("Browse", false, "Layout\\Task assistant VISIBLE panels"));
         s.UseUserThisComputer();
     }
-    TToolbarButtonList stored;
-    stored.LoadOrder(s);
-    EXPECT_EQ(stored.At(3).Identifier, "btn_NewEntryFromClipboard");
-    // A position stored twice would drop a button: read as the default
-    // layout, here as on the toolbar.
-    const auto writeSortByTitle = [&](int position) {
-        TSettingsAccess access(s);
-        s.UseUserAllComputers();
-        const int before = s.ReadInteger("btn_SortByTitle order", -1, "Toolbar buttons");
-        s.WriteInteger("btn_SortByTitle order", position, "Toolbar buttons");
-        s.UseUserThisComputer();
-        return before;
-    };
-    const int sortByTitle = writeSortByTitle(3);
-    TToolbarButtonList repeated;
-    repeated.LoadOrder(s);
-    EXPECT_EQ(repeated.At(0).Identifier, "btn_NewEntryFromClipboard");
-    EXPECT_EQ(repeated.At(3).Identifier, "(Separator)1");
-    writeSortByTitle(sortByTitle);
+    EXPECT_EQ(Toolbar().Entry(3)->Identifier, "btn_NewEntryFromClipboard");
 
     // and the window shows them again
     TFrmPreferences& again = Open();
@@ -482,8 +480,7 @@ TEST_P(PreferencesTest, SavedChoicesComeBackAfterARestart)
     EXPECT_EQ(main->App.ExportFolder, folder + "/");
     EXPECT_TRUE(main->SearchOptions().AllCategories);
     EXPECT_TRUE(main->SearchOptions().GetContentFlag(TOstrivaleSearchOptions::scSource));
-    stored.LoadOrder(s);
-    EXPECT_EQ(stored.At(0).Identifier, "btn_NewEntryFromClipboard");
+    EXPECT_EQ(Toolbar().Entry(0)->Identifier, "btn_NewEntryFromClipboard");
     TSettingsAccess access(s);
     s.UseUserAllComputers();
     EXPECT_FALSE(s.ReadBool("Sorting", true, "Layout\\Task assistant EXPANDED panels"));
