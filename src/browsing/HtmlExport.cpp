@@ -1,9 +1,9 @@
 #include "browsing/HtmlExport.h"
 
-#include "app/ProgramData.h"
-
 #include "app/Errors.h"
 #include "app/IDesktop.h"
+#include "app/ProgramData.h"
+#include "browsing/HtmlTemplate.h"
 #include "db/dmConnection.h"
 #include "engine/EntryManager.h"
 #include "engine/FileHelpers.h"
@@ -15,7 +15,6 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
-#include <QUrl>
 
 const QString THtmlExport::EntriesOpenText = QStringLiteral(
     "Some of the selected entries are open for editing. You must first close them before exporting them to HTML.");
@@ -37,26 +36,6 @@ THtmlExportNames THtmlExportNames::From(const QString& chosenFile)
     return names;
 }
 
-namespace {
-
-// Replaces every occurrence on each line separately, left to right; what is
-// inserted is not searched again.
-QString ReplaceInLines(const QString& text, const QString& placeholder, const QString& value)
-{
-    QStringList lines = text.split(QStringLiteral("\r\n"));
-    for (QString& line : lines)
-        line.replace(placeholder, value);
-    return lines.join(QStringLiteral("\r\n"));
-}
-
-// A path part of a link: every character a browser would read otherwise
-// ("#", "?", "%", blanks, non-ASCII) percent-encoded.
-QString LinkPart(const QString& name)
-{
-    return QString::fromLatin1(QUrl::toPercentEncoding(name));
-}
-
-} // namespace
 
 QString THtmlExport::Template(const QString& id)
 {
@@ -94,6 +73,7 @@ QString THtmlExport::Export(const QList<int>& selectionOrder, const QList<THtmlE
     for (const char* sign : {"PlusSign.gif", "MinusSign.gif"})
         QFile::copy(programFolder + QLatin1String(sign), filesFolder + QLatin1String(sign));
 
+    using THtml = THtmlPlaceholder;
     QString blocks;
     for (const THtmlExportRow& row : rows) {
         const QString entryFolder = filesFolder + QString::number(row.code) + QLatin1Char('/');
@@ -104,34 +84,37 @@ QString THtmlExport::Export(const QList<int>& selectionOrder, const QList<THtmlE
         for (int i = 0; i < files.Count(); ++i) {
             const QString name = files.Items(i)->Name();
             links += QStringLiteral("          <a href=\"%1/%2/%3\" target=\"_blank\">%4</a><br>\r\n")
-                         .arg(LinkPart(names.filesFolderInLinks), QString::number(row.code), LinkPart(name),
-                              name.toHtmlEscaped());
+                         .arg(HtmlEncoding::LinkPart(names.filesFolderInLinks), QString::number(row.code),
+                              HtmlEncoding::LinkPart(name), HtmlEncoding::Text(name));
         }
         // Comments of blanks only are stored for "no comments".
-        const QString comments = row.comments.trimmed().isEmpty() ? QString() : row.comments.toHtmlEscaped();
-        QString block = rowTemplate;
-        block = ReplaceInLines(block, QStringLiteral("%EntryTitle%"), row.title.toHtmlEscaped());
-        block = ReplaceInLines(block, QStringLiteral("%Entry_%"), QStringLiteral("Entry_") + QString::number(row.code));
-        block = ReplaceInLines(block, QStringLiteral("%Comments%"),
-                               QStringLiteral("<font size=\"2\" color=\"#800000\">%1</font></span>").arg(comments)
-                                   + (comments.isEmpty() ? QString() : QStringLiteral("<p>")));
-        block = ReplaceInLines(block, QStringLiteral("%EntryId%"), QString::number(row.code));
-        block = ReplaceInLines(block, QStringLiteral("%HTMLName%"), names.htmlName.toHtmlEscaped());
-        block = ReplaceInLines(block, QStringLiteral("%Entryfiles%"), links);
-        blocks += block + QStringLiteral("\r\n");
+        const QString comments = row.comments.trimmed().isEmpty() ? QString() : HtmlEncoding::Text(row.comments);
+        blocks += FillHtmlTemplate(
+                      rowTemplate,
+                      {{QStringLiteral("%EntryTitle%"), row.title, THtml::Text},
+                       {QStringLiteral("%Entry_%"), QStringLiteral("Entry_") + QString::number(row.code), THtml::Text},
+                       {QStringLiteral("%Comments%"),
+                        QStringLiteral("<font size=\"2\" color=\"#800000\">%1</font></span>").arg(comments)
+                            + (comments.isEmpty() ? QString() : QStringLiteral("<p>")),
+                        THtml::Markup},
+                       {QStringLiteral("%EntryId%"), QString::number(row.code), THtml::Text},
+                       {QStringLiteral("%HTMLName%"), names.htmlName, THtml::LinkName},
+                       {QStringLiteral("%Entryfiles%"), links, THtml::Markup}})
+                  + QStringLiteral("\r\n");
     }
-    QString page = bodyTemplate;
-    page = ReplaceInLines(page, QStringLiteral("%Auxiliary%"), QString());
     // The template puts "#" before it; a setting that is no colour would
     // spoil the page's style: white then, the setting's default.
     static const QRegularExpression hexColour(QStringLiteral("^[0-9A-Fa-f]{6}$"));
     const QString colour = m_main.App.HtmlBackgroundColor;
-    page = ReplaceInLines(page, QStringLiteral("%BackColor%"),
-                          hexColour.match(colour).hasMatch() ? colour : QStringLiteral("FFFFFF"));
     // The page is written in UTF-8: it says so whatever the setting holds.
-    page = ReplaceInLines(page, QStringLiteral("%Charset%"), QStringLiteral("utf-8"));
-    page = ReplaceInLines(page, QStringLiteral("%EntryRow%"), blocks);
-    page = ReplaceInLines(page, QStringLiteral("%HTMLName%"), names.htmlName.toHtmlEscaped());
+    const QString page = FillHtmlTemplate(
+        bodyTemplate,
+        {{QStringLiteral("%Auxiliary%"), QString(), THtml::Markup},
+         {QStringLiteral("%BackColor%"), hexColour.match(colour).hasMatch() ? colour : QStringLiteral("FFFFFF"),
+          THtml::Markup},
+         {QStringLiteral("%Charset%"), QStringLiteral("utf-8"), THtml::Markup},
+         {QStringLiteral("%EntryRow%"), blocks, THtml::Markup},
+         {QStringLiteral("%HTMLName%"), names.htmlName, THtml::LinkName}});
 
     QSaveFile out(names.file);
     if (!out.open(QIODevice::WriteOnly) || out.write(page.toUtf8()) < 0 || !out.commit())

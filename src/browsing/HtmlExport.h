@@ -24,9 +24,10 @@ struct THtmlExportRow {
 };
 
 // Writes the selected entries as one HTML page from the two templates of the
-// database, with their files in a folder beside it. Texts and names are
-// HTML-escaped and links percent-encoded, and the page is UTF-8 and says so
-// whatever the charset setting: the page must show what the entries hold.
+// database, with their files in a folder beside it. The templates are filled
+// in one pass, texts and names written as their place in the page needs
+// (FillHtmlTemplate) and links percent-encoded; the page is UTF-8 and says
+// so whatever the charset setting: the page must show what the entries hold.
 class THtmlExport {
 public:
     static const QString EntriesOpenText;

@@ -153,7 +153,11 @@ bool MoveBookmark(TdmConnection& connection, IDesktop& desktop, int setCode, int
         return false;
     ClientRecordSet& bookmarks = module.cdsBookmarks;
     const int count = bookmarks.RecordCount();
-    if (from == to || from < 0 || to < 0 || from >= count || to >= count)
+    // A position the set does not have (it changed since it was listed)
+    // moves nothing, and the caller must not take it for a move.
+    if (from < 0 || to < 0 || from >= count || to >= count)
+        return false;
+    if (from == to)
         return true;
     const int step = to < from ? -1 : 1;
     auto orderingAt = [&](int position) {

@@ -57,5 +57,6 @@ bool AddBookmarks(TdmConnection& connection, IDesktop& desktop, const QList<int>
 bool RemoveBookmarks(TdmConnection& connection, IDesktop& desktop, const QList<int>& entryCodes, int setCode);
 // Positions are 0-based places in the set's order, as the entry browser
 // lists it: the bookmark at from takes the place of the one at to, those
-// between move one place towards from.
+// between move one place towards from. False, and nothing stored, for a
+// position outside the set.
 bool MoveBookmark(TdmConnection& connection, IDesktop& desktop, int setCode, int from, int to);

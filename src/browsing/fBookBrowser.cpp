@@ -1,8 +1,8 @@
 #include "browsing/fBookBrowser.h"
 
+#include "controls/CustomDrawnSplitter.h"
 #include "controls/RecordListGrid.h"
 
-#include <QSplitter>
 #include <QVBoxLayout>
 
 TfrmBookBrowser::TfrmBookBrowser(TdmMain& dmMain, QWidget* parent)
@@ -11,7 +11,7 @@ TfrmBookBrowser::TfrmBookBrowser(TdmMain& dmMain, QWidget* parent)
     setObjectName(QStringLiteral("frmBookBrowser"));
     setWindowTitle(QStringLiteral("Book Browser"));
     setAutoFillBackground(true);
-    splitter = new QSplitter(Qt::Vertical, this);
+    splitter = new TCustomDrawnSplitter(Qt::Vertical, this);
     splitter->setObjectName(QStringLiteral("splitter"));
     splitter->setChildrenCollapsible(false);
     grBooks = new TRecordListGrid(splitter);
@@ -44,6 +44,9 @@ void TfrmBookBrowser::ApplyColorScheme()
     own.setColor(QPalette::Window, m_dmMain.Colour(csWindow));
     own.setColor(QPalette::WindowText, m_dmMain.Colour(csWindowText));
     setPalette(own);
+    splitter->SetArrowColor(m_dmMain.Colour(csSplitterArrow));
+    splitter->SetButtonColor(m_dmMain.Colour(csSplitterButton));
+    splitter->SetButtonColorHigh(m_dmMain.Colour(csSplitterButtonHighlight));
     for (TRecordListGrid* grid : {grBooks, grBookEntries})
         grid->SetColours(m_dmMain.Colour(csGrid), m_dmMain.Colour(csHighlightStart), m_dmMain.Colour(csHighlightEnd),
                          m_dmMain.Colour(csGridText));

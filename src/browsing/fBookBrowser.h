@@ -5,7 +5,7 @@
 
 #include <QWidget>
 
-class QSplitter;
+class TCustomDrawnSplitter;
 class TRecordListGrid;
 
 // The titles of the books stored in the database. Books are only listed:
@@ -30,5 +30,5 @@ private:
     TdmBooks m_module;
     TRecordListGrid* grBooks;
     TRecordListGrid* grBookEntries;
-    QSplitter* splitter;
+    TCustomDrawnSplitter* splitter;
 };

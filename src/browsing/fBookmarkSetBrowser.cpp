@@ -1,5 +1,6 @@
 #include "browsing/fBookmarkSetBrowser.h"
 
+#include "controls/HelpContext.h"
 #include "controls/RecordListGrid.h"
 
 #include <QApplication>
@@ -21,6 +22,7 @@ TfrmBookmarkSetBrowser::TfrmBookmarkSetBrowser(TdmMain& dmMain, QWidget* parent)
     gr->setObjectName(QStringLiteral("gr"));
     gr->SetField(QStringLiteral("name"));
     gr->SetEmptyText(NoSetsText);
+    SetControlHelpContext(gr, HelpContext);
     gr->AfterScroll = [this] { grAfterScroll(); };
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);

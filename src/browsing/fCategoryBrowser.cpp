@@ -1,6 +1,7 @@
 #include "browsing/fCategoryBrowser.h"
 
 #include "controls/BTreeView.h"
+#include "controls/HelpContext.h"
 #include "engine/Category.h"
 #include "engine/FileHelpers.h"
 #include "engine/FillCategoryTree.h"
@@ -29,6 +30,7 @@ TfrmCategoryBrowser::TfrmCategoryBrowser(TdmMain& dmMain, QWidget* parent) : QWi
     tv->SetAllowSelection(false);
     tv->setAcceptDrops(true);
     tv->setFrameShape(QFrame::NoFrame);
+    SetControlHelpContext(tv, HelpContext);
 
     tv->OnSelectCell = [this](int row) { tvSelectCell(row); };
     tv->OnGetFont = [this](TBTreeViewNode* node, QFont& font) { font.setBold(node == tv->CurrentNode()); };
@@ -45,11 +47,11 @@ TfrmCategoryBrowser::TfrmCategoryBrowser(TdmMain& dmMain, QWidget* parent) : QWi
     column->addWidget(tv);
 
     FillTree();
-    tv->BeginUpdate();
+    TBTreeViewUpdate update(*tv);
     for (int i = 0; i < tv->Nodes().Count(); ++i)
         tv->Nodes().Items(i)->ExpandRecursive();
     CollapseStored();
-    tv->EndUpdate();
+    update.End();
     m_dmMain.AddColorSchemeObserver(this);
 }
 
@@ -65,7 +67,7 @@ TfrmCategoryBrowser::~TfrmCategoryBrowser()
 
 void TfrmCategoryBrowser::FillTree()
 {
-    tv->BeginUpdate();
+    TBTreeViewUpdate update(*tv);
     tv->Clear();
     m_codes.clear();
     FillCategoryTree(*tv, m_dmMain.Categories());
@@ -80,7 +82,7 @@ void TfrmCategoryBrowser::FillTree()
         node->Data = nullptr;
         m_codes.insert(node, category->Code());
     }
-    tv->EndUpdate();
+    update.End();
 }
 
 int TfrmCategoryBrowser::NodeCode(const TBTreeViewNode* node) const
@@ -188,13 +190,15 @@ void TfrmCategoryBrowser::CollapseStored()
 void TfrmCategoryBrowser::ReloadTree()
 {
     SetDropTarget(nullptr);
-    tv->BeginUpdate();
+    // The settings may fail on the way (the store's cache cannot be read
+    // again); the tree must come out of the update all the same.
+    TBTreeViewUpdate update(*tv);
     SaveCollapsed();
     FillTree();
     for (int i = 0; i < tv->Nodes().Count(); ++i)
         tv->Nodes().Items(i)->ExpandRecursive();
     CollapseStored();
-    tv->EndUpdate();
+    update.End();
 }
 
 void TfrmCategoryBrowser::ExpandAll()

@@ -160,8 +160,7 @@ void TfrmEntryBrowser::BuildControls()
     coSearchOperator->setCurrentIndex(TOstrivaleSearchOptions::OperatorAll);
     btnSearchOptions = new TResBitBtn(QStringLiteral("Options"), paSearch);
     btnSearchOptions->setObjectName(QStringLiteral("btnSearchOptions"));
-    // The search options window is not part of the program yet.
-    btnSearchOptions->setEnabled(false);
+    btnSearchOptions->setAutoDefault(false);
     auto* searchLayout = new QHBoxLayout(paSearch);
     searchLayout->setContentsMargins(4, 3, 4, 3);
     searchLayout->addWidget(laSearch);
@@ -238,6 +237,7 @@ void TfrmEntryBrowser::BuildControls()
     grEntryFiles->FilesToDrag = [this] { return PrepareFilesForDrag(); };
 
     connect(btnSearch, &QPushButton::clicked, this, &TfrmEntryBrowser::btnSearchClick);
+    connect(btnSearchOptions, &QPushButton::clicked, this, &TfrmEntryBrowser::btnSearchOptionsClick);
     connect(btnBrowseDown, &QAbstractButton::clicked, this, &TfrmEntryBrowser::btnBrowseDownClick);
     connect(btnBrowseUp, &QAbstractButton::clicked, this, &TfrmEntryBrowser::btnBrowseUpClick);
     m_findShortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
@@ -551,6 +551,13 @@ void TfrmEntryBrowser::btnSearchClick()
     }
 }
 
+// The options are the program's search options, edited in the settings;
+// the next search from the box copies them.
+void TfrmEntryBrowser::btnSearchOptionsClick()
+{
+    TFrmPreferences::ShowPreferences(m_dmMain, QStringLiteral("tsSearchOptions"), window());
+}
+
 bool TfrmEntryBrowser::DoSearch(const TOstrivaleSearchOptions* options)
 {
     return RunSearch(options, true);
@@ -859,8 +866,14 @@ void TfrmEntryBrowser::UpdateCommands()
                             miAddMonitoredFolderFiles, acEN_AddPassword, acEN_RemovePassword})
         action->setEnabled(records && m_entryActionsEnabled);
     acEN_GoToCategory->setEnabled(records && OnGoToCategory && m_leftView != TLeftView::Categories);
-    // A bookmark set keeps its own order.
-    miSortMenu->setEnabled(m_leftView != TLeftView::BookmarkSets);
+    // A bookmark set keeps its own order: no sort command is offered, in
+    // this menu or through the toolbar and the task assistant, which follow
+    // these commands.
+    const bool sorting = m_leftView != TLeftView::BookmarkSets;
+    miSortMenu->setEnabled(sorting);
+    for (QAction* action : {acEN_SortByLastModifiedDesc, acEN_SortByCreationOrderAsc, acEN_SortByCreationOrderDesc,
+                            acEN_SortByTitle})
+        action->setEnabled(sorting);
     for (QAction* action : {acEN_SelectThis, acEN_SelectAll, acEN_SelectNone, acEN_InvertSelection})
         action->setEnabled(records && m_selectionEnabled);
     if (OnUpdateCommands)
@@ -1024,7 +1037,8 @@ bool TfrmEntryBrowser::GridDragEvent(QEvent* event)
         const int from = gr->CurrentRow();
         if (acceptable && drop->source() == gr && target >= 0 && target < gr->RecordCount() && target != from) {
             BeginGridUpdate();
-            const bool moved = RunCommand([&] { MoveBookmark(m_bookmarkSet, from, target); });
+            bool moved = false;
+            RunCommand([&] { moved = MoveBookmark(m_bookmarkSet, from, target); });
             if (moved)
                 RefreshKeepingSelection();
             EndGridUpdate();

@@ -177,6 +177,7 @@ public:
 
     // --- handlers ---
     void btnSearchClick();
+    void btnSearchOptionsClick();
     void btnBrowseDownClick() { ShowEntryFiles(); }
     void btnBrowseUpClick() { HideEntryFiles(); }
     void acEN_SelectThisExecute();

@@ -17,6 +17,7 @@
 #include <QScrollBar>
 #include <QStatusTipEvent>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -421,6 +422,24 @@ void TBTreeView::EndUpdate()
         return;
     if (--m_updateCount == 0)
         Rebuild();
+}
+
+TBTreeViewUpdate::~TBTreeViewUpdate()
+{
+    if (!m_tree)
+        return;
+    try {
+        m_tree->EndUpdate();
+    } catch (...) {
+        // An error is already on its way out of the scope; this one would
+        // only hide it.
+    }
+}
+
+void TBTreeViewUpdate::End()
+{
+    if (TBTreeView* tree = std::exchange(m_tree, nullptr))
+        tree->EndUpdate();
 }
 
 void TBTreeView::Rebuild()
@@ -853,10 +872,12 @@ void TBTreeView::DrawCell(QPainter& painter, const QRect& rect, int row)
 
 // --- pointer ---
 
-void TBTreeView::GridPress(QMouseEvent* event, int row)
+void TBTreeView::GridPress(QMouseEvent* event, int row, bool doublePress)
 {
     if (focusPolicy() != Qt::NoFocus)
         setFocus(Qt::MouseFocusReason);
+    if (doublePress && event->button() == Qt::LeftButton && OnDblClick)
+        OnDblClick();
     if (OnMouseDown)
         OnMouseDown(event);
     if (row >= 0)
@@ -864,6 +885,19 @@ void TBTreeView::GridPress(QMouseEvent* event, int row)
 }
 
 void TBTreeView::mousePressEvent(QMouseEvent* event)
+{
+    PointerPress(event, false);
+}
+
+// The second press of a double click is a press like the first; only the
+// grid's own press handling turns it into a double click, so that a press
+// on an expand button, which toggles and nothing more, never becomes one.
+void TBTreeView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    PointerPress(event, true);
+}
+
+void TBTreeView::PointerPress(QMouseEvent* event, bool doublePress)
 {
     const QPoint pos = event->position().toPoint();
     const int row = RowAt(pos);
@@ -873,20 +907,20 @@ void TBTreeView::mousePressEvent(QMouseEvent* event)
     if (event->button() == Qt::LeftButton && (mods & Qt::ShiftModifier) && m_multiSelect) {
         const int current = CurrentRow();
         if (node && current >= 0) {
-            BeginUpdate();
+            TBTreeViewUpdate update(*this);
             ClearSelection();
             for (int r = std::max(row, current); r >= std::min(row, current); --r)
                 AddToSelection(NodeAtRow(r));
-            EndUpdate();
+            update.End();
         }
-        GridPress(event, row);
+        GridPress(event, row, doublePress);
         return;
     }
     if (event->button() == Qt::RightButton) {
         if (row >= 0)
             SetCurrentRow(row);
         SelectNode(node, false);
-        GridPress(event, row);
+        GridPress(event, row, doublePress);
         return;
     }
     if (event->button() != Qt::LeftButton)
@@ -910,14 +944,7 @@ void TBTreeView::mousePressEvent(QMouseEvent* event)
     SelectNode(node, (mods & Qt::ControlModifier) != 0);
     if (row >= 0)
         SetCurrentRow(row);
-    GridPress(event, row);
-}
-
-void TBTreeView::mouseDoubleClickEvent(QMouseEvent* event)
-{
-    mousePressEvent(event);
-    if (event->button() == Qt::LeftButton && OnDblClick)
-        OnDblClick();
+    GridPress(event, row, doublePress);
 }
 
 void TBTreeView::mouseMoveEvent(QMouseEvent* event)
@@ -1009,7 +1036,7 @@ void TBTreeView::Drop()
     const TTreeViewMovePoint position = m_dropPosition;
     if (!target || !CanMoveTo(target, position))
         return;
-    BeginUpdate();
+    TBTreeViewUpdate update(*this);
     const QList<TBTreeViewNode*> moving = m_selection;
     for (int i = int(moving.size()) - 1; i >= 0; --i) {
         TBTreeViewNode* node = moving[i];
@@ -1027,7 +1054,7 @@ void TBTreeView::Drop()
     }
     m_selection.clear();
     m_selectedSet.clear();
-    EndUpdate();
+    update.End();
     SelectionChanged();
 }
 

@@ -205,7 +205,8 @@ public:
     std::function<void(int row)> OnSelectCell;
     // The selection list changed.
     std::function<void()> OnSelectionChanged;
-    // A press on a row (after the tree's own handling); a double press.
+    // A press on a row (after the tree's own handling); a double press on a
+    // row, never one on an expand button.
     std::function<void(QMouseEvent* event)> OnMouseDown;
     std::function<void()> OnDblClick;
     // Drags coming from outside the tree (entries dropped on a category):
@@ -304,7 +305,8 @@ private:
     void ResetDrag();
     void Drop();
     void SetHint(const QString& hint);
-    void GridPress(QMouseEvent* event, int row);
+    void PointerPress(QMouseEvent* event, bool doublePress);
+    void GridPress(QMouseEvent* event, int row, bool doublePress);
     void UpdateRowHeight();
 
     TBTreeViewNodes m_roots;
@@ -344,4 +346,22 @@ private:
     int m_targetRow = -1;
     TTreeViewMovePoint m_dropPosition = mpNone;
     QString m_hint;
+};
+
+// One BeginUpdate / EndUpdate bracket of a tree for the lifetime of the
+// object. End closes it on the ordinary path, where the rebuild's own errors
+// (an OnSelectCell handler's) reach the caller; when an error leaves the
+// scope first, the destructor closes it, so that the tree never stays
+// "updating" and stops rebuilding its rows.
+class TBTreeViewUpdate {
+public:
+    explicit TBTreeViewUpdate(TBTreeView& tree) : m_tree(&tree) { tree.BeginUpdate(); }
+    ~TBTreeViewUpdate();
+    TBTreeViewUpdate(const TBTreeViewUpdate&) = delete;
+    TBTreeViewUpdate& operator=(const TBTreeViewUpdate&) = delete;
+
+    void End();
+
+private:
+    TBTreeView* m_tree;
 };

@@ -1,5 +1,6 @@
 #include "controls/ResBitBtn.h"
 
+#include "controls/CommandButton.h"
 #include "controls/PointerCrossing.h"
 #include "controls/GradientFill.h"
 #include "controls/ResPicture.h"
@@ -14,9 +15,20 @@ TResBitBtn::TResBitBtn(const QString& caption, QWidget* parent) : QPushButton(ca
 {
     resize(DefaultWidth, height());
     setAttribute(Qt::WA_Hover);
+    // Until a picture is chosen, the button's role (its name) gives it one.
+    connect(this, &QObject::objectNameChanged, this, [this](const QString& name) {
+        if (!m_resourceChosen)
+            LoadPicture(CommandButtonPicture(name));
+    });
 }
 
 void TResBitBtn::SetResourceId(const QString& resourceId)
+{
+    m_resourceChosen = true;
+    LoadPicture(resourceId);
+}
+
+void TResBitBtn::LoadPicture(const QString& resourceId)
 {
     m_resourceId = resourceId;
     m_picture = TResPicture::Load(resourceId);

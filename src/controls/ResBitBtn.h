@@ -4,7 +4,8 @@
 
 // The push button of the program's windows: a picture named by ResourceId
 // and the caption on a vertical gradient face that brightens under the
-// pointer, with a raised or flat frame.
+// pointer, with a raised or flat frame. A button given no ResourceId shows
+// the picture of its role, named by its object name (CommandButtonPicture).
 class TResBitBtn : public QPushButton
 {
     Q_OBJECT
@@ -45,9 +46,11 @@ protected:
 
 private:
     void DrawFrame(QPainter& painter, bool pressed) const;
+    void LoadPicture(const QString& resourceId);
     int EffectiveMargin() const { return m_margin < 0 ? 6 : m_margin; }
 
     QString m_resourceId;
+    bool m_resourceChosen = false;
     QPixmap m_picture;
     int m_alignment = 0;
     int m_margin = -1;

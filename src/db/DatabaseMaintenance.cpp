@@ -1,13 +1,18 @@
 #include "db/DatabaseMaintenance.h"
 
 #include "app/Errors.h"
+#include "db/BackupCheck.h"
+#include "db/NativeHandle.h"
+#include "db/PostgresDump.h"
+#include "db/SchemaBuilder.h"
+#include "db/SchemaUpgrade.h"
 #include "db/dmConnection.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -15,13 +20,17 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <thread>
 
@@ -45,14 +54,6 @@ const QStringList kTables = {QStringLiteral("entries"),      QStringLiteral("ent
 
 const QByteArray kSqliteMagic("SQLite format 3\0", 16);
 const QByteArray kPgDumpMagic("PGDMP");
-
-sqlite3* LiveHandle(TdmConnection& connection)
-{
-    const QVariant v = connection.Database().driver()->handle();
-    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0 || !*static_cast<sqlite3* const*>(v.data()))
-        throw EDatabaseError(QStringLiteral("The database connection is not open."));
-    return *static_cast<sqlite3* const*>(v.data());
-}
 
 QString Native(const QString& path)
 {
@@ -88,6 +89,28 @@ private:
     int m_rc = SQLITE_ERROR;
 };
 
+// An exclusive lock on a backup being written, held until the object goes;
+// the kernel lets go of it when the process dies.
+class TPartialLock {
+public:
+    explicit TPartialLock(const QString& path)
+    {
+        m_fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (m_fd >= 0)
+            ::flock(m_fd, LOCK_EX | LOCK_NB);
+    }
+    ~TPartialLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    TPartialLock(const TPartialLock&) = delete;
+    TPartialLock& operator=(const TPartialLock&) = delete;
+
+private:
+    int m_fd = -1;
+};
+
 QByteArray FileStart(const QString& file)
 {
     QFile f(file);
@@ -97,6 +120,8 @@ QByteArray FileStart(const QString& file)
 }
 
 } // namespace
+
+const QString TDatabaseMaintenance::PartialSuffix = QStringLiteral(".partial");
 
 TDatabaseStatistics TDatabaseMaintenance::GetDatabaseStatistics()
 {
@@ -162,7 +187,7 @@ QString TDatabaseMaintenance::BackupFileName(const QString& folder, const QDateT
         base += QLatin1Char('/');
     base += QStringLiteral("TessarynBackup_") + when.toString(QStringLiteral("yyyyMMdd_HHmm"));
     QString name = base + QStringLiteral(".dat");
-    for (int n = 2; QFileInfo::exists(name) || QFileInfo::exists(name + QStringLiteral(".partial")); ++n)
+    for (int n = 2; QFileInfo::exists(name) || QFileInfo::exists(name + PartialSuffix); ++n)
         name = base + QStringLiteral("_%1.dat").arg(n);
     return name;
 }
@@ -177,9 +202,13 @@ void TDatabaseMaintenance::BackupDatabase(const QString& file)
             QStringLiteral("The backup folder \"%1\" does not exist.").arg(Native(target.absolutePath())));
     if (target.exists())
         throw EDatabaseError(QStringLiteral("The file \"%1\" exists already; it is not overwritten.").arg(Native(file)));
+    RemoveStalePartialBackups(target.absolutePath());
     // Written under a name no one takes for a backup, renamed when sound.
-    const QString partial = file + QStringLiteral(".partial");
+    const QString partial = file + PartialSuffix;
     QFile::remove(partial);
+    // Locked while it is written: a later backup in the same folder can then
+    // tell it from one that was killed half way.
+    TPartialLock lock(partial);
     try {
         if (m_connection.Engine() == TConnectionInfo::TEngine::SQLite)
             BackupSqlite(partial);
@@ -194,9 +223,30 @@ void TDatabaseMaintenance::BackupDatabase(const QString& file)
     }
 }
 
+void TDatabaseMaintenance::RemoveStalePartialBackups(const QString& folder)
+{
+    // Only the names BackupFileName gives, with the suffix added while the
+    // backup is written; and only a plain file no running backup holds.
+    static const QRegularExpression ours(QStringLiteral("^TessarynBackup_\\d{8}_\\d{4}(_\\d+)?\\.dat")
+                                         + QRegularExpression::escape(PartialSuffix) + QLatin1Char('$'));
+    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+    for (const QString& name : names) {
+        if (!ours.match(name).hasMatch())
+            continue;
+        const QByteArray path = QFile::encodeName(folder + QLatin1Char('/') + name);
+        const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0)
+            continue;
+        struct stat info {};
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlink(path.constData());
+        ::close(fd);
+    }
+}
+
 void TDatabaseMaintenance::BackupSqlite(const QString& target)
 {
-    sqlite3* live = LiveHandle(m_connection);
+    sqlite3* live = NativeHandle<sqlite3*>(m_connection, {"sqlite3*"});
     {
         TSqliteFile copy(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
         if (!copy.Opened())
@@ -241,9 +291,9 @@ void TDatabaseMaintenance::BackupSqlite(const QString& target)
     VerifySqliteFile(target);
 }
 
-void TDatabaseMaintenance::VerifySqliteFile(const QString& file)
+void TDatabaseMaintenance::VerifySqliteFile(const QString& file, const QString& shownName)
 {
-    const QString name = Native(file);
+    const QString name = shownName.isEmpty() ? Native(file) : shownName;
     if (FileStart(file) != kSqliteMagic)
         throw EDatabaseError(QStringLiteral("\"%1\" is not a Tessaryn backup.").arg(name));
     TSqliteFile copy(file, SQLITE_OPEN_READONLY);
@@ -278,56 +328,29 @@ QString TDatabaseMaintenance::PostgresTool(const QString& name)
                              .arg(major));
 }
 
-namespace {
-
-// Runs a client program to its end, reporting while it runs; its error
-// output becomes the message of a failure.
-void RunTool(const QString& program, const QStringList& arguments, const QString& failure,
-             const std::function<bool()>& keepGoing, QByteArray* output = nullptr)
-{
-    if (!keepGoing())
-        throw EAbort();
-    QProcess process;
-    process.setProgram(program);
-    process.setArguments(arguments);
-    process.start();
-    if (!process.waitForStarted(30000))
-        throw EDatabaseError(failure.arg(process.errorString()));
-    while (!process.waitForFinished(100)) {
-        if (process.state() == QProcess::NotRunning)
-            break;
-        if (!keepGoing()) {
-            process.kill();
-            process.waitForFinished(5000);
-            throw EAbort();
-        }
-    }
-    if (output)
-        *output = process.readAllStandardOutput();
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        QString why = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
-        if (why.isEmpty())
-            why = process.errorString();
-        throw EDatabaseError(failure.arg(why));
-    }
-}
-
-} // namespace
-
 void TDatabaseMaintenance::BackupPostgres(const QString& target)
 {
     const auto keepGoing = [this] { return Report(0, 0); };
-    RunTool(PostgresTool(QStringLiteral("pg_dump")),
-            {QStringLiteral("--format=custom"), QStringLiteral("--file=") + target,
-             QStringLiteral("--dbname=") + m_connection.Info().connInfo},
-            QStringLiteral("The backup could not be written to \"%1\": %2").arg(Native(target), QStringLiteral("%1")),
-            keepGoing);
-    CheckBackupFile(target);
+    RunPostgresTool(PostgresTool(QStringLiteral("pg_dump")),
+                    {QStringLiteral("--format=custom"), QStringLiteral("--file=") + target,
+                     QStringLiteral("--dbname=") + m_connection.Info().connInfo},
+                    QStringLiteral("The backup could not be written to \"%1\": %2").arg(Native(target), QStringLiteral("%1")),
+                    keepGoing);
+    // Readable, and a dump of this program's database; whether it can be
+    // restored is decided when it is.
+    const QList<TDumpEntry> entries = TPostgresDump(PostgresTool(QStringLiteral("pg_restore")), target, keepGoing).Entries();
+    for (const QString& table : kTables) {
+        const bool listed = std::any_of(entries.begin(), entries.end(), [&](const TDumpEntry& entry) {
+            return entry.key.startsWith(QStringLiteral("TABLE ")) && entry.key.section(QLatin1Char(' '), 2) == table;
+        });
+        if (!listed)
+            throw EDatabaseError(QStringLiteral("The backup \"%1\" is not complete: it has no table %2.").arg(Native(target), table));
+    }
 }
 
 // --- restore -----------------------------------------------------------------------
 
-void TDatabaseMaintenance::CheckBackupFile(const QString& file)
+void TDatabaseMaintenance::CheckFileKind(const QString& file)
 {
     const QString name = Native(file);
     if (!QFileInfo(file).isFile())
@@ -339,7 +362,8 @@ void TDatabaseMaintenance::CheckBackupFile(const QString& file)
             throw EDatabaseError(QStringLiteral("\"%1\" is a backup of a Tessaryn database on a PostgreSQL server; "
                                                 "it cannot be restored into this SQLite database.")
                                      .arg(name));
-        VerifySqliteFile(file);
+        if (!sqliteFile)
+            throw EDatabaseError(QStringLiteral("\"%1\" is not a Tessaryn backup.").arg(name));
         return;
     }
     if (sqliteFile)
@@ -348,19 +372,23 @@ void TDatabaseMaintenance::CheckBackupFile(const QString& file)
                                  .arg(name));
     if (!dump)
         throw EDatabaseError(QStringLiteral("\"%1\" is not a Tessaryn backup.").arg(name));
-    QByteArray listing;
-    RunTool(PostgresTool(QStringLiteral("pg_restore")), {QStringLiteral("--list"), file},
-            QStringLiteral("The backup \"%1\" is damaged: %2").arg(name, QStringLiteral("%1")),
-            [this] { return Report(0, 0); }, &listing);
-    const QString text = QString::fromUtf8(listing).toLower();
-    for (const QString& table : kTables)
-        if (!text.contains(QStringLiteral(" table public ") + table + QLatin1Char(' ')))
-            throw EDatabaseError(QStringLiteral("\"%1\" is not a Tessaryn backup: it has no table %2.").arg(name, table));
+}
+
+void TDatabaseMaintenance::CheckBackupFile(const QString& file)
+{
+    CheckFileKind(file);
+    if (m_connection.Engine() == TConnectionInfo::TEngine::SQLite) {
+        VerifySqliteFile(file);
+        CheckSqliteBackup(m_connection, file, Native(file));
+        return;
+    }
+    TPostgresDump dump(PostgresTool(QStringLiteral("pg_restore")), file, [this] { return Report(0, 0); });
+    CheckPostgresBackup(m_connection, dump, Native(file));
 }
 
 void TDatabaseMaintenance::RestoreDatabase(const QString& file)
 {
-    CheckBackupFile(file);
+    CheckFileKind(file);
     if (m_connection.Engine() == TConnectionInfo::TEngine::SQLite)
         RestoreSqlite(file);
     else
@@ -369,14 +397,17 @@ void TDatabaseMaintenance::RestoreDatabase(const QString& file)
 
 void TDatabaseMaintenance::RestoreSqlite(const QString& file)
 {
-    // The backup is copied beside the database and then put in its place
-    // with one rename: until that moment the database is untouched, after
-    // it the whole backup is there. Stopped or failed before, the copy goes.
+    // The backup is copied beside the database, the copy checked, and then
+    // put in its place with one rename: until that moment the database is
+    // untouched, after it the whole backup is there. Stopped or failed
+    // before, the copy goes. What is checked is what is put in place.
     const QString live = m_connection.Info().sqlitePath;
     const QString copy = live + QStringLiteral(".restoring");
     QFile::remove(copy);
     try {
         CopyFileDurably(file, copy);
+        VerifySqliteFile(copy, Native(file));
+        CheckSqliteBackup(m_connection, copy, Native(file));
     } catch (...) {
         QFile::remove(copy);
         throw;
@@ -431,9 +462,133 @@ void TDatabaseMaintenance::CopyFileDurably(const QString& from, const QString& t
         throw EDatabaseError(QStringLiteral("The database could not be written: %1").arg(target.errorString()));
 }
 
+namespace {
+
+QString QuotedIdentifier(const QString& name)
+{
+    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
+}
+
+// Puts a dump's rows into the tables the program has just built, on the
+// gateway's connection inside its transaction: each table's rows through
+// COPY, each sequence's value through setval. Only the program's own
+// tables, columns and sequences are written to; the dump's statements are
+// never sent.
+class TRowsIntoTables : public TPostgresDump::IDataSink {
+public:
+    TRowsIntoTables(TdmConnection& connection, const TPostgresBackupPlan& plan, const QString& shown)
+        : m_connection(connection), m_pg(NativeHandle<PGconn*>(connection, {"pg_conn*", "PGconn*"})), m_plan(plan), m_shown(shown)
+    {
+    }
+    ~TRowsIntoTables() override
+    {
+        if (m_copying)
+            Finish("The restore was stopped.");
+    }
+
+    void Encoding(const QString& name) override
+    {
+        // The rows come in the dump's encoding; the server converts them.
+        Exec(QStringLiteral("set local client_encoding = '%1'").arg(name));
+    }
+
+    void BeginCopy(const QString& schema, const QString& table, const QStringList& columns) override
+    {
+        const QList<TSchemaColumn> own = m_plan.expected.tables.value(table.toLower());
+        bool sameColumns = schema == m_plan.schema && !own.isEmpty() && columns.size() == own.size();
+        QStringList quoted;
+        for (const QString& column : columns) {
+            const bool known = std::any_of(own.begin(), own.end(), [&](const TSchemaColumn& c) { return c.name == column; });
+            sameColumns = sameColumns && known && !quoted.contains(QuotedIdentifier(column));
+            quoted << QuotedIdentifier(column);
+        }
+        if (!sameColumns)
+            throw EDatabaseError(QStringLiteral("\"%1\" cannot be restored: its rows of %2.%3 are not those of a "
+                                                "Tessaryn table.")
+                                     .arg(m_shown, schema, table));
+        const QByteArray copy = QStringLiteral("copy %1 (%2) from stdin")
+                                    .arg(QuotedIdentifier(table.toLower()), quoted.join(QStringLiteral(", ")))
+                                    .toUtf8();
+        PGresult* started = PQexec(m_pg, copy.constData());
+        const bool ok = PQresultStatus(started) == PGRES_COPY_IN;
+        PQclear(started);
+        if (!ok)
+            m_connection.RaiseError(QString::fromUtf8(PQerrorMessage(m_pg)).trimmed());
+        m_copying = true;
+    }
+
+    void CopyData(const char* data, qsizetype length) override
+    {
+        if (PQputCopyData(m_pg, data, int(length)) != 1)
+            m_connection.RaiseError(QString::fromUtf8(PQerrorMessage(m_pg)).trimmed());
+    }
+
+    void EndCopy() override
+    {
+        const QString error = Finish(nullptr);
+        if (!error.isEmpty())
+            m_connection.RaiseError(error);
+    }
+
+    void SetSequence(const QString& schema, const QString& sequence, qint64 value, bool called) override
+    {
+        if (schema != m_plan.schema || !m_plan.expected.Find(QStringLiteral("SEQUENCE"), sequence))
+            throw EDatabaseError(QStringLiteral("\"%1\" cannot be restored: it sets the sequence %2.%3, which is not "
+                                                "part of a Tessaryn database.")
+                                     .arg(m_shown, schema, sequence));
+        QSqlQuery q(m_connection.Database());
+        if (!q.prepare(QStringLiteral("select pg_catalog.setval(?::regclass, ?, ?)")))
+            m_connection.RaiseError(q.lastError().text());
+        q.addBindValue(QuotedIdentifier(sequence.toLower()));
+        q.addBindValue(value);
+        q.addBindValue(called);
+        if (!q.exec())
+            m_connection.RaiseError(q.lastError().text());
+    }
+
+private:
+    // Ends the COPY under way (abandoned when a reason is given); the
+    // server's error, if any.
+    QString Finish(const char* abandon)
+    {
+        m_copying = false;
+        QString error;
+        if (PQputCopyEnd(m_pg, abandon) != 1)
+            error = QString::fromUtf8(PQerrorMessage(m_pg)).trimmed();
+        while (PGresult* result = PQgetResult(m_pg)) {
+            if (PQresultStatus(result) != PGRES_COMMAND_OK && error.isEmpty())
+                error = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
+            PQclear(result);
+        }
+        return error;
+    }
+
+    void Exec(const QString& sql)
+    {
+        QSqlQuery q(m_connection.Database());
+        if (!q.exec(sql))
+            m_connection.RaiseError(q.lastError().text());
+    }
+
+    TdmConnection& m_connection;
+    PGconn* m_pg;
+    const TPostgresBackupPlan& m_plan;
+    QString m_shown;
+    bool m_copying = false;
+};
+
+} // namespace
+
 void TDatabaseMaintenance::RestorePostgres(const QString& file)
 {
-    const QString restore = PostgresTool(QStringLiteral("pg_restore"));
+    // The backup's own statements are never run on the server: it is
+    // checked against the program's schema, and then the program builds its
+    // own tables, functions and index again and fills them with the
+    // backup's rows only. All of it is one transaction: stopped or failed,
+    // the database is as it was.
+    const auto keepGoing = [this] { return Report(0, 0); };
+    TPostgresDump dump(PostgresTool(QStringLiteral("pg_restore")), file, keepGoing);
+    const TPostgresBackupPlan plan = CheckPostgresBackup(m_connection, dump, Native(file));
     {
         // Other sessions would hold locks the restore waits for: they are
         // ended, as a single-user switch would end them.
@@ -441,26 +596,16 @@ void TDatabaseMaintenance::RestorePostgres(const QString& file)
         q.exec(QStringLiteral("select pg_terminate_backend(pid) from pg_stat_activity where datname = "
                               "current_database() and pid <> pg_backend_pid()"));
     }
-    m_connection.Disconnect();
-    QString failure;
-    try {
-        RunTool(restore,
-                {QStringLiteral("--clean"), QStringLiteral("--if-exists"), QStringLiteral("--single-transaction"),
-                 QStringLiteral("--no-owner"), QStringLiteral("--exit-on-error"),
-                 QStringLiteral("--dbname=") + m_connection.Info().connInfo, file},
-                QStringLiteral("The database could not be restored: %1"), [this] { return Report(0, 0); });
-    } catch (const EAbort&) {
-        failure = QStringLiteral("cancelled");
-    } catch (const ETessarynError& e) {
-        failure = e.Message();
-    }
-    // Connected again whatever happened: one transaction, so a failed
-    // restore left the data as it was.
-    if (!m_connection.Connect())
-        throw EDatabaseError(QStringLiteral("The database could not be opened again after the restore: %1")
-                                 .arg(m_connection.LastConnectError()));
-    if (failure == QStringLiteral("cancelled"))
-        throw EAbort();
-    if (!failure.isEmpty())
-        throw EDatabaseError(failure);
+    ChangeSchemaInTransaction(m_connection, [&] {
+        TSchemaBuilder builder(m_connection);
+        builder.DropExisting();
+        builder.CreateObjects();
+        {
+            TRowsIntoTables rows(m_connection, plan, Native(file));
+            dump.ReadData(plan.data, rows, [this](qint64 read) { return Report(read, 0); });
+        }
+        // The search index is built over the rows, and the database is of
+        // the current version whatever the backup's was.
+        TSchemaUpgrade(m_connection).AddSearchIndex();
+    });
 }

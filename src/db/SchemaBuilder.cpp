@@ -60,33 +60,39 @@ void TSchemaBuilder::Create(bool force, int version)
     if (HasTessarynDatabase() && !force)
         throw ETessarynError(QStringLiteral("A Tessaryn database already exists (%1). Run with --force to replace it.")
                                  .arg(m_connection.Info().Describe()));
-    const TEngineDialect& dialect = m_connection.Dialect();
     ChangeSchemaInTransaction(m_connection, [&] {
         if (force)
             DropExisting();
-        for (const auto& table : Schema::Tables()) {
-            Exec(dialect.CreateTableSql(table));
-            for (const QString& sql : dialect.CreateIndexSql(table))
-                Exec(sql);
-        }
-        Exec(QStringLiteral("create table %1 (tablename text primary key, lastid integer not null)")
-                 .arg(Schema::CountersTable()));
-        for (const QString& counter : Schema::CounterNames())
-            Exec(QStringLiteral("insert into %1 (tablename, lastid) values (?, ?)").arg(Schema::CountersTable()),
-                 {counter, Schema::FirstIdentifier(counter) - 1});
-        for (const QString& sql : dialect.CreateProceduresSql())
-            Exec(sql);
-        Exec(QStringLiteral("create table tessaryn_info (name text primary key, value text)"));
-        Exec(QStringLiteral("insert into tessaryn_info (name, value) values (?, ?)"),
-             {QStringLiteral("schema version"), QString::number(Schema::BaseSchemaVersion())});
+        CreateObjects();
         InsertDeliveredRows();
         if (version >= Schema::SearchIndexVersion())
             TSchemaUpgrade(m_connection).AddSearchIndex();
     });
 }
 
+void TSchemaBuilder::CreateObjects()
+{
+    const TEngineDialect& dialect = m_connection.Dialect();
+    for (const auto& table : Schema::Tables()) {
+        Exec(dialect.CreateTableSql(table));
+        for (const QString& sql : dialect.CreateIndexSql(table))
+            Exec(sql);
+    }
+    Exec(QStringLiteral("create table %1 (tablename text primary key, lastid integer not null)")
+             .arg(Schema::CountersTable()));
+    for (const QString& sql : dialect.CreateProceduresSql())
+        Exec(sql);
+    Exec(QStringLiteral("create table tessaryn_info (name text primary key, value text)"));
+}
+
 void TSchemaBuilder::InsertDeliveredRows()
 {
+    for (const QString& counter : Schema::CounterNames())
+        Exec(QStringLiteral("insert into %1 (tablename, lastid) values (?, ?)").arg(Schema::CountersTable()),
+             {counter, Schema::FirstIdentifier(counter) - 1});
+    Exec(QStringLiteral("insert into tessaryn_info (name, value) values (?, ?)"),
+         {QStringLiteral("schema version"), QString::number(Schema::BaseSchemaVersion())});
+
     const auto guid = [] { return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(); };
 
     Exec(QStringLiteral("insert into bookmarkSets (code, GUID, name, description) values (?, ?, ?, ?)"),

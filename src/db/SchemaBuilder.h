@@ -24,13 +24,23 @@ public:
     // earlier version of the program made (to test upgrades).
     void Create(bool force, int version = Schema::SchemaVersion());
 
+    // The objects of the base schema without any row: the tables with their
+    // keys and indexes, the identifier counters and procedures, the table of
+    // schema facts. Inside the caller's transaction; the substring index is
+    // TSchemaUpgrade::AddSearchIndex's.
+    void CreateObjects();
+    // Drops the program's tables, index and procedures, inside the caller's
+    // transaction.
+    void DropExisting();
+
     // The HTML templates delivered with the database.
     static QString HtmlExportBodyTemplate();
     static QString HtmlExportEntryRowTemplate();
 
 private:
     void Exec(const QString& sql, const QVariantList& params = {});
-    void DropExisting();
+    // The counters, the schema version and the rows the database is
+    // delivered with.
     void InsertDeliveredRows();
 
     TdmConnection& m_connection;

@@ -16,6 +16,7 @@
 #include "app/Errors.h"
 #include "db/BlobFile.h"
 #include "db/EngineDialect.h"
+#include "db/NativeHandle.h"
 #include "db/dServerData.h"
 
 #include <QSqlDriver>
@@ -37,20 +38,6 @@ constexpr int kSqliteChunk = 1 << 20;
 constexpr qint64 kCopyPiece = 1 << 20;
 constexpr qint64 kReadPiece = 2 << 20;
 const QString kUploadTable = QStringLiteral("tessaryn_upload");
-
-// The driver's own handle of the connection. Qt names the PostgreSQL one by
-// libpq's struct (pg_conn*), older versions by its typedef (PGconn*).
-template <typename T>
-T NativeHandle(TdmConnection& connection, std::initializer_list<const char*> typeNames)
-{
-    const QVariant handle = connection.Database().driver()->handle();
-    const bool known = handle.isValid() && std::any_of(typeNames.begin(), typeNames.end(), [&](const char* name) {
-        return qstrcmp(handle.typeName(), name) == 0;
-    });
-    if (!known || !*static_cast<T const*>(handle.data()))
-        throw EDatabaseError(QStringLiteral("The database connection is not open."));
-    return *static_cast<T const*>(handle.data());
-}
 
 struct TResultClear {
     void operator()(PGresult* result) const { PQclear(result); }

@@ -374,7 +374,7 @@ void TdmConnection::OpenQueries(const QList<TSqlStatement>& statements, const QL
         recordSets[i]->LoadFromPacket(packets[i]);
 }
 
-bool TdmConnection::CanAccess(int, int) const
+bool TdmConnection::CanAccess(int objectCode, int accessKind) const
 {
-    return true;
+    return !AccessPolicy || AccessPolicy(objectCode, accessKind);
 }

@@ -7,6 +7,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QVariantList>
+#include <functional>
 #include <memory>
 
 class ISQLAssistant;
@@ -90,8 +91,10 @@ public:
     // Runs n SELECT statements and loads result i into record set i.
     void OpenQueries(const QList<TSqlStatement>& statements, const QList<ClientRecordSet*>& recordSets);
 
-    // The hook for a per-object permission policy; this system grants every request.
+    // The hook for a per-object permission policy: the policy installed
+    // answers; without one (this system installs none) every request is granted.
     bool CanAccess(int objectCode, int accessKind) const;
+    std::function<bool(int objectCode, int accessKind)> AccessPolicy;
 
     // The largest binary value one column of a row can hold, in bytes, the
     // same on both engines: SQLite's limit on a value (1,000,000,000 bytes

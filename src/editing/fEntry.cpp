@@ -670,7 +670,7 @@ bool TfrmEntry::ValidateAndSave()
     TFolderFiles& files = m_entry->FolderFiles();
     if (files.SelectedCount() == 0)
         return refuse(NoFilesText(), IDesktop::TMsgKind::Information);
-    if (files.SelectedCount() > MaxFileCount)
+    if (files.SelectedFileCount() > MaxFileCount)
         return refuse(TooManyFilesText(), IDesktop::TMsgKind::Warning);
     const qint64 size = files.SelectedSize();
     if (!m_dmMain.App.AllowAnyFileSize && size > MaxFileSize)

@@ -2,6 +2,7 @@
 
 #include "browsing/fBookmarkSetBrowser.h"
 #include "controls/RecordListGrid.h"
+#include "controls/ResBitBtn.h"
 
 #include <QBoxLayout>
 #include <QKeyEvent>
@@ -31,13 +32,13 @@ TFrmSelectBookmarkSet::TFrmSelectBookmarkSet(TdmMain& dmMain, QWidget* parent) :
             accept();
     };
 
-    btnSelect = new QPushButton(QStringLiteral("Select"), client);
+    btnSelect = new TResBitBtn(QStringLiteral("Select"), client);
     btnSelect->setObjectName(QStringLiteral("btnSelect"));
     btnSelect->setStatusTip(QStringLiteral("Selects the currently highlighted bookmark set and proceeds"));
     btnSelect->setToolTip(btnSelect->statusTip());
     btnSelect->setDefault(true);
     btnSelect->setEnabled(false);
-    btnCancel = new QPushButton(QStringLiteral("Cancel"), client);
+    btnCancel = new TResBitBtn(QStringLiteral("Cancel"), client);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     btnCancel->setStatusTip(QStringLiteral("Cancels the operation"));
     btnCancel->setToolTip(btnCancel->statusTip());

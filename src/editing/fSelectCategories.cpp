@@ -2,6 +2,7 @@
 
 #include "app/IDesktop.h"
 #include "controls/BTreeView.h"
+#include "controls/ResBitBtn.h"
 #include "engine/Category.h"
 #include "engine/FillCategoryTree.h"
 
@@ -116,11 +117,11 @@ void TfrmSelectCategories::BuildControls()
     tv->OnSelectionChanged = [this] { UpdateSelectState(); };
     tv->OnMouseDown = [this](QMouseEvent*) { UpdateSelectState(); };
 
-    btnSelect = new QPushButton(QStringLiteral("Select"), client);
+    btnSelect = new TResBitBtn(QStringLiteral("Select"), client);
     btnSelect->setObjectName(QStringLiteral("btnSelect"));
     btnSelect->setStatusTip(QStringLiteral("Selects the currently selected categories and closes this form"));
     btnSelect->setAutoDefault(false);
-    btnCancel = new QPushButton(QStringLiteral("Cancel"), client);
+    btnCancel = new TResBitBtn(QStringLiteral("Cancel"), client);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     btnCancel->setStatusTip(QStringLiteral("Closes this form"));
     btnCancel->setAutoDefault(false);

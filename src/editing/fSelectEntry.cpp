@@ -2,6 +2,7 @@
 
 #include "browsing/EntryGrid.h"
 #include "browsing/fEntryBrowser.h"
+#include "controls/ResBitBtn.h"
 #include "search/dmSearch.h"
 
 #include <QBoxLayout>
@@ -33,14 +34,14 @@ TFrmSelectEntry::TFrmSelectEntry(TdmMain& dmMain, QWidget* parent) : TFrmStatusB
     m_browser->HideEntryFiles();
     m_browser->ShowSearchBox();
 
-    btnSelect = new QPushButton(QStringLiteral("Select"), client);
+    btnSelect = new TResBitBtn(QStringLiteral("Select"), client);
     btnSelect->setObjectName(QStringLiteral("btnSelect"));
     btnSelect->setStatusTip(
         QStringLiteral("Selects the currently highlighted entry and proceeds to the cut / copy operation you started"));
     btnSelect->setToolTip(btnSelect->statusTip());
     btnSelect->setEnabled(false);
     btnSelect->setAutoDefault(false);
-    btnCancel = new QPushButton(QStringLiteral("Cancel"), client);
+    btnCancel = new TResBitBtn(QStringLiteral("Cancel"), client);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     btnCancel->setStatusTip(QStringLiteral("Cancels the cut / copy files operation"));
     btnCancel->setToolTip(btnCancel->statusTip());

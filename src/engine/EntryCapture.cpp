@@ -162,8 +162,10 @@ bool TEntryCapture::AddClipboardToEntry(int code, int textMode)
     try {
         // What is stored next is the whole folder: it must start as the
         // stored archive, without files an earlier extraction left there. An
-        // open entry's folder is not emptied; it holds the editor's work.
-        m_manager.ExtractWholeEntry(entry);
+        // open entry's folder already holds the editor's work, saved or not:
+        // extracting again would overwrite its files and reload its row.
+        if (!open)
+            m_manager.ExtractWholeEntry(entry);
         const bool written = !PasteInto(entry.GetFolder(), textMode).isEmpty();
         if (!written)
             TellNothingToStore();

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-TEntryItem::TEntryItem(quint8 kind, const QString& name, qint32 size, const QDateTime& date,
+TEntryItem::TEntryItem(quint8 kind, const QString& name, qint64 size, const QDateTime& date,
                        int iconIndex)
     : m_kind(kind), m_iconIndex(iconIndex), m_name(name), m_size(size), m_date(date)
 {
@@ -23,7 +23,7 @@ QByteArray TEntryItemSorter::SortKey(const TEntryItem& item, int sortKind)
     case SortByTypeAndName:
         return QString::asprintf("%.1d", int(item.Kind())).toUtf8() + item.Name().toUtf8();
     case SortBySize:
-        return QString::asprintf("%.8d", int(item.Size())).toLatin1();
+        return QString::asprintf("%.8lld", qlonglong(item.Size())).toLatin1();
     case SortByName:
     default:
         return item.Name().toUtf8();

@@ -16,7 +16,7 @@ public:
     static constexpr quint8 KindFolder = 2;
 
     TEntryItem() = default;
-    TEntryItem(quint8 kind, const QString& name, qint32 size = 0,
+    TEntryItem(quint8 kind, const QString& name, qint64 size = 0,
                const QDateTime& date = QDateTime(), int iconIndex = 0);
 
     quint8 Kind() const { return m_kind; }
@@ -31,9 +31,9 @@ public:
     const QString& Name() const { return m_name; }
     void SetName(const QString& name) { m_name = name; }
 
-    // Size in bytes; 0 for folders.
-    qint32 Size() const { return m_size; }
-    void SetSize(qint32 size) { m_size = size; }
+    // Size in bytes; a listed folder counts what it holds.
+    qint64 Size() const { return m_size; }
+    void SetSize(qint64 size) { m_size = size; }
 
     // Last-write time of a file read from disk; null for items that were not.
     const QDateTime& Date() const { return m_date; }
@@ -43,7 +43,7 @@ private:
     quint8 m_kind = KindFile;
     int m_iconIndex = 0;
     QString m_name;
-    qint32 m_size = 0;
+    qint64 m_size = 0;
     QDateTime m_date;
 };
 

@@ -9,6 +9,7 @@
 #include "engine/FileHelpers.h"
 #include "engine/FileLists.h"
 #include "engine/OpenWithDesktop.h"
+#include "engine/TransferredItem.h"
 #include "engine/UsedEntry.h"
 #include "engine/dDB.h"
 #include "settings/dmMain.h"
@@ -102,9 +103,33 @@ bool TEntryManager::CheckView(int code)
 
 TEntryManager::TUsedEntry TEntryManager::UseEntry(int code)
 {
-    if (TEntryData* open = m_openEntries.FindOpenEntry(code))
+    if (TEntryData* open = m_openEntries.FindHeld(code))
         return TUsedEntry(m_openEntries, open, nullptr);
     return TUsedEntry(m_openEntries, nullptr, LoadAndExtractEntry(code));
+}
+
+QString TEntryManager::OpenEntryInFolderText(const TEntryData& open)
+{
+    return QStringLiteral("Entry [ %1. %2 ] is open for editing; extracting it again would overwrite the work in its "
+                          "folder. You must first close it.")
+        .arg(QString::number(open.Code()), open.Title());
+}
+
+void TEntryManager::CheckFolderNotInUse(const TEntryData& entry) const
+{
+    if (const TEntryData* open = m_openEntries.FindUsingFolder(entry.GetFolder()))
+        throw ETessarynError(OpenEntryInFolderText(*open));
+}
+
+bool TEntryManager::RefuseOpenEntries(const QList<int>& codes, const QString& refusal)
+{
+    for (const int code : codes) {
+        if (m_openEntries.FindHeld(code)) {
+            m_main.Desktop().ShowMessage(refusal, IDesktop::TMsgKind::Warning);
+            return true;
+        }
+    }
+    return false;
 }
 
 void TEntryManager::Notify(const QString& text)
@@ -149,10 +174,8 @@ std::unique_ptr<TEntryData> TEntryManager::LoadAndExtractEntry(int code)
 
 void TEntryManager::ExtractWholeEntry(TEntryData& entry)
 {
-    if (m_openEntries.UsesFolder(entry.GetFolder()))
-        m_db.ExtractEntry(entry);
-    else
-        m_db.ExtractEntryAfresh(entry);
+    CheckFolderNotInUse(entry);
+    m_db.ExtractEntryAfresh(entry);
 }
 
 std::unique_ptr<TEntryData> TEntryManager::LoadEntryRecordOnly(int code)
@@ -215,6 +238,12 @@ void TEntryManager::ExploreEntry(int code)
 {
     if (!CheckView(code))
         return;
+    // The editor's folder holds the user's work, unsaved perhaps: it is shown
+    // as it is, never extracted over.
+    if (TEntryData* open = m_openEntries.FindHeld(code)) {
+        open->ExploreFolder();
+        return;
+    }
     const std::unique_ptr<TEntryData> entry = LoadAndExtractEntry(code);
     entry->ExploreFolder();
 }
@@ -223,12 +252,13 @@ void TEntryManager::OpenEntryFile(int code, const QString& name, int kind)
 {
     if (!CheckView(code))
         return;
-    if (const TEntryData* open = m_openEntries.FindOpenEntry(code)) {
+    if (const TEntryData* open = m_openEntries.FindHeld(code)) {
         OpenWithDesktop(m_main.Desktop(), open->GetFolder() + name);
         return;
     }
     const auto entry = NewEntryObject(true);
     entry->SetCode(code);
+    CheckFolderNotInUse(*entry);
     m_db.ExtractEntry(*entry, name, nullptr, kind);
     OpenWithDesktop(m_main.Desktop(), entry->GetFolder() + name);
 }
@@ -238,6 +268,9 @@ void TEntryManager::OpenEntryFile(int code, const QString& name, int kind)
 bool TEntryManager::ExtractEntries(const QList<int>& codes)
 {
     if (!CheckAccess(m_main.Connection(), m_main.Desktop(), codes, akView, AccessTexts::ExtractEntries))
+        return false;
+    if (RefuseOpenEntries(codes, QStringLiteral("Some of the selected entries are open for editing. You must first "
+                                                "close them before extracting them.")))
         return false;
     // Stopping between two entries leaves each one wholly out or untouched.
     std::optional<TProgressScope> progress;
@@ -286,6 +319,7 @@ void TEntryManager::ExtractSelectedEntryFiles(int code, TEntryFiles& entryFiles)
         return;
     const auto entry = NewEntryObject(true);
     entry->SetCode(code);
+    CheckFolderNotInUse(*entry);
     m_db.ExtractEntry(*entry, QString(), &entryFiles);
 }
 
@@ -376,7 +410,9 @@ bool TEntryManager::CreateEntryFromMonitoredFolder(const QString& folder)
         files.ListFolder(entry->GetFolder());
         files.SelectAll();
         return ShowEntryEditor(entry.release(), true);
-    } catch (const ETessarynError&) {
+    } catch (const ETessarynError& e) {
+        // The main window's command has no other way to learn why.
+        m_main.Desktop().ShowMessage(e.Message(), IDesktop::TMsgKind::Error);
         return false;
     } catch (const EAbort&) {
         return false;
@@ -396,7 +432,7 @@ QStringList TEntryManager::CopySelectedFiles(TFolderFiles& source, TFolderFiles&
 }
 
 QStringList TEntryManager::TransferSelectedFiles(TFolderFiles& source, TFolderFiles& target, bool move,
-                                                 QStringList* sourceNames)
+                                                 QList<TTransferredItem>* originals)
 {
     // Taken before anything moves: a refresh of the list on the way must not
     // change which items go.
@@ -419,7 +455,7 @@ QStringList TEntryManager::TransferSelectedFiles(TFolderFiles& source, TFolderFi
             const QString renamed = QString::number(m_main.Connection().GetNewEntryCode()) + u'_' + name;
             // The source keeps its names when told to: its folder may be an
             // entry's, whose stored files are known by them.
-            if (sourceNames)
+            if (originals)
                 targetName = renamed;
             else if (ShellRename(from + name, from + renamed))
                 name = targetName = renamed;
@@ -428,10 +464,13 @@ QStringList TEntryManager::TransferSelectedFiles(TFolderFiles& source, TFolderFi
         // may be older than the folder, or differ only in case from an item):
         // nothing is ever overwritten.
         const QString destination = UniqueTargetPath(to + targetName, item.isFolder);
+        std::optional<TTransferredItem> original;
+        if (originals)
+            original.emplace(from, name);
         if (TransferItem(from + name, destination, move)) {
             names.append(QFileInfo(destination).fileName());
-            if (sourceNames)
-                sourceNames->append(name);
+            if (original)
+                originals->append(*original);
         }
     }
     return names;

@@ -15,6 +15,7 @@ class TdmMain;
 class TEntryData;
 class TEntryFiles;
 class TFolderFiles;
+class TTransferredItem;
 
 // The engine's single entry point for operations on whole entries: creating,
 // opening, viewing, extracting, deleting and re-filing them, and moving files
@@ -59,8 +60,9 @@ public:
     // Reads the entry and unpacks all of it into its folder. The folder is
     // emptied first, so that it holds exactly what is stored and an editor
     // or a store working from it never takes up files an earlier extraction
-    // left there, unless an entry open for editing works in that folder:
-    // its unsaved work stays, and the stored files come out beside it.
+    // left there. Nothing is ever extracted into a folder an entry open for
+    // editing works in (OpenEntryInFolderText is thrown): the editor's
+    // unsaved files there would be overwritten or stored away under it.
     void ExtractWholeEntry(TEntryData& entry);
     // The entry read, its archive written to the extract folder, nothing unpacked.
     std::unique_ptr<TEntryData> LoadEntryRecordOnly(int code);
@@ -76,13 +78,15 @@ public:
     // Double click: view, edit or open the folder, by the default action
     // settings for single and multiple file entries.
     void OpenEntryByDefaultAction(int code);
-    // Always a fresh extraction, also for an open entry; the folder stays.
+    // Shows the entry's folder: for an entry open for editing the editor's
+    // folder as it is, otherwise a fresh extraction (the folder stays).
     void ExploreEntry(int code);
     // Extracts one stored item (kind 1 file, 2 folder) and opens it.
     void OpenEntryFile(int code, const QString& name, int kind);
 
     // Extracts every entry into its folder; false at the first error (a
-    // cancelled password ends it with EAbort instead).
+    // cancelled password ends it with EAbort instead), and after a refusal
+    // when one of them is open for editing.
     bool ExtractEntries(const QList<int>& codes);
     // The browser's command around ExtractEntries: its error message or its
     // notice. A cancelled password shows nothing.
@@ -167,6 +171,8 @@ public:
     // The marked items of a folder of no entry (the monitored folder) into a
     // new entry opened for editing.
     bool CreateEntryFromFolderFiles(TFolderFiles& sourceList, bool copy);
+    // Both refuse an entry open for editing: the archive is rebuilt from
+    // the stored files, which the editor's folder may no longer be.
     bool AddPassword(int code);
     bool RemovePassword(int code);
     // The browser's commands around them: the notice or the "NOT" message.
@@ -189,8 +195,19 @@ public:
     int StableFileQuietMs = 500;
     int StableFileWaitMs = 5000;
 
+    // The error of an extraction refused because the folder is that open
+    // entry's.
+    static QString OpenEntryInFolderText(const TEntryData& open);
+
 private:
-    // The open entry of that code, or a fresh extraction released at the end.
+    // Throws OpenEntryInFolderText when an entry open for editing works in
+    // the folder the entry would be extracted into.
+    void CheckFolderNotInUse(const TEntryData& entry) const;
+    // Shows the refusal and answers true when any of the entries is open for
+    // editing, listed or in the modal editor.
+    bool RefuseOpenEntries(const QList<int>& codes, const QString& refusal);
+    // The open entry of that code (listed or the modal editor's), or a fresh
+    // extraction released at the end.
     class TUsedEntry;
     TUsedEntry UseEntry(int code);
     std::unique_ptr<TEntryData> NewEntryObject(bool watchFolder);
@@ -200,20 +217,25 @@ private:
     // The entry's main file opened (0), its editor (1) or its folder window
     // (2), by the action for entries with and without a main file.
     void OpenEntryWith(int code, int singleFileAction, int multipleFilesAction);
-    // With sourceNames, the source's items keep their names (a taken name is
-    // changed in the target instead) and the names of the items that went
-    // are added to it.
+    // With originals, the source's items keep their names (a taken name is
+    // changed in the target instead) and each item that went is recorded
+    // there as it was just before it was copied.
     QStringList TransferSelectedFiles(TFolderFiles& source, TFolderFiles& target, bool move,
-                                      QStringList* sourceNames = nullptr);
+                                      QList<TTransferredItem>* originals = nullptr);
     // Copies the marked items of source into target (see Copy/MoveSelectedFiles)
-    // after the checks of items taken from the monitored folder; the names
-    // the items had in the source folder (after a rename) go to sourceNames.
-    // False after a message when nothing may be taken.
+    // after the checks of items taken from the monitored folder; what was
+    // copied is recorded in originals. False after a message when nothing
+    // may be taken.
     bool CopyForTransfer(TFolderFiles& source, TFolderFiles& target, QStringList& targetNames,
-                         QStringList& sourceNames);
-    // Deletes the items named from the folder; when the folder belongs to the
-    // entry of sourceCode (not 0), that entry is stored again without them.
-    void RemoveTransferredItems(int sourceCode, const QString& folder, const QStringList& names);
+                         QList<TTransferredItem>& originals);
+    // Once target holds the copies: removes the originals from the folder
+    // where they are still exactly what was copied, and names in a warning
+    // what stays; when the folder belongs to the entry of sourceCode (not
+    // 0, titled sourceTitle when the files were taken), that entry is
+    // stored again without them. Never throws: the target is stored by
+    // then, and its store succeeded whatever happens here.
+    void RemoveTransferredItems(int sourceCode, const QString& sourceTitle, const QString& folder,
+                                const QList<TTransferredItem>& originals, const TEntryData& target) noexcept;
     bool CheckMonitoredItems(TFolderFiles& source);
 
     TdmMain& m_main;

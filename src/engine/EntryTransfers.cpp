@@ -15,6 +15,7 @@
 #include "engine/FileLists.h"
 #include "engine/MostUsedCategories.h"
 #include "engine/StableFiles.h"
+#include "engine/TransferredItem.h"
 #include "engine/UsedEntry.h"
 #include "engine/dDB.h"
 #include "settings/dmMain.h"
@@ -132,7 +133,7 @@ bool TEntryManager::CheckMonitoredItems(TFolderFiles& source)
 }
 
 bool TEntryManager::CopyForTransfer(TFolderFiles& source, TFolderFiles& target, QStringList& targetNames,
-                                    QStringList& sourceNames)
+                                    QList<TTransferredItem>& originals)
 {
     if (!CheckMonitoredItems(source))
         return false;
@@ -156,7 +157,7 @@ bool TEntryManager::CopyForTransfer(TFolderFiles& source, TFolderFiles& target, 
     for (const QString& name : wanted)
         if (!QFileInfo::exists(source.FolderPath() + name) && !QFileInfo(source.FolderPath() + name).isSymLink())
             missing.append(name);
-    targetNames = TransferSelectedFiles(source, target, false, &sourceNames);
+    targetNames = TransferSelectedFiles(source, target, false, &originals);
     if (!missing.isEmpty())
         m_main.Desktop().ShowMessage(QStringLiteral("These files were no longer in the folder \"%1\" and were not "
                                                     "taken:\r\n%2")
@@ -176,28 +177,86 @@ bool TEntryManager::CopyForTransfer(TFolderFiles& source, TFolderFiles& target, 
     return !targetNames.isEmpty();
 }
 
-void TEntryManager::RemoveTransferredItems(int sourceCode, const QString& folder, const QStringList& names)
+void TEntryManager::RemoveTransferredItems(int sourceCode, const QString& sourceTitle, const QString& folder,
+                                           const QList<TTransferredItem>& originals, const TEntryData& target) noexcept
 {
-    if (sourceCode == 0) {
-        for (const QString& name : names)
-            RemoveItem(folder + name);
-        return;
+    IDesktop& desktop = m_main.Desktop();
+    const auto entryText = [](int code, const QString& title) {
+        return QStringLiteral("[ %1. %2 ]").arg(QString::number(code), title);
+    };
+    QString place = sourceCode == 0 ? QStringLiteral("the folder \"%1\"").arg(folder)
+                                    : QStringLiteral("entry ") + entryText(sourceCode, sourceTitle);
+    QStringList kept;
+    const auto notTakenOut = [&](const QString& reason) {
+        // The target holds the files: whatever failed here loses nothing,
+        // the source merely keeps them as well.
+        desktop.ShowMessage(QStringLiteral("The files copied into entry %1 could not be taken out of %2, which still "
+                                           "holds them.%3")
+                                .arg(entryText(target.Code(), target.Title()), place,
+                                     reason.isEmpty() ? QString() : QStringLiteral("\r\n") + reason),
+                            TKind::Warning);
+    };
+    try {
+        if (sourceCode == 0) {
+            for (const TTransferredItem& item : originals)
+                kept += item.RemoveUnchanged(folder);
+        } else {
+            // The entry that gave the files stores what it has left: the
+            // object open for editing, whose folder holds the originals, or
+            // the stored entry, closed since. For the latter, what is still
+            // on disk from its last opening tells whether its files are
+            // exactly what was copied; the extraction that follows replaces
+            // what is on disk, so the entry is touched only when all of them
+            // are, and nothing newer can be lost.
+            TEntryData* held = m_openEntries.FindHeld(sourceCode);
+            QList<QStringList> unchanged;
+            bool whole = true;
+            if (!held) {
+                for (const TTransferredItem& item : originals) {
+                    unchanged.append(item.Unchanged(folder));
+                    whole = whole && item.IsUnchanged(folder);
+                }
+            }
+            if (held || whole) {
+                TUsedEntry source = held ? TUsedEntry(m_openEntries, held, nullptr)
+                                         : TUsedEntry(m_openEntries, nullptr, LoadAndExtractEntry(sourceCode));
+                place = QStringLiteral("entry ") + entryText(source->Code(), source->Title());
+                TFolderFiles& files = source->FolderFiles();
+                {
+                    TWatchPause pause(files);
+                    for (qsizetype i = 0; i < originals.size(); ++i)
+                        kept += held ? originals[i].RemoveUnchanged(source->GetFolder())
+                                     : originals[i].RemovePaths(source->GetFolder(), unchanged[i]);
+                    files.Refresh();
+                }
+                // A failed store has said so ("Entry was NOT saved.").
+                if (!source->Save([this](TEntryData& entry) { return m_db.StoreEntry(entry); }))
+                    notTakenOut(QString());
+            } else {
+                for (const TTransferredItem& item : originals)
+                    kept.append(item.Name());
+            }
+        }
+    } catch (const ETessarynError& e) {
+        notTakenOut(e.Message());
+    } catch (const std::exception&) {
+        // a cancelled password, or anything else: told without a reason
+        notTakenOut(QString());
     }
-    // The entry that gave the files stores what it has left: the object
-    // open for editing (in the list or the modal editor), or a fresh one.
-    TEntryData* modal = m_openEntries.ModalEntry();
-    TUsedEntry source = modal && modal->Code() == sourceCode ? TUsedEntry(m_openEntries, modal, nullptr)
-                                                              : UseEntry(sourceCode);
-    TFolderFiles& files = source->FolderFiles();
-    {
-        TWatchPause pause(files);
-        for (const QString& name : names)
-            RemoveItem(source->GetFolder() + name);
-        files.Refresh();
+    kept.sort();
+    if (!kept.isEmpty())
+        desktop.ShowMessage(QStringLiteral("These files were not removed from %1: they are no longer exactly what was "
+                                           "copied into entry %2 (they changed, or were added, since) or could not "
+                                           "be deleted. They stay where they are; entry %2 holds what was copied:"
+                                           "\r\n%3")
+                                .arg(place, entryText(target.Code(), target.Title()),
+                                     kept.join(QStringLiteral("\r\n"))),
+                            TKind::Warning);
+    try {
+        if (RefreshBrowser)
+            RefreshBrowser();
+    } catch (const std::exception&) {
     }
-    source->Save([this](TEntryData& entry) { return m_db.StoreEntry(entry); });
-    if (RefreshBrowser)
-        RefreshBrowser();
 }
 
 // --- merging -----------------------------------------------------------------
@@ -216,12 +275,9 @@ bool TEntryManager::MergeEntries(const QList<int>& codes)
         desktop.ShowMessage(AccessTexts::MergeEntries, TKind::Warning);
         return false;
     }
-    if (m_openEntries.AnyOpen(codes)) {
-        desktop.ShowMessage(QStringLiteral("Some of the selected entries are open for editing. You must first close "
-                                           "them before merging them."),
-                            TKind::Warning);
+    if (RefuseOpenEntries(codes, QStringLiteral("Some of the selected entries are open for editing. You must first "
+                                                "close them before merging them.")))
         return false;
-    }
 
     try {
         std::vector<std::unique_ptr<TEntryData>> sources;
@@ -323,6 +379,11 @@ bool TEntryManager::AddFilesToEntry(TFolderFiles& sourceList, int code, bool cop
     IDesktop& desktop = m_main.Desktop();
     if (!CheckAccess(m_main.Connection(), desktop, {code}, akModify, AccessTexts::ModifyEntry))
         return false;
+    // The target will be shown in its editor: a refusal to show it comes
+    // before any file is copied, not after.
+    const bool autoEdit = m_main.App.AutoEditEntriesIfFilesAdded;
+    if (autoEdit && !CheckView(code))
+        return false;
     try {
         const TEntryData* sourceOwner = sourceList.OwnerEntry();
         if (sourceOwner && sourceOwner->Code() == code) {
@@ -332,11 +393,11 @@ bool TEntryManager::AddFilesToEntry(TFolderFiles& sourceList, int code, bool cop
         TUsedEntry target = UseEntry(code);
         TFolderFiles& targetFiles = target->FolderFiles();
         QStringList targetNames;
-        QStringList sourceNames;
+        QList<TTransferredItem> originals;
         {
             TWatchPause pauseSource(sourceList);
             TWatchPause pauseTarget(targetFiles);
-            if (!CopyForTransfer(sourceList, targetFiles, targetNames, sourceNames))
+            if (!CopyForTransfer(sourceList, targetFiles, targetNames, originals))
                 return false;
             sourceList.Refresh();
             sourceList.SelectAll();
@@ -347,15 +408,16 @@ bool TEntryManager::AddFilesToEntry(TFolderFiles& sourceList, int code, bool cop
 
         // The originals go once the entry holds the files.
         const int sourceCode = sourceOwner ? sourceOwner->Code() : 0;
+        const QString sourceTitle = sourceOwner ? sourceOwner->Title() : QString();
         const QString sourceFolder = sourceList.FolderPath();
-        auto removeOriginals = [this, copy, sourceCode, sourceFolder, sourceNames] {
+        const TEntryData* targetEntry = &*target;
+        auto removeOriginals = [this, copy, sourceCode, sourceTitle, sourceFolder, originals, targetEntry] {
             if (!copy)
-                RemoveTransferredItems(sourceCode, sourceFolder, sourceNames);
+                RemoveTransferredItems(sourceCode, sourceTitle, sourceFolder, originals, *targetEntry);
         };
-        if (m_main.App.AutoEditEntriesIfFilesAdded) {
+        if (autoEdit) {
             target->RunAfterNextStore(removeOriginals);
-            ShowEntryEditor(target.HandOver(), false);
-            return true;
+            return ShowEntryEditor(target.HandOver(), false);
         }
         // A failed store (a message, or the database's error) takes the
         // copies out again: every file stays where it was.
@@ -428,25 +490,32 @@ bool TEntryManager::CreateEntryFromFolderFiles(TFolderFiles& sourceList, bool co
         TFolderFiles& files = entry->FolderFiles();
         files.ListFolder(entry->GetFolder());
         QStringList targetNames;
-        QStringList sourceNames;
+        QList<TTransferredItem> originals;
         {
             TWatchPause pause(sourceList);
-            if (!CopyForTransfer(sourceList, files, targetNames, sourceNames)) {
+            if (!CopyForTransfer(sourceList, files, targetNames, originals)) {
                 entry->CleanFolder();
                 return false;
             }
             files.ListFolder(entry->GetFolder());
             files.SelectAll();
             sourceList.Refresh();
+            // What stays in an entry the files are cut from is stored in it
+            // once they are gone: every file left in its folder.
+            if (!copy && sourceList.OwnerEntry())
+                sourceList.SelectAll();
         }
         if (!copy) {
             // Cut: the files leave the entry (or the folder) they came from
             // when the new entry is stored; until then both hold them.
             const TEntryData* owner = sourceList.OwnerEntry();
             const int sourceCode = owner ? owner->Code() : 0;
+            const QString sourceTitle = owner ? owner->Title() : QString();
             const QString sourceFolder = sourceList.FolderPath();
-            entry->RunAfterNextStore(
-                [this, sourceCode, sourceFolder, sourceNames] { RemoveTransferredItems(sourceCode, sourceFolder, sourceNames); });
+            const TEntryData* created = entry.get();
+            entry->RunAfterNextStore([this, sourceCode, sourceTitle, sourceFolder, originals, created] {
+                RemoveTransferredItems(sourceCode, sourceTitle, sourceFolder, originals, *created);
+            });
         }
         return ShowEntryEditor(entry.release(), true);
     } catch (const EAbort&) {
@@ -498,6 +567,9 @@ bool TEntryManager::AddPassword(int code)
     IDesktop& desktop = m_main.Desktop();
     if (!CheckAccess(m_main.Connection(), desktop, {code}, akModify, AccessTexts::AddPassword))
         return false;
+    if (RefuseOpenEntries({code}, QStringLiteral("This entry is open for editing. You must first close it before "
+                                                 "adding a password to it.")))
+        return false;
     try {
         const std::unique_ptr<TEntryData> entry = LoadAndExtractEntry(code);
         const std::optional<QString> password = AskNewPassword();
@@ -525,6 +597,9 @@ bool TEntryManager::RemovePassword(int code)
 {
     IDesktop& desktop = m_main.Desktop();
     if (!CheckAccess(m_main.Connection(), desktop, {code}, akModify, AccessTexts::RemovePassword))
+        return false;
+    if (RefuseOpenEntries({code}, QStringLiteral("This entry is open for editing. You must first close it before "
+                                                 "removing its password.")))
         return false;
     try {
         // Asks for the current password: only who knows it may remove it.

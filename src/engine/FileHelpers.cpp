@@ -326,12 +326,12 @@ QString HtmlBaseName(const QString& name)
     return fileName.left(dot).toUpper();
 }
 
-qint32 FileSizeOf(const QString& path)
+qint64 FileSizeOf(const QString& path)
 {
     const QFileInfo info(path);
     if (!info.exists() || info.isDir())
         return 0;
-    return qint32(std::min<qint64>(info.size(), std::numeric_limits<qint32>::max()));
+    return info.size();
 }
 
 qint64 FolderSize(const QString& path)

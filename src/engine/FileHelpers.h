@@ -34,9 +34,8 @@ QString CompanionFolderName(const QString& name);
 // has no ".".
 QString HtmlBaseName(const QString& name);
 
-// Size of the file at path; 0 for a folder or when nothing is there. Sizes
-// beyond the 32-bit range are capped at its largest value.
-qint32 FileSizeOf(const QString& path);
+// Size of the file at path; 0 for a folder or when nothing is there.
+qint64 FileSizeOf(const QString& path);
 // Sum of the sizes of all files below path, recursively (links to folders are
 // not followed).
 qint64 FolderSize(const QString& path);

@@ -89,8 +89,7 @@ QList<TEntryItem> ReadFolderItems(const QString& folderPath)
         // a folder counts what it holds (links not followed).
         const qint64 bytes = !info.exists() ? 0 : info.isDir() && !info.isSymLink() ? FolderSize(info.filePath())
                                                   : info.isDir() ? 0 : info.size();
-        const qint32 size = qint32(std::min<qint64>(bytes, std::numeric_limits<qint32>::max()));
-        items.append(TEntryItem(kind, name, size, info.lastModified(), TGenericFiles::LookupIconIndex(name, kind)));
+        items.append(TEntryItem(kind, name, bytes, info.lastModified(), TGenericFiles::LookupIconIndex(name, kind)));
     }
     return items;
 }
@@ -675,9 +674,31 @@ qint64 TFolderFiles::SelectedSize() const
         if (!IsSelected(i))
             continue;
         const TEntryItem* item = Items(i);
-        total += item->IsFolder() ? FolderSize(m_folderPath + item->Name()) : qint64(item->Size());
+        total += item->IsFolder() ? FolderSize(m_folderPath + item->Name()) : item->Size();
     }
     return total;
+}
+
+qint64 TFolderFiles::SelectedFileCount() const
+{
+    qint64 count = 0;
+    for (const int index : Selection()) {
+        const TEntryItem* item = Items(index);
+        if (!item->IsFolder()) {
+            ++count;
+            continue;
+        }
+        // Links are not followed: a link is stored as one member.
+        std::error_code ec;
+        fs::recursive_directory_iterator it(ToFsPath(m_folderPath + item->Name()),
+                                            fs::directory_options::skip_permission_denied, ec);
+        for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+            std::error_code statError;
+            if (!fs::is_directory(it->symlink_status(statError)))
+                ++count;
+        }
+    }
+    return count;
 }
 
 void TFolderFiles::SetCurrent(int index)
@@ -743,7 +764,7 @@ void TEntryFiles::LoadFromRecordSet(int entryCode)
     for (const QList<QVariant>& row : rows.rows) {
         const QString name = row.at(nameField).toString();
         const auto kind = quint8(row.at(typeField).toInt());
-        AppendItem(new TEntryItem(kind, name, qint32(row.at(sizeField).toLongLong()), QDateTime(),
+        AppendItem(new TEntryItem(kind, name, row.at(sizeField).toLongLong(), QDateTime(),
                                   LookupIconIndex(name, kind)));
     }
 }

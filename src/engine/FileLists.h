@@ -210,6 +210,9 @@ public:
     // Sum of the sizes of the marked items. Summed in 64 bits so that many
     // large files cannot wrap around the entry's size limits.
     qint64 SelectedSize() const;
+    // How many files the marked items store: a marked folder counts every
+    // file below it, not one.
+    qint64 SelectedFileCount() const;
 
     void SetCurrent(int index) override;
     void OpenItem(int index) override;

@@ -6,6 +6,7 @@
 #include "engine/EntryData.h"
 #include "engine/EntryManager.h"
 #include "engine/FileHelpers.h"
+#include "engine/ProtectedFolders.h"
 #include "settings/dmMain.h"
 
 #include <QFileInfo>
@@ -69,6 +70,11 @@ std::optional<TEntryManager::TMailPreparation> TEntryManager::PrepareMail(const 
         } else {
             entry = LoadAndExtractEntry(code);
             const QString target = mailFolder + QString::number(code);
+            // The mail folder keeps its files for days: a protected entry's
+            // plain copy is recorded before it arrives there, and goes when
+            // the run ends (or at the next start, after a crash).
+            if (entry->PasswordProtected())
+                m_main.ProtectedFolders().Add(target + QLatin1Char('/'));
             if (!MoveIntoMailFolder(ExcludeTrailingBackslash(entry->GetFolder()), target))
                 throw ETessarynError(
                     QStringLiteral("Cannot move folder \"%1\" to \"%2\".").arg(entry->GetFolder(), target));

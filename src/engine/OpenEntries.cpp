@@ -45,6 +45,9 @@ void TOpenEntries::OpenForEditing(TEntryData* entry, bool isNew)
         if (m_modalEntry)
             CloseEntry(m_modalEntry.get());
         m_modalEntry = std::move(owned);
+    } else if (entry == m_modalEntry.get()) {
+        // Its modal editor is showing it already.
+        return;
     }
 
     if (ShowEditor)
@@ -118,14 +121,22 @@ bool TOpenEntries::Holds(const TEntryData* entry) const
                        [entry](const std::unique_ptr<TOpenEntry>& item) { return item->Entry.get() == entry; });
 }
 
-bool TOpenEntries::UsesFolder(const QString& folder) const
+TEntryData* TOpenEntries::FindHeld(int code) const
+{
+    if (m_modalEntry && m_modalEntry->Code() == code)
+        return m_modalEntry.get();
+    return FindOpenEntry(code);
+}
+
+TEntryData* TOpenEntries::FindUsingFolder(const QString& folder) const
 {
     const QString wanted = QDir::cleanPath(folder);
     const auto uses = [&wanted](const TEntryData* entry) {
         return entry && QDir::cleanPath(entry->GetFolder()) == wanted;
     };
     if (uses(m_modalEntry.get()))
-        return true;
-    return std::any_of(m_items.begin(), m_items.end(),
-                       [&uses](const std::unique_ptr<TOpenEntry>& item) { return uses(item->Entry.get()); });
+        return m_modalEntry.get();
+    const auto it = std::find_if(m_items.begin(), m_items.end(),
+                                 [&uses](const std::unique_ptr<TOpenEntry>& item) { return uses(item->Entry.get()); });
+    return it == m_items.end() ? nullptr : (*it)->Entry.get();
 }

@@ -80,9 +80,13 @@ public:
     bool AnyModified() const;
     // True when the object itself is held here, listed or modal.
     bool Holds(const TEntryData* entry) const;
-    // True when an entry held here, listed or modal, works in that folder:
-    // what lies there may be the user's unsaved work.
-    bool UsesFolder(const QString& folder) const;
+    // The entry of that code held here, listed or the modal editor's, or
+    // nullptr: what an operation must act on instead of reading it afresh.
+    TEntryData* FindHeld(int code) const;
+    // The entry held here, listed or modal, that works in that folder, or
+    // nullptr: what lies there may be the user's unsaved work.
+    TEntryData* FindUsingFolder(const QString& folder) const;
+    bool UsesFolder(const QString& folder) const { return FindUsingFolder(folder) != nullptr; }
     // The entry of the modal editor, or nullptr.
     TEntryData* ModalEntry() const { return m_modalEntry.get(); }
 

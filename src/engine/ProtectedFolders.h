@@ -4,7 +4,8 @@
 #include <QStringList>
 
 // The entry folders that held plain copies of a password-protected entry's
-// files during this run. Whatever the clean-up setting keeps of other
+// files during this run: extracted ones, and those moved into the mail
+// folder to be attached. Whatever the clean-up settings keep of other
 // entries, these folders go when the program ends: the password protects the
 // stored archive only, not a copy left on disk.
 //

@@ -39,6 +39,11 @@ bool IsAddress(const QString& address)
     return true;
 }
 
+QString InvalidAddressText(const QString& text)
+{
+    return QStringLiteral("\"%1\" is not a valid e-mail address.").arg(text);
+}
+
 // One item of the list, without its separator.
 std::optional<TMailAddress> ParseMailbox(const QString& item)
 {
@@ -101,7 +106,7 @@ TAddressList ParseAddressList(const QString& text)
         const std::optional<TMailAddress> mailbox = ParseMailbox(item);
         if (!mailbox) {
             result.addresses.clear();
-            result.error = QStringLiteral("\"%1\" is not a valid e-mail address.").arg(item.trimmed());
+            result.error = InvalidAddressText(item.trimmed());
             return result;
         }
         result.addresses.append(*mailbox);
@@ -292,13 +297,34 @@ int AlreadyConnected(void*, curl_socket_t, curlsocktype)
     return CURL_SOCKOPT_ALREADY_CONNECTED;
 }
 
-// The server's last reply line, to say in its own words why it refused.
-int KeepLastReply(CURL*, curl_infotype type, char* data, size_t size, void* reply)
+// Where the conversation with the server stood: its last reply line, to say
+// in its own words why it refused, and the last command sent.
+struct TDialogue {
+    QByteArray lastReply;
+    QByteArray firstRefusal;   // the first reply of class 4 or 5
+    QByteArray lastCommand;
+};
+
+QByteArray CommandVerb(const QByteArray& line)
 {
-    if (type == CURLINFO_HEADER_IN) {
+    const qsizetype blank = line.indexOf(' ');
+    return line.left(blank < 0 ? line.size() : blank).toUpper();
+}
+
+int KeepDialogue(CURL*, curl_infotype type, char* data, size_t size, void* context)
+{
+    auto* dialogue = static_cast<TDialogue*>(context);
+    if (type == CURLINFO_HEADER_IN || type == CURLINFO_HEADER_OUT) {
         const QByteArray line = QByteArray(data, qsizetype(size)).trimmed();
-        if (!line.isEmpty())
-            *static_cast<QByteArray*>(reply) = line;
+        if (!line.isEmpty()) {
+            if (type == CURLINFO_HEADER_IN) {
+                dialogue->lastReply = line;
+                if (dialogue->firstRefusal.isEmpty() && (line.startsWith('4') || line.startsWith('5')))
+                    dialogue->firstRefusal = line;
+            } else {
+                dialogue->lastCommand = CommandVerb(line);
+            }
+        }
     }
     // The dialogue with the server, for a user whose mail does not go out.
     // The credentials of a log-in never reach the log; message data neither.
@@ -307,7 +333,7 @@ int KeepLastReply(CURL*, curl_infotype type, char* data, size_t size, void* repl
         if (type == CURLINFO_HEADER_OUT) {
             // Commands are named; whatever else the client sends answers a
             // log-in challenge.
-            const QByteArray verb = line.left(line.indexOf(' ') < 0 ? line.size() : line.indexOf(' ')).toUpper();
+            const QByteArray verb = CommandVerb(line);
             static const QList<QByteArray> commands = {"EHLO", "HELO", "STARTTLS", "MAIL", "RCPT", "DATA", "QUIT", "RSET", "NOOP"};
             if (verb == "AUTH")
                 line = line.left(line.indexOf(' ', 5) < 0 ? line.size() : line.indexOf(' ', 5)) + " ...";
@@ -352,6 +378,14 @@ QString SendMail(const TSmtpAccount& account, const TMailMessage& message, const
         return QString::fromUtf8(curl_easy_strerror(initialised));
     if (message.to.isEmpty() && message.cc.isEmpty() && message.bcc.isEmpty())
         return QStringLiteral("The message has no recipient.");
+    // The addresses go into the SMTP commands as they are: a line break in
+    // one would add commands (and recipients) of its own.
+    for (const QList<TMailAddress>* list : {&message.to, &message.cc, &message.bcc})
+        for (const TMailAddress& r : *list)
+            if (!IsAddress(r.address))
+                return InvalidAddressText(r.address);
+    if (!IsAddress(message.from.address))
+        return InvalidAddressText(message.from.address);
     for (const QString& path : message.attachments)
         if (!QFileInfo(path).isFile())
             return QStringLiteral("The attachment \"%1\" does not exist.").arg(path);
@@ -390,9 +424,9 @@ QString SendMail(const TSmtpAccount& account, const TMailMessage& message, const
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, long(account.stallTimeoutSeconds));
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-    QByteArray lastReply;
-    curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, &KeepLastReply);
-    curl_easy_setopt(c, CURLOPT_DEBUGDATA, &lastReply);
+    TDialogue dialogue;
+    curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, &KeepDialogue);
+    curl_easy_setopt(c, CURLOPT_DEBUGDATA, &dialogue);
     curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
     curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &CancelCheck);
@@ -454,10 +488,23 @@ QString SendMail(const TSmtpAccount& account, const TMailMessage& message, const
             .arg(connect.error == ETIMEDOUT
                      ? QStringLiteral("no answer within %1 ms").arg(account.connectTimeoutMs)
                      : QString::fromLocal8Bit(std::strerror(connect.error)));
+    // A connection that ends without a refusal: libcurl then speaks of the
+    // socket ("response reading failed (errno: 115)"), which tells the user
+    // nothing. Without the server's final reply nothing was delivered.
+    const bool refused = !dialogue.firstRefusal.isEmpty();
+    if (!refused && (code == CURLE_SEND_ERROR || code == CURLE_RECV_ERROR || code == CURLE_GOT_NOTHING)) {
+        if (dialogue.lastCommand == "DATA")
+            return QStringLiteral("The server closed the connection while the message was being sent; the message was "
+                                  "not sent.");
+        if (!dialogue.lastCommand.isEmpty())
+            return QStringLiteral("The server closed the connection after the command %1; the message was not sent.")
+                .arg(QString::fromLatin1(dialogue.lastCommand));
+        return QStringLiteral("The server closed the connection before it greeted; the message was not sent.");
+    }
     QString detail = QString::fromUtf8(errorBuffer).trimmed();
     if (detail.isEmpty())
         detail = QString::fromUtf8(curl_easy_strerror(code));
-    const QString reply = QString::fromUtf8(lastReply);
+    const QString reply = QString::fromUtf8(dialogue.lastReply);
     if ((reply.startsWith(QLatin1Char('4')) || reply.startsWith(QLatin1Char('5'))) && !detail.contains(reply))
         detail += QStringLiteral(" (the server said: %1)").arg(reply);
     return detail;

@@ -24,6 +24,7 @@ public:
     TUsedEntry& operator=(const TUsedEntry&) = delete;
 
     TEntryData* operator->() const { return m_entry; }
+    TEntryData& operator*() const { return *m_entry; }
     // For the editor: the registry takes a fresh entry over from here.
     TEntryData* HandOver()
     {

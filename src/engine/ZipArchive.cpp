@@ -242,6 +242,8 @@ struct TMember {
     time_t mtime = 0;
     // What the archive declares the member unpacks to; unknown: -1.
     qint64 size = -1;
+    // Encrypted with AES (WinZip's scheme) rather than the traditional one.
+    bool aes = false;
     // AES members of the AE-2 kind (7-Zip writes them) carry no CRC: their
     // HMAC authenticates them instead.
     bool aesWithoutCrc = false;
@@ -342,8 +344,8 @@ QList<TMember> SelectMembers(zip_t* archive, const QStringList& specs)
         member.encrypted = (stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE;
         member.hasTime = stat.valid & ZIP_STAT_MTIME;
         member.mtime = stat.mtime;
-        member.aesWithoutCrc = member.encrypted && stat.encryption_method != ZIP_EM_TRAD_PKWARE
-                               && (stat.valid & ZIP_STAT_CRC) && stat.crc == 0;
+        member.aes = member.encrypted && stat.encryption_method != ZIP_EM_TRAD_PKWARE;
+        member.aesWithoutCrc = member.aes && (stat.valid & ZIP_STAT_CRC) && stat.crc == 0;
         if (stat.valid & ZIP_STAT_SIZE)
             member.size = qint64(std::min<zip_uint64_t>(stat.size, zip_uint64_t(std::numeric_limits<qint64>::max())));
         members.append(member);
@@ -351,30 +353,45 @@ QList<TMember> SelectMembers(zip_t* archive, const QStringList& specs)
     return members;
 }
 
-// Traditional encryption cannot tell a wrong password from damaged data once
-// the one-byte header check passed (about one wrong password in 256): the
-// garbage then fails inflating or the CRC at the end. For an encrypted member
-// those failures mean a wrong password.
-bool IsWrongPassword(int zipCode, bool encrypted)
+bool IsDamage(int zipCode)
 {
     switch (zipCode) {
-    case ZIP_ER_WRONGPASSWD:
-    case ZIP_ER_NOPASSWD:
-        return true;
     case ZIP_ER_CRC:
     case ZIP_ER_ZLIB:
     case ZIP_ER_COMPRESSED_DATA:
     case ZIP_ER_INCONS:
-        return encrypted;
+    case ZIP_ER_EOF:
+        return true;
     default:
         return false;
     }
 }
 
+// Traditional encryption cannot tell a wrong password from damaged data once
+// the one-byte header check passed (about one wrong password in 256): the
+// garbage then fails inflating or the CRC at the end, so for such a member
+// those failures mean a wrong password. An AES member's password check has
+// 16 bits and its data an authentication code: past the check, a failure is
+// damage.
+bool IsWrongPassword(int zipCode, const TMember& member)
+{
+    if (zipCode == ZIP_ER_WRONGPASSWD || zipCode == ZIP_ER_NOPASSWD)
+        return true;
+    return member.encrypted && !member.aes && IsDamage(zipCode);
+}
+
+[[noreturn]] void ThrowDamaged(const TMember& member, const QString& reason)
+{
+    throw ETessarynError(QStringLiteral("The archive member \"%1\" is damaged (%2). Nothing was extracted.")
+                             .arg(member.name, reason));
+}
+
 [[noreturn]] void ThrowReadError(const TMember& member, int zipCode, const QString& text)
 {
-    if (IsWrongPassword(zipCode, member.encrypted))
+    if (IsWrongPassword(zipCode, member))
         throw EZipWrongPassword();
+    if (IsDamage(zipCode))
+        ThrowDamaged(member, text);
     throw ETessarynError(QStringLiteral("The archive member \"%1\" could not be extracted: %2")
                              .arg(member.name, text));
 }
@@ -467,9 +484,38 @@ public:
     }
 
 private:
+    // libzip checks an AES member's authentication code only when its
+    // decryption reaches the end of the stored data, which inflating a
+    // complete stream never asks for: the stored data are read through
+    // once, decrypted but not inflated, so that the code is always checked.
+    void Authenticate(const TMember& member)
+    {
+        zip_file_t* opened = zip_fopen_index_encrypted(m_archive, member.index, ZIP_FL_COMPRESSED,
+                                                       m_password.isEmpty() ? nullptr : m_password.constData());
+        if (!opened)
+            ThrowReadError(member, zip_error_code_zip(zip_get_error(m_archive)), ArchiveErrorText(m_archive));
+        TZipFileHandle file(opened);
+        QByteArray buffer(kCopyChunk, Qt::Uninitialized);
+        for (;;) {
+            const zip_int64_t read = zip_fread(file.get(), buffer.data(), zip_uint64_t(buffer.size()));
+            if (read == 0)
+                return;
+            if (read < 0) {
+                const int code = zip_error_code_zip(zip_file_get_error(file.get()));
+                if (code == ZIP_ER_CRC)
+                    ThrowDamaged(member, QStringLiteral("its authentication code does not match its data"));
+                ThrowReadError(member, code, QString::fromLocal8Bit(zip_file_strerror(file.get())));
+            }
+            if (m_progress && !m_progress(m_done, m_total))
+                throw EAbort();
+        }
+    }
+
     QString Stage(const TMember& member, qsizetype number)
     {
         const QString path = m_staging->filePath(QString::number(number));
+        if (member.aes)
+            Authenticate(member);
         zip_file_t* opened = member.encrypted
                                  ? zip_fopen_index_encrypted(m_archive, member.index, 0,
                                                              m_password.isEmpty() ? nullptr : m_password.constData())
@@ -488,7 +534,7 @@ private:
         for (;;) {
             const zip_int64_t read = zip_fread(file.get(), buffer.data(), zip_uint64_t(buffer.size()));
             // This libzip compares the CRC of an AE-2 member with the 0 that
-            // stands in for it; the HMAC has vouched for the data by then.
+            // stands in for it; Authenticate has vouched for the data.
             if (read < 0 && member.aesWithoutCrc && written == member.size
                 && zip_error_code_zip(zip_file_get_error(file.get())) == ZIP_ER_CRC)
                 break;
@@ -504,8 +550,8 @@ private:
                 throw EAbort();
             if (member.size >= 0 && written > member.size) {
                 // Garbage from a wrong traditional password can inflate to
-                // anything: for an encrypted member that is the likelier cause.
-                if (member.encrypted)
+                // anything: for such a member that is the likelier cause.
+                if (member.encrypted && !member.aes)
                     throw EZipWrongPassword();
                 throw ETessarynError(QStringLiteral("The archive member \"%1\" unpacks to more than its declared "
                                                     "size; the archive is damaged or forged. Nothing was extracted.")

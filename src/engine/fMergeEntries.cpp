@@ -1,6 +1,7 @@
 #include "engine/fMergeEntries.h"
 
 #include "app/IDesktop.h"
+#include "controls/ResBitBtn.h"
 #include "engine/Category.h"
 #include "engine/EntryData.h"
 #include "mainwindow/CategoryMenu.h"
@@ -69,10 +70,10 @@ TfrmMergeEntries::TfrmMergeEntries(TdmMain& main, const QList<TEntryData*>& sour
     fields->addRow(QStringLiteral("Category:"), categoryRow);
     gbSeparate->hide();
 
-    btnSave = new QPushButton(QStringLiteral("Merge!"), this);
+    btnSave = new TResBitBtn(QStringLiteral("Merge!"), this);
     btnSave->setObjectName(QStringLiteral("btnSave"));
     btnSave->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    btnCancel = new TResBitBtn(QStringLiteral("Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     btnCancel->setAutoDefault(false);
     auto* buttons = new QHBoxLayout;

@@ -1,5 +1,7 @@
 #include "engine/frmPasswordProtect.h"
 
+#include "controls/ResBitBtn.h"
+
 #include <QBoxLayout>
 #include <QFormLayout>
 #include <QLabel>
@@ -41,10 +43,10 @@ TFrmPasswordProtect::TFrmPasswordProtect(QWidget* parent) : QDialog(parent)
     fields->addRow(QStringLiteral("Password:"), edPassword);
     fields->addRow(QStringLiteral("Retype password:"), edRetypePassword);
 
-    btnOK = new QPushButton(QStringLiteral("OK"), this);
+    btnOK = new TResBitBtn(QStringLiteral("OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
     btnOK->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    btnCancel = new TResBitBtn(QStringLiteral("Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     btnCancel->setAutoDefault(false);
     connect(btnOK, &QPushButton::clicked, this, [this] { btnOKClick(); });

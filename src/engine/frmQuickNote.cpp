@@ -1,5 +1,6 @@
 #include "engine/frmQuickNote.h"
 
+#include "controls/ResBitBtn.h"
 #include "engine/EventAssistant.h"
 
 #include <QBoxLayout>
@@ -63,9 +64,9 @@ void TFrmQuickNote::BuildControls()
     meText->setTabChangesFocus(true);
     connect(meText, &QPlainTextEdit::textChanged, this, &TFrmQuickNote::meTextChange);
 
-    btnSave = new QPushButton(QStringLiteral("Save"), this);
+    btnSave = new TResBitBtn(QStringLiteral("Save"), this);
     btnSave->setObjectName(QStringLiteral("btnSave"));
-    btnCancel = new QPushButton(QStringLiteral("Exit"), this);
+    btnCancel = new TResBitBtn(QStringLiteral("Exit"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     // Return belongs to the text: a note has several lines.
     btnSave->setAutoDefault(false);

@@ -1,5 +1,6 @@
 #include "engine/frmRequestPassword.h"
 
+#include "controls/ResBitBtn.h"
 #include "settings/fPersistent.h"
 
 #include <QBoxLayout>
@@ -110,10 +111,10 @@ void TFrmRequestPassword::BuildControls()
     edPassword->setEchoMode(QLineEdit::Password);
     edPassword->setInputMethodHints(Qt::ImhHiddenText | Qt::ImhSensitiveData | Qt::ImhNoPredictiveText);
 
-    btnOK = new QPushButton(QStringLiteral("OK"), this);
+    btnOK = new TResBitBtn(QStringLiteral("OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
     btnOK->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    btnCancel = new TResBitBtn(QStringLiteral("Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
     connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);

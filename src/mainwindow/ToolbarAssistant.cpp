@@ -3,6 +3,7 @@
 #include "mainwindow/ToolbarCatalogue.h"
 
 #include "app/AppResources.h"
+#include "controls/BTransparentButton.h"
 #include "settings/ISettingsManager.h"
 
 #include <QAction>
@@ -120,12 +121,18 @@ void TToolbarAssistant::BuildButtons()
                 x += ButtonSize;
             continue;
         }
-        auto* button = new QToolButton(m_bar);
+        auto* button = new TBTransparentButton(m_bar);
         button->setObjectName(entry->Identifier);
         button->setGeometry(x, 8, ButtonSize, ButtonSize);
-        button->setAutoRaise(true);
         button->setFocusPolicy(Qt::NoFocus);
-        button->setStatusTip(entry->Hint);
+        // the command's hint, under the pointer and in the status bar; a
+        // command without one (the sort orders) is named by the button's
+        // description
+        const QString hint = entry->Hint.isEmpty() ? entry->Description : entry->Hint;
+        button->setToolTip(hint);
+        button->setStatusTip(hint);
+        button->SetResourceId(entry->Bitmap);
+        // without the program's pictures the style's stand in
         button->setIcon(ToolbarCatalogue::ButtonIcon(entry->Identifier));
         button->setIconSize(QSize(22, 22));
         if (QAction* action = entry->Action) {

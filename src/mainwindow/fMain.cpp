@@ -8,6 +8,7 @@
 #include "browsing/fEntryBrowser.h"
 #include "maintenance/fDatabaseMaintenance.h"
 #include "controls/CustomDrawnSplitter.h"
+#include "controls/HelpContext.h"
 #include "mainwindow/LayoutManager.h"
 #include "mainwindow/TaskAssistant.h"
 #include "mainwindow/ToolbarAssistant.h"
@@ -481,6 +482,7 @@ void TfrmTessarynMain::CreateLayout()
 
     paToolBar = NewPanel("paToolBar");
     paToolBar->setFixedHeight(kToolBarHeight);
+    SetControlHelpContext(paToolBar, HelpToolBar);
     PaintBox = new TPaintBox([this](QPainter& painter) { PaintBoxPaint(painter); });
     PaintBox->setObjectName(QStringLiteral("PaintBox"));
     auto* strip = new QHBoxLayout(paToolBar);
@@ -952,7 +954,7 @@ bool TfrmTessarynMain::FormKeyDown(QKeyEvent* event)
         return false;
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     if (event->key() == Qt::Key_F1 && modifiers == Qt::NoModifier) {
-        OpenHelp(focus && paToolBar->isAncestorOf(focus) ? HelpToolBar : HelpWindow);
+        OpenHelp(FocusHelpContext(focus, HelpWindow));
         return true;
     }
     if (modifiers != Qt::ControlModifier)

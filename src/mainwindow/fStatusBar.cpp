@@ -1,6 +1,7 @@
 #include "mainwindow/fStatusBar.h"
 
 #include "app/AppResources.h"
+#include "controls/HelpContext.h"
 #include "controls/SizeGripPanel.h"
 #include "mainwindow/HintManager.h"
 #include "mainwindow/fMain.h"
@@ -179,8 +180,14 @@ bool TFrmStatusBar::FormKeyDown(QKeyEvent* event)
 {
     if (TStatusBarWindow<TFrmPersistent>::FormKeyDown(event))
         return true;
-    if (m_helpContext > 0 && event->key() == Qt::Key_F1 && event->modifiers() == Qt::NoModifier) {
-        TfrmTessarynMain::OpenHelpPage(m_dmMain.Desktop(), m_helpContext);
+    if (event->key() != Qt::Key_F1 || event->modifiers() != Qt::NoModifier)
+        return false;
+    // A control of the window (a list embedded from another window) may have
+    // a page of its own.
+    QWidget* focus = QApplication::focusWidget();
+    const int context = FocusHelpContext(focus && isAncestorOf(focus) ? focus : nullptr, m_helpContext);
+    if (context > 0) {
+        TfrmTessarynMain::OpenHelpPage(m_dmMain.Desktop(), context);
         return true;
     }
     return false;

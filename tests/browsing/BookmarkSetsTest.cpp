@@ -7,6 +7,7 @@
 #include "browsing/dBooks.h"
 #include "browsing/fBookBrowser.h"
 #include "browsing/fBookmarkSetBrowser.h"
+#include "controls/CustomDrawnSplitter.h"
 #include "controls/RecordListGrid.h"
 #include "db/dmConnection.h"
 #include "settings/dmMain.h"
@@ -77,6 +78,14 @@ protected:
         return rows;
     }
 
+    // A browser in a window of its own, shown.
+    static void Show(QWidget& browser)
+    {
+        browser.resize(240, 300);
+        browser.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&browser));
+    }
+
     RecordingDesktop desktop;
 };
 
@@ -124,6 +133,18 @@ TEST_P(BookmarkSetsTest, MovingABookmarkShiftsTheOnesBetween)
         Bookmark(100, {5, 6, 7, 8});
         EXPECT_TRUE(MoveBookmark(*conn, desktop, 100, c.from, c.to));
         EXPECT_EQ(Stored(100), c.order);
+    }
+}
+
+TEST_P(BookmarkSetsTest, APositionOutsideTheSetMovesNothingAndSaysSo)
+{
+    InsertSet(100, "Reading");
+    Bookmark(100, {5, 6, 7, 8});
+    const std::pair<int, int> moves[] = {{-1, 2}, {0, 4}, {4, 0}, {2, -1}, {4, 4}, {-1, -1}};
+    for (const auto& [from, to] : moves) {
+        SCOPED_TRACE(QString("%1 -> %2").arg(from).arg(to).toStdString());
+        EXPECT_FALSE(MoveBookmark(*conn, desktop, 100, from, to));
+        EXPECT_EQ(Stored(100), QStringList({"5:1", "6:2", "7:3", "8:4"}));
     }
 }
 
@@ -313,9 +334,7 @@ TEST_P(BookmarkSetsTest, TheBookBrowserListsTheBooks)
     TdmMain dm(*conn, desktop);
     ASSERT_TRUE(dm.IsInitialized());
     TfrmBookBrowser browser(dm);
-    browser.resize(240, 300);
-    browser.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&browser));
+    Show(browser);
     EXPECT_EQ(browser.windowTitle(), "Book Browser");
     TRecordListGrid* grid = browser.BooksGrid();
     ASSERT_EQ(grid->RowCount(), 2);
@@ -323,6 +342,35 @@ TEST_P(BookmarkSetsTest, TheBookBrowserListsTheBooks)
     names.sort();
     EXPECT_EQ(names, QStringList({"Moby-Dick", "Walden"}));
     EXPECT_EQ(browser.CurrentBookCode(), -1);
+}
+
+// The splitter between the book browser's two lists takes the scheme's
+// splitter colours: arrow, button and button highlight.
+TEST_P(BookmarkSetsTest, TheBookBrowsersSplitterTakesTheSchemesColours)
+{
+    TdmMain dm(*conn, desktop);
+    ASSERT_TRUE(dm.IsInitialized());
+    TfrmBookBrowser browser(dm);
+    Show(browser);
+    auto* splitter = browser.findChild<TCustomDrawnSplitter*>("splitter");
+    ASSERT_TRUE(splitter);
+    const struct {
+        int scheme;
+        const char *arrow, *button, *highlight;
+    } schemes[] = {
+        {0, "#0000ff", "#ebe9d8", "#bbbbff"},
+        {2, "#ff0000", "#ebe9d8", "#ffb3b3"},
+        {3, "#f6b056", "#ebe9d8", "#f4f3e8"},
+    };
+    for (const auto& s : schemes) {
+        SCOPED_TRACE(s.scheme);
+        dm.SetColourScheme(s.scheme);
+        EXPECT_EQ(splitter->ArrowColor().name(), s.arrow);
+        EXPECT_EQ(splitter->ButtonColor().name(), s.button);
+        EXPECT_EQ(splitter->ButtonColorHigh().name(), s.highlight);
+        if (const QString folder = qEnvironmentVariable("TESSARYN_SCREENS"); !folder.isEmpty())
+            browser.grab().save(folder + QString("/book-browser-scheme-%1.png").arg(s.scheme));
+    }
 }
 
 TESSARYN_INSTANTIATE_ENGINES(BookmarkSetsTest);

@@ -2,6 +2,7 @@
 #include "TestDatabase.h"
 #include "TestEnv.h"
 #include "app/AppResources.h"
+#include "app/Errors.h"
 #include "browsing/EntryGrid.h"
 #include "browsing/fCategoryBrowser.h"
 #include "browsing/fEntryBrowser.h"
@@ -9,6 +10,7 @@
 #include "db/ClientRecordSet.h"
 #include "db/EngineDialect.h"
 #include "engine/Category.h"
+#include "settings/DatabaseSettingsManager.h"
 #include "settings/ISettingsManager.h"
 #include "settings/dmMain.h"
 
@@ -17,6 +19,7 @@
 #include <QDragLeaveEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMimeData>
@@ -247,6 +250,28 @@ TEST_P(CategoryBrowserTest, FrozenSelectionComesBackAfterTheTreeIsReloaded)
 
     ClickText(added);
     EXPECT_EQ(browsed, QList<int>({added}));
+}
+
+// The settings store cannot be reached: its cache file is gone and the
+// database has no settings table to rebuild it from. The reload reports
+// that, and the tree goes on rebuilding its rows and browsing.
+TEST_P(CategoryBrowserTest, AReloadThatCannotReachTheSettingsLeavesTheTreeWorking)
+{
+    MakeBrowser();
+    browsed.clear();
+    auto* store = dynamic_cast<TDatabaseSettingsManager*>(&main->Settings());
+    ASSERT_TRUE(store);
+    ASSERT_FALSE(store->CacheOpen());
+    QSqlQuery q(conn->Database());
+    ASSERT_TRUE(q.exec("alter table settings rename to settings_elsewhere")) << q.lastError().text().toStdString();
+    ASSERT_TRUE(QFile::remove(store->CacheFileName()));
+
+    EXPECT_THROW(categories->ReloadTree(), ETessarynError);
+    EXPECT_FALSE(Tree()->IsUpdating());
+    ClickButton(kNotes);
+    EXPECT_EQ(Rows(), QStringList({"Archive", "Notes"}));
+    ClickText(kNotes);
+    EXPECT_EQ(browsed, QList<int>({kNotes}));
 }
 
 // --- entries dropped on a category ---------------------------------------------------

@@ -15,6 +15,7 @@
 #include "engine/EntryData.h"
 #include "engine/EntryManager.h"
 #include "mainwindow/CategoryMenu.h"
+#include "preferences/fPreferences.h"
 #include "engine/FileLists.h"
 #include "engine/dDB.h"
 #include "engine/fMailEntries.h"
@@ -38,11 +39,13 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 // Readable texts in failure messages.
@@ -173,6 +176,16 @@ protected:
         EXPECT_TRUE(entry->Save([this](TEntryData& e) { return main->DB().StoreEntry(e); }))
             << desktop.MessageTexts().join(" / ").toStdString();
         return entry->Code();
+    }
+
+    // Selects the one entry there is and exports it to the file chosen.
+    void ExportTheOnlyEntry(const QString& chosen)
+    {
+        SearchFor("");
+        ClickRow(0, Qt::ControlModifier);
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(chosen).path()));
+        desktop.QueuePick(chosen);
+        browser->miHTMLExport->trigger();
     }
 
     QLineEdit* Edit() const { return browser->findChild<QLineEdit*>("edSearch"); }
@@ -388,6 +401,27 @@ TEST_P(EntryBrowserSearchTest, RejectedSearchIsReportedAndThePreviousResultStays
 }
 
 // --- selection, sorting, expansion ------------------------------------------------
+
+// "Options" beside the search box opens the settings at the search options
+// (their help page is 27), over the browser's window.
+TEST_P(EntryBrowserTest, OptionsOpensTheSettingsAtTheSearchOptions)
+{
+    browser->ShowSearchBox();
+    auto* options = browser->findChild<QPushButton*>("btnSearchOptions");
+    ASSERT_TRUE(options);
+    QStringList shown;
+    TFrmPreferences::ExecuteHook = [&](TFrmPreferences& window) {
+        shown << window.CurrentLink() << window.CurrentPage()->objectName() << window.CaptionText()
+              << QString::number(window.CurrentHelpContext())
+              << (window.parentWidget() ? window.parentWidget()->window()->objectName() : QString());
+        return int(QDialog::Rejected);
+    };
+    host->setObjectName("host");
+    QTest::mouseClick(options, Qt::LeftButton);
+    TFrmPreferences::ExecuteHook = nullptr;
+    EXPECT_EQ(shown,
+              QStringList({"tsSearchOptions", "paSearch", "General preferences / Search options", "27", "host"}));
+}
 
 TEST_P(EntryBrowserTest, SelectionKeepsTheOrderRowsWereSelectedIn)
 {
@@ -1098,6 +1132,72 @@ TEST_P(EntryBrowserTest, SelectedEntriesAreExportedAsOnePageWithTheirFiles)
     EXPECT_TRUE(desktop.opened.isEmpty());
 }
 
+TEST_P(EntryBrowserTest, APageNameWithLinkAndScriptCharactersKeepsItsPicturesAndItsScript)
+{
+    const int code = StoreEntry("Pictures", {{"one.txt", "1"}});
+    const QString folder = TestEnv::ScratchFolder() + "/out";
+    // "#", "?" and "%" end or change a path in a link, "'" a script string
+    ExportTheOnlyEntry(folder + QString::fromUtf8("/it's #1 ?50% off, σημειώσεις"));
+    const QString page = folder + QString::fromUtf8("/it's #1 ?50% off, σημειώσεις.html");
+    ASSERT_EQ(desktop.opened, QStringList{page}) << desktop.MessageTexts().join(" / ").toStdString();
+    QFile f(page);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(f.readAll());
+    const QUrl pageUrl = QUrl::fromLocalFile(page);
+    // A link as a browser reads it: relative to the page.
+    auto reaches = [&](const QString& link) { return QFileInfo(pageUrl.resolved(QUrl(link)).toLocalFile()).isFile(); };
+
+    // the name shows as typed, upper-cased
+    EXPECT_TRUE(html.contains(QString::fromUtf8("<title>IT&#39;S #1 ?50% OFF, ΣΗΜΕΙΏΣΕΙΣ</title>")));
+    EXPECT_TRUE(html.contains(QString::fromUtf8("<h1>IT&#39;S #1 ?50% OFF, ΣΗΜΕΙΏΣΕΙΣ</h1>")));
+    // the entry's picture is found
+    const QRegularExpressionMatch picture =
+        QRegularExpression(QString("<img id=\"Entry_%1_files_sign\" src=\"([^\"]*)\"").arg(code)).match(html);
+    ASSERT_TRUE(picture.hasMatch());
+    EXPECT_TRUE(reaches(picture.captured(1))) << picture.captured(1).toStdString();
+    // so is the file
+    const QRegularExpressionMatch file = QRegularExpression("<a href=\"([^\"]*/one.txt)\"").match(html);
+    ASSERT_TRUE(file.hasMatch());
+    EXPECT_TRUE(reaches(file.captured(1))) << file.captured(1).toStdString();
+    // and the script's path to the pictures, a string of its own
+    const QRegularExpressionMatch script = QRegularExpression("sign\\.src = '((?:[^'\\\\]|\\\\.)*)'").match(html);
+    ASSERT_TRUE(script.hasMatch());
+    QString path = script.captured(1);
+    path.replace(QRegularExpression("\\\\(.)"), "\\1");
+    EXPECT_TRUE(reaches(path + "PlusSign.gif")) << path.toStdString();
+
+    // The page's own script, run: the toggle turns the picture into the plus sign found beside the page.
+    if (!QFileInfo("/usr/bin/node").isExecutable())
+        return;
+    const QRegularExpressionMatch body = QRegularExpression("<script[^>]*>(.*)</script>",
+                                                            QRegularExpression::DotMatchesEverythingOption)
+                                             .match(html);
+    ASSERT_TRUE(body.hasMatch());
+    const QString run = "const nodes = {};\n"
+                        "const document = { getElementById: id => nodes[id] || (nodes[id] = { style: {}, src: '' }) };\n"
+                        + body.captured(1)
+                        + QString("\ntoggleEntry('Entry_%1_files');\nconsole.log(document.getElementById('Entry_%1_files_sign').src);\n")
+                              .arg(code);
+    QString output;
+    ASSERT_EQ(TestEnv::Run("/usr/bin/node", {"-e", run}, &output), 0) << output.toStdString();
+    EXPECT_TRUE(reaches(output.trimmed())) << output.toStdString();
+    EXPECT_TRUE(output.trimmed().endsWith("PlusSign.gif"));
+}
+
+TEST_P(EntryBrowserTest, PlaceholdersTypedIntoATitleOrCommentsStayAsTyped)
+{
+    StoreEntry("Report %HTMLName% of %EntryTitle%", {{"a.txt", "a"}, {"b.txt", "b"}}, kNotes, {},
+               "See %Entryfiles% and %Comments% for %EntryId%");
+    const QString folder = TestEnv::ScratchFolder() + "/out";
+    ExportTheOnlyEntry(folder + "/notes");
+    QFile f(folder + "/notes.html");
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << desktop.MessageTexts().join(" / ").toStdString();
+    const QString html = QString::fromUtf8(f.readAll());
+    EXPECT_TRUE(html.contains("Report %HTMLName% of %EntryTitle% <small>[")) << html.toStdString();
+    EXPECT_TRUE(html.contains(">See %Entryfiles% and %Comments% for %EntryId%</font></span><p>")) << html.toStdString();
+    EXPECT_EQ(html.count("<a href="), 2);
+}
+
 TEST_P(EntryBrowserTest, AnExportNeverWritesOutsideItsFolderFromADamagedArchive)
 {
     const int code = StoreEntry("Damaged", {{"ok.txt", "ok"}});
@@ -1118,12 +1218,8 @@ TEST_P(EntryBrowserTest, AnExportNeverWritesOutsideItsFolderFromADamagedArchive)
     q.addBindValue(code);
     ASSERT_TRUE(q.exec()) << q.lastError().text().toStdString();
 
-    SearchFor("");
-    ClickRow(0, Qt::ControlModifier);
     const QString folder = TestEnv::ScratchFolder() + "out/deep/er/";
-    ASSERT_TRUE(QDir().mkpath(folder));
-    desktop.QueuePick(folder + "page");
-    browser->miHTMLExport->trigger();
+    ExportTheOnlyEntry(folder + "page");
     ASSERT_EQ(desktop.messages.size(), 1);
     EXPECT_TRUE(desktop.messages.first().text.contains(
         "The archive member \"../../../escaped.txt\" would be written outside the target folder and was refused."))

@@ -69,6 +69,14 @@ protected:
     {
         QTest::mouseClick(tv->viewport(), Qt::LeftButton, mods, ButtonPoint(node));
     }
+    // What the platform sends for a double click: a press and a release,
+    // then the second press as a double press, and its release.
+    void DoubleClick(const QPoint& at, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    {
+        QTest::mouseClick(tv->viewport(), Qt::LeftButton, mods, at);
+        QTest::mouseDClick(tv->viewport(), Qt::LeftButton, mods, at);
+        QTest::mouseRelease(tv->viewport(), Qt::LeftButton, mods, at);
+    }
     // A real drag with the left button: press on the source, move in
     // steps, release over the target at height dy from its row's middle.
     void Drag(TBTreeViewNode* from, TBTreeViewNode* to, int dy)
@@ -130,6 +138,38 @@ TEST_F(BTreeViewTest, ButtonClicksExpandOneNodeOrWithCtrlTheWholeSubtree)
     ClickButton(c);
     Click(b);
     EXPECT_EQ(Rows(), QStringList({"A", "B", "C"}));
+}
+
+// A double click on an expand button is two toggles, never a double click
+// on a node: the owner's double-click action (the category manager's Edit)
+// would act on whatever node happens to be current.
+TEST_F(BTreeViewTest, ADoubleClickOnAButtonTogglesAndIsNoDoubleClick)
+{
+    QList<TBTreeViewNode*> doubleClicked;
+    int presses = 0;
+    tv->OnDblClick = [&] { doubleClicked.append(tv->CurrentNode()); };
+    tv->OnMouseDown = [&](QMouseEvent*) { ++presses; };
+    Click(c);
+    presses = 0;
+
+    const struct {
+        const char* name;
+        TBTreeViewNode* node;
+        Qt::KeyboardModifiers mods;
+    } buttons[] = {{"plain", b, Qt::NoModifier}, {"with Ctrl", a, Qt::ControlModifier}};
+    for (const auto& button : buttons) {
+        SCOPED_TRACE(button.name);
+        const QStringList before = Rows();
+        DoubleClick(ButtonPoint(button.node), button.mods);
+        EXPECT_EQ(Rows(), before) << "each of the two presses toggles";
+        EXPECT_EQ(tv->CurrentNode(), c);
+        EXPECT_TRUE(doubleClicked.isEmpty());
+        EXPECT_EQ(presses, 0);
+    }
+
+    // on a node's text a double click is one, for the node clicked
+    DoubleClick(TextPoint(a1b));
+    EXPECT_EQ(doubleClicked, QList<TBTreeViewNode*>({a1b}));
 }
 
 TEST_F(BTreeViewTest, CollapsingMovesTheCurrentRowToTheCollapsedNode)

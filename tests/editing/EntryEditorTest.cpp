@@ -245,6 +245,7 @@ TEST_P(EntryEditorTest, FileCountAndSizeLimits)
         {"10,000,001 bytes in a folder", 1, 10000001, false, TfrmEntry::TooLargeText(), false, TAnswer::Yes, false,
          true},
         {"3,000,001 bytes in a folder, No", 1, 3000001, false, {}, true, TAnswer::No, false, true},
+        {"501 files in a folder", 501, 1, false, TfrmEntry::TooManyFilesText(), false, TAnswer::Yes, false, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -734,6 +734,8 @@ TEST_P(EntryCaptureTest, ClipboardAddedToAnOpenEntryIsShownInItsEditor)
     // policy that empties an entry's folder when it closes.
     main->App.CleanupTemporaryFiles = 0;
     WriteFile(open->GetFolder() + "draft.txt", "unsaved");
+    WriteFile(open->GetFolder() + "a.txt", "edited, not saved");
+    open->SetTitle("Title not saved");
     auto* link = new QMimeData;
     link->setData("text/x-moz-url", QByteArray("https://example.org/\nExample"));
     SetClipboard(link);
@@ -746,6 +748,8 @@ TEST_P(EntryCaptureTest, ClipboardAddedToAnOpenEntryIsShownInItsEditor)
     ASSERT_EQ(names.size(), 3) << names.join(",").toStdString();
     EXPECT_TRUE(names.contains("a.txt"));
     EXPECT_EQ(ReadFile(open->GetFolder() + "draft.txt"), "unsaved");
+    EXPECT_EQ(ReadFile(open->GetFolder() + "a.txt"), "edited, not saved");
+    EXPECT_EQ(open->Title(), "Title not saved");
     EXPECT_EQ(names.filter(QRegularExpression("^Example" + kStamp + "\\.url$")).size(), 1);
     // Not stored: the editor does that.
     EXPECT_EQ(manager->OpenEntries().Count(), 1);

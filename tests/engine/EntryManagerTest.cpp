@@ -407,8 +407,15 @@ TEST_P(EntryManagerTest, RegistryKeepsOneObjectPerCodeAndCleansOnClose)
     EXPECT_TRUE(registry.AnyOpen({1, code}));
     EXPECT_FALSE(registry.AnyOpen({code + 1}));
 
+    // nothing is extracted again into the open entry's folder
+    EXPECT_THROW(manager->LoadAndExtractEntry(code), ETessarynError);
     // a second object of the same code is not taken in: the open one is shown
-    manager->ShowEntryEditor(manager->LoadAndExtractEntry(code).release(), false);
+    const auto secondObject = [this, code] {
+        auto entry = std::make_unique<TEntryData>(*main, true);
+        entry->SetCode(code);
+        return entry;
+    };
+    manager->ShowEntryEditor(secondObject().release(), false);
     EXPECT_EQ(registry.Count(), 1);
     EXPECT_EQ(registry.FindOpenEntry(code), open);
     EXPECT_EQ(FilesBelow(FolderOf(code)).size(), 1u);
@@ -417,7 +424,7 @@ TEST_P(EntryManagerTest, RegistryKeepsOneObjectPerCodeAndCleansOnClose)
     EXPECT_TRUE(registry.AnyModified());
 
     // an object it does not hold is only freed: its folder stays
-    registry.CloseEntry(manager->LoadAndExtractEntry(code).release());
+    registry.CloseEntry(secondObject().release());
     EXPECT_EQ(registry.Count(), 1);
     EXPECT_EQ(FilesBelow(FolderOf(code)).size(), 1u);
 
@@ -541,6 +548,110 @@ TEST_P(EntryManagerTest, AFileNoProgramOpensIsReportedByName)
     EXPECT_EQ(desktop.MessageTexts(),
               QStringList{"No file manager is set up to show the folder \"" + QDir(FolderOf(code)).absolutePath() +
                           "\". Open it from a file manager, or install one."});
+}
+
+// The folder of an entry open for editing holds the editor's work, saved or
+// not: every command acts on it as it is or refuses, none extracts over it,
+// with the entry in the open-entries window or in the modal editor.
+TEST_P(EntryManagerTest, NoCommandExtractsOverTheWorkOfAnOpenEntry)
+{
+    manager->ShowPasswordProtect = [] { return std::optional<QString>("pw"); };
+    const int other = StoreEntry("Other", {{"o.txt", "o"}});
+    for (const bool listed : {true, false}) {
+        SCOPED_TRACE(listed ? "open-entries window" : "modal editor");
+        main->App.EditMultipleEntries = listed;
+        const int code = StoreEntry("Stored", {{"kept.txt", "stored"}});
+        manager->EditEntry(code);
+        TOpenEntries& registry = manager->OpenEntries();
+        const auto held = [&registry, listed, code] {
+            return listed ? registry.FindOpenEntry(code) : registry.ModalEntry();
+        };
+        TEntryData* open = held();
+        ASSERT_NE(open, nullptr);
+        WriteFile(FolderOf(code) + "kept.txt", "edited, not saved");
+        open->FolderFiles().Refresh();   // as its watcher does
+        open->SetTitle("Title not saved");
+        const TFiles work = FilesBelow(FolderOf(code));
+        TEntryFiles& stored = open->EntryFiles();
+        stored.SetSelectedByName("kept.txt", true);
+
+        const QString openRefusal = QString("Entry [ %1. Title not saved ] is open for editing; extracting it again "
+                                            "would overwrite the work in its folder. You must first close it.")
+                                        .arg(code);
+        const struct {
+            const char* name;
+            std::function<void()> run;
+            QStringList messages;
+            std::optional<QStringList> modalMessages;   // when they differ
+            QStringList shown;   // folders explored and files opened
+        } commands[] = {
+            {"explore", [&] { manager->ExploreEntry(code); }, {}, {}, {FolderOf(code)}},
+            {"view", [&] { manager->ViewEntry(code); }, {}, {}, {FolderOf(code) + "kept.txt"}},
+            {"open a stored file", [&] { manager->OpenEntryFile(code, "kept.txt", 1); }, {}, {},
+             {FolderOf(code) + "kept.txt"}},
+            {"extract selected files",
+             [&] {
+                 desktop.QueueAnswer(IDesktop::TAnswer::No);
+                 try {
+                     manager->ExtractSelectedEntryFiles(code, stored);
+                 } catch (const ETessarynError& e) {
+                     desktop.ShowMessage(e.Message(), IDesktop::TMsgKind::Error);
+                 }
+             },
+             {QString("Entry \r\n[ %1. Title not saved ] \r\nis already open for editing. Do you wish to view it "
+                      "now?")
+                  .arg(code)},
+             QStringList{openRefusal},
+             {}},
+            {"extract marked entries", [&] { manager->ExtractMarkedEntries({other, code}); },
+             {"Some of the selected entries are open for editing. You must first close them before extracting them.",
+              "Entries could not be extracted."},
+             {},
+             {}},
+            {"add a password", [&] { manager->AddPasswordToEntry(code); },
+             {"This entry is open for editing. You must first close it before adding a password to it.",
+              "The password was NOT added to the selected entry."},
+             {},
+             {}},
+            {"remove the password", [&] { manager->RemovePasswordFromEntry(code); },
+             {"This entry is open for editing. You must first close it before removing its password.",
+              "The password was NOT removed from the selected entry."},
+             {},
+             {}},
+            {"merge", [&] { manager->MergeMarkedEntries({other, code}); },
+             {"Some of the selected entries are open for editing. You must first close them before merging them.",
+              "Entries were NOT merged."},
+             {},
+             {}},
+        };
+        for (const auto& command : commands) {
+            SCOPED_TRACE(command.name);
+            desktop.Clear();
+            command.run();
+            EXPECT_EQ(desktop.MessageTexts(), listed ? command.messages : command.modalMessages.value_or(command.messages));
+            EXPECT_EQ(desktop.explored + desktop.opened, command.shown);
+            EXPECT_EQ(FilesBelow(FolderOf(code)), work);
+            EXPECT_EQ(open->Title(), "Title not saved");
+            EXPECT_EQ(held(), open);
+        }
+        EXPECT_TRUE(FilesBelow(FolderOf(other)).empty()) << "a refused extraction extracts nothing";
+        // Editing it again brings its page forward; a modal editor already
+        // shows it, and no second one is opened over the same entry.
+        const qsizetype shownBefore = editorShown.size();
+        manager->EditEntry(code);
+        EXPECT_EQ(editorShown.size(), shownBefore + (listed ? 1 : 0));
+        EXPECT_EQ(FilesBelow(FolderOf(code)), work);
+        EXPECT_EQ(held(), open);
+
+        // The editor's next save stores its work.
+        desktop.Clear();
+        ASSERT_TRUE(Save(*open)) << desktop.MessageTexts().join(" / ").toStdString();
+        EXPECT_EQ(Column(code, "title").toString(), "Title not saved");
+        EXPECT_EQ(Column(code, "PasswordProtected").toInt(), 0);
+        registry.CloseEntry(open);
+        std::unique_ptr<TEntryData> reread = manager->LoadAndExtractEntry(code);
+        EXPECT_EQ(FilesBelow(FolderOf(code)), (TFiles{{"kept.txt", "edited, not saved"}}));
+    }
 }
 
 TESSARYN_INSTANTIATE_ENGINES(EntryManagerTest);

@@ -6,6 +6,8 @@
 #include <QThread>
 
 #include <atomic>
+#include <cstdio>
+#include <filesystem>
 #include <thread>
 #include <unistd.h>
 
@@ -60,18 +62,21 @@ protected:
         return q.next() ? q.value(0).toInt() : -1;
     }
 
-    // A statement that makes every change of the table fail on either engine.
-    void BlockTable(const char* operation)
+    // A statement that makes every change of the table fail on either engine,
+    // or only the changes of the row of onlyCode.
+    void BlockTable(const char* operation, int onlyCode = 0)
     {
         QSqlQuery q(conn->Database());
         if (GetParam() == TEngine::SQLite) {
-            ASSERT_TRUE(q.exec(QString("create trigger block_%1 before %1 on entries begin select raise(abort, "
+            ASSERT_TRUE(q.exec(QString("create trigger block_%1 before %1 on entries%2 begin select raise(abort, "
                                        "'blocked by the test'); end")
-                                   .arg(operation)))
+                                   .arg(operation, onlyCode ? QString(" when old.code = %1").arg(onlyCode) : "")))
                 << q.lastError().text().toStdString();
         } else {
-            ASSERT_TRUE(q.exec("create or replace function block_it() returns trigger language plpgsql as $$ begin "
-                               "raise exception 'blocked by the test'; end $$"))
+            ASSERT_TRUE(q.exec(QString("create or replace function block_it() returns trigger language plpgsql as $$ "
+                                       "begin if %1 then raise exception 'blocked by the test'; end if; return new; "
+                                       "end $$")
+                                   .arg(onlyCode ? QString("old.code = %1").arg(onlyCode) : "true")))
                 << q.lastError().text().toStdString();
             ASSERT_TRUE(q.exec(QString("create trigger block_%1 before %1 on entries for each row execute "
                                        "function block_it()")
@@ -88,6 +93,20 @@ protected:
     }
 
     QString Monitored() const { return main->App.MonitoredFolder; }
+
+    // The entry opened for editing, with exactly the named files of its
+    // folder marked; nullptr when it did not open.
+    TEntryData* OpenWithMarked(int code, const QStringList& names)
+    {
+        manager->EditEntry(code);
+        TEntryData* open = manager->OpenEntries().FindOpenEntry(code);
+        if (!open)
+            return nullptr;
+        open->FolderFiles().SelectNone();
+        for (const QString& name : names)
+            open->FolderFiles().SetSelectedByName(name, true);
+        return open;
+    }
 
     // The monitored folder listed as the manage window lists it.
     std::unique_ptr<TFolderFiles> MonitoredList()
@@ -219,12 +238,9 @@ TEST_P(EntryTransfersTest, MovedFilesLeaveTheSourceEntryOnlyAfterTheTargetIsStor
 {
     const int source = StoreEntry("Source", {{"keep.txt", "keep"}, {"go.txt", "go"}});
     const int target = StoreEntry("Target", {{"go.txt", "target's own"}});
-    manager->EditEntry(source);
-    TEntryData* open = manager->OpenEntries().FindOpenEntry(source);
+    TEntryData* open = OpenWithMarked(source, {"go.txt"});
     ASSERT_TRUE(open);
     TFolderFiles& list = open->FolderFiles();
-    list.SelectNone();
-    list.SetSelectedByName("go.txt", true);
     manager->PickEntry = [target] { return std::optional<int>(target); };
 
     // The target cannot be stored: nothing moves anywhere.
@@ -274,6 +290,183 @@ TEST_P(EntryTransfersTest, CutIntoANewEntryTakesTheFilesOnlyWhenTheNewEntryIsSto
     EXPECT_FALSE(QFile::exists(Monitored() + "a.txt"));
     EXPECT_TRUE(QFile::exists(Monitored() + "b.txt"));
     EXPECT_EQ(Column(created->Code(), "title").toString(), "Cut");
+}
+
+// A cut leaves the originals until the new entry is stored, which may be
+// much later. A file saved under the same name meanwhile is newer than what
+// the entry holds: it must stay, and the user must hear of it.
+TEST_P(EntryTransfersTest, ANewerFileUnderTheSameNameIsKeptWhenTheCutIsStored)
+{
+    enum class TChange { None, WrittenAgain, ReplacedWithSameSizeAndTime };
+    enum class TFrom { OpenEntry, ClosedEntry, MonitoredFolder };
+    const struct {
+        const char* name;
+        TFrom from;
+        TChange change;
+        QStringList kept;   // named in the warning
+    } cases[] = {
+        {"open entry, written again", TFrom::OpenEntry, TChange::WrittenAgain, {"go.txt"}},
+        {"open entry, replaced", TFrom::OpenEntry, TChange::ReplacedWithSameSizeAndTime, {"go.txt"}},
+        {"monitored folder, written again", TFrom::MonitoredFolder, TChange::WrittenAgain, {"go.txt"}},
+        {"monitored folder, replaced", TFrom::MonitoredFolder, TChange::ReplacedWithSameSizeAndTime, {"go.txt"}},
+        // An entry closed since is extracted afresh to be stored again, which
+        // would replace the newer file: it is left alone whole.
+        {"closed entry, written again", TFrom::ClosedEntry, TChange::WrittenAgain, {"also.txt", "go.txt"}},
+        {"closed entry, unchanged", TFrom::ClosedEntry, TChange::None, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        desktop.Clear();
+        editorShown.clear();
+        const bool fromEntry = c.from != TFrom::MonitoredFolder;
+        int source = 0;
+        QString folder;
+        std::unique_ptr<TFolderFiles> monitored;
+        TFolderFiles* list = nullptr;
+        if (fromEntry) {
+            source = StoreEntry("Source", {{"go.txt", "old"}, {"also.txt", "also"}, {"stay.txt", "stay"}});
+            TEntryData* open = OpenWithMarked(source, {"go.txt", "also.txt"});
+            ASSERT_TRUE(open);
+            folder = open->GetFolder();
+            list = &open->FolderFiles();
+        } else {
+            folder = Monitored();
+            WriteSettled(folder + "go.txt", "old");
+            WriteSettled(folder + "also.txt", "also");
+            monitored = MonitoredList();
+            list = monitored.get();
+            list->SelectNone();
+            list->SetSelectedByName("go.txt", true);
+            list->SetSelectedByName("also.txt", true);
+        }
+        ASSERT_TRUE(manager->TransferFolderFiles(*list, TEntryManager::TFolderTransfer::CutIntoNewEntry))
+            << desktop.MessageTexts().join(" / ").toStdString();
+        ASSERT_TRUE(editorShown.last().second);
+        TEntryData* created = manager->OpenEntries().FindOpenEntry(editorShown.last().first);
+        ASSERT_TRUE(created);
+        if (c.from == TFrom::ClosedEntry)
+            manager->OpenEntries().CloseEntry(manager->OpenEntries().FindOpenEntry(source));
+
+        // Another program saves go.txt again before the new entry is stored.
+        const QString path = folder + "go.txt";
+        if (c.change == TChange::WrittenAgain) {
+            WriteFile(path, "newer version");
+        } else if (c.change == TChange::ReplacedWithSameSizeAndTime) {
+            // Same size and time as the copied file: only the file itself differs.
+            const auto time = std::filesystem::last_write_time(path.toStdString());
+            WriteFile(folder + "go.tmp", "new");
+            std::filesystem::last_write_time(QString(folder + "go.tmp").toStdString(), time);
+            ASSERT_EQ(::rename((folder + "go.tmp").toUtf8().constData(), path.toUtf8().constData()), 0);
+        }
+        const QByteArray newer = ReadFile(path);
+
+        created->SetTitle("Cut");
+        created->SetCategory(main->Categories().FindByCode(kNotes));
+        desktop.Clear();
+        ASSERT_TRUE(Save(*created)) << desktop.MessageTexts().join(" / ").toStdString();
+        EXPECT_EQ(StoredFiles(created->Code()), (TFiles{{"go.txt", "old"}, {"also.txt", "also"}}));
+        if (c.change != TChange::None)
+            EXPECT_EQ(ReadFile(path), newer);
+        EXPECT_EQ(QFile::exists(folder + "also.txt"), c.kept.contains("also.txt"));
+        if (c.kept.isEmpty()) {
+            EXPECT_TRUE(desktop.MessageTexts().isEmpty()) << desktop.MessageTexts().join(" / ").toStdString();
+        } else {
+            const QString place = fromEntry ? QString("entry [ %1. Source ]").arg(source)
+                                            : QString("the folder \"%1\"").arg(folder);
+            EXPECT_EQ(desktop.MessageTexts(),
+                      QStringList{QString("These files were not removed from %1: they are no longer exactly what was "
+                                          "copied into entry [ %2. Cut ] (they changed, or were added, since) or "
+                                          "could not be deleted. They stay where they are; entry [ %2. Cut ] holds "
+                                          "what was copied:\r\n%3")
+                                      .arg(place)
+                                      .arg(created->Code())
+                                      .arg(c.kept.join("\r\n"))});
+            EXPECT_EQ(desktop.messages.value(0).kind, IDesktop::TMsgKind::Warning);
+        }
+        // What the giving entry holds now: the newer file when its editor
+        // had it, what it had when it was closed, or only what stayed.
+        if (c.from == TFrom::OpenEntry)
+            EXPECT_EQ(StoredFiles(source), (TFiles{{"go.txt", newer}, {"stay.txt", "stay"}}));
+        else if (c.from == TFrom::ClosedEntry && !c.kept.isEmpty())
+            EXPECT_EQ(StoredFiles(source), (TFiles{{"go.txt", "old"}, {"also.txt", "also"}, {"stay.txt", "stay"}}));
+        else if (c.from == TFrom::ClosedEntry)
+            EXPECT_EQ(StoredFiles(source), (TFiles{{"stay.txt", "stay"}}));
+        manager->OpenEntries().CloseEntry(created);
+        if (TEntryData* open = manager->OpenEntries().FindOpenEntry(source))
+            manager->OpenEntries().CloseEntry(open);
+        QFile::remove(Monitored() + "go.txt");
+    }
+}
+
+// The originals leave their entry only after the receiving entry is stored;
+// when the giving entry cannot be stored then, the receiving one is stored
+// all the same, and nothing is lost: the giving entry keeps them too.
+TEST_P(EntryTransfersTest, ASourceThatCannotBeStoredAfterTheCutKeepsItsFiles)
+{
+    const int source = StoreEntry("Source", {{"go.txt", "go"}, {"stay.txt", "stay"}});
+    TEntryData* open = OpenWithMarked(source, {"go.txt"});
+    ASSERT_TRUE(open);
+    ASSERT_TRUE(manager->TransferFolderFiles(open->FolderFiles(), TEntryManager::TFolderTransfer::CutIntoNewEntry));
+    ASSERT_TRUE(editorShown.last().second);
+    TEntryData* created = manager->OpenEntries().FindOpenEntry(editorShown.last().first);
+    ASSERT_TRUE(created);
+    created->SetTitle("Cut");
+    created->SetCategory(main->Categories().FindByCode(kNotes));
+
+    BlockTable("update", source);   // only the source's row refuses to change
+    desktop.Clear();
+    bool saved = false;
+    EXPECT_NO_THROW(saved = Save(*created));
+    UnblockTable("update");
+    EXPECT_TRUE(saved);
+    const QStringList texts = desktop.MessageTexts();
+    ASSERT_EQ(texts.size(), 1) << texts.join(" / ").toStdString();
+    EXPECT_TRUE(texts[0].startsWith(QString("The files copied into entry [ %1. Cut ] could not be taken out of entry "
+                                            "[ %2. Source ], which still holds them.\r\n")
+                                        .arg(created->Code())
+                                        .arg(source)))
+        << texts[0].toStdString();
+    EXPECT_TRUE(texts[0].contains("blocked by the test")) << texts[0].toStdString();
+    EXPECT_EQ(StoredFiles(created->Code()), (TFiles{{"go.txt", "go"}}));
+    EXPECT_EQ(StoredFiles(source), (TFiles{{"go.txt", "go"}, {"stay.txt", "stay"}}));
+}
+
+// Files added to an entry that is then shown in its editor: an editor that
+// refuses the entry makes the command fail before any file moved.
+TEST_P(EntryTransfersTest, AddingFilesForTheEditorFailsWhenTheEditorRefusesTheEntry)
+{
+    const int target = StoreEntry("Target", {{"t.txt", "t"}});
+    WriteSettled(Monitored() + "m.txt", "m");
+    main->App.AutoEditEntriesIfFilesAdded = true;
+    main->Connection().AccessPolicy = [target](int code, int kind) { return code != target || kind != akView; };
+    auto list = MonitoredList();
+    list->SelectAll();
+    desktop.Clear();
+    EXPECT_FALSE(manager->AddFilesToEntry(*list, target, false));
+    main->Connection().AccessPolicy = nullptr;
+    EXPECT_EQ(desktop.MessageTexts(), QStringList{"You have insufficient rights to view this entry."});
+    EXPECT_TRUE(editorShown.isEmpty());
+    EXPECT_EQ(FilesBelow(Monitored()), (TFiles{{"m.txt", "m"}}));
+    EXPECT_TRUE(FilesBelow(FolderOf(target)).empty());
+    EXPECT_EQ(StoredFiles(target), (TFiles{{"t.txt", "t"}}));
+}
+
+// A new entry from the monitored folder that cannot be made says why.
+TEST_P(EntryTransfersTest, ANewEntryFromTheMonitoredFolderThatFailsSaysWhy)
+{
+    WriteSettled(Monitored() + "m.txt", "m");
+    // The extract folder cannot be made: a file stands where it should be.
+    const QString blocker = TestEnv::ScratchFolder() + "/not-a-folder";
+    WriteFile(blocker, "x");
+    main->App.ExtractFolder = blocker + "/extracted/";
+    desktop.Clear();
+    EXPECT_FALSE(manager->CreateEntryFromMonitoredFolder(Monitored()));
+    ASSERT_EQ(desktop.messages.size(), 1);
+    EXPECT_TRUE(desktop.messages[0].text.startsWith("The folder \"" + blocker + "/extracted/"))
+        << desktop.messages[0].text.toStdString();
+    EXPECT_EQ(desktop.messages[0].kind, IDesktop::TMsgKind::Error);
+    EXPECT_TRUE(editorShown.isEmpty());
+    EXPECT_EQ(FilesBelow(Monitored()), (TFiles{{"m.txt", "m"}}));
 }
 
 TEST_P(EntryTransfersTest, AFileStillBeingWrittenIsTakenOnlyWhenComplete)

@@ -372,30 +372,39 @@ TEST_P(Packaging, SmallEntriesShowNoProgress)
 
 TEST_P(Packaging, EntriesAboveTheDatabaseLimitAreRefusedBeforeAnythingIsPacked)
 {
-    auto entry = NewEntry("Too large");
-    WriteFile(entry->GetFolder() + "small.txt", "small");
-    {
-        // Sparse: a billion bytes that take no disk.
-        QFile big(entry->GetFolder() + "disk.img");
-        ASSERT_TRUE(big.open(QIODevice::WriteOnly));
-        ASSERT_TRUE(big.resize(1000000001));
+    // Sparse files that take no disk: just above the limit, and above what
+    // 32 bits can count.
+    for (const qint64 bytes : {qint64(1000000001), qint64(2300000000)}) {
+        SCOPED_TRACE(bytes);
+        desktop.Clear();
+        auto entry = NewEntry("Too large");
+        WriteFile(entry->GetFolder() + "small.txt", "small");
+        {
+            QFile big(entry->GetFolder() + "disk.img");
+            ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+            ASSERT_TRUE(big.resize(bytes));
+        }
+        entry->FolderFiles().ListFolder(entry->GetFolder());
+        entry->FolderFiles().SelectAll();
+        EXPECT_FALSE(Store(*entry));
+        const QStringList texts = desktop.MessageTexts();
+        ASSERT_EQ(texts.size(), 2);
+        const QLocale locale;
+        EXPECT_EQ(texts[0], QString("This entry cannot be stored: its files take %1 bytes, more than the %2 bytes (1 GB) "
+                                    "that the database can hold in one entry. Nothing was saved; store the files in "
+                                    "several entries.")
+                                .arg(locale.toString(bytes + 5), locale.toString(qint64(1000000000))));
+        EXPECT_EQ(texts[1], "Entry was NOT saved.");
+        EXPECT_TRUE(QDir(main->App.CompressionFolder).isEmpty()) << "nothing was packed";
+        EXPECT_EQ(conn->GetEntry(entry->Code())[0].RowCount(), 0);
+        EXPECT_EQ(QFileInfo(entry->GetFolder() + "disk.img").size(), bytes);
+        EXPECT_EQ(ReadFile(entry->GetFolder() + "small.txt"), "small");
+        EXPECT_TRUE(entry->IsModified());
+        // The list shows the file's whole size.
+        const int index = entry->FolderFiles().IndexOf("disk.img");
+        ASSERT_GE(index, 0);
+        EXPECT_EQ(entry->FolderFiles().Items(index)->Size(), bytes);
     }
-    entry->FolderFiles().ListFolder(entry->GetFolder());
-    entry->FolderFiles().SelectAll();
-    EXPECT_FALSE(Store(*entry));
-    const QStringList texts = desktop.MessageTexts();
-    ASSERT_EQ(texts.size(), 2);
-    const QLocale locale;
-    EXPECT_EQ(texts[0], QString("This entry cannot be stored: its files take %1 bytes, more than the %2 bytes (1 GB) "
-                                "that the database can hold in one entry. Nothing was saved; store the files in "
-                                "several entries.")
-                            .arg(locale.toString(qint64(1000000006)), locale.toString(qint64(1000000000))));
-    EXPECT_EQ(texts[1], "Entry was NOT saved.");
-    EXPECT_TRUE(QDir(main->App.CompressionFolder).isEmpty()) << "nothing was packed";
-    EXPECT_EQ(conn->GetEntry(entry->Code())[0].RowCount(), 0);
-    EXPECT_EQ(QFileInfo(entry->GetFolder() + "disk.img").size(), 1000000001);
-    EXPECT_EQ(ReadFile(entry->GetFolder() + "small.txt"), "small");
-    EXPECT_TRUE(entry->IsModified());
 }
 
 TESSARYN_INSTANTIATE_ENGINES(Packaging);

@@ -10,6 +10,19 @@
 #include <QJsonArray>
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <thread>
+
+// Readable texts in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
 namespace {
 
 struct AddressCase {
@@ -173,6 +186,120 @@ TEST_F(SmtpSendTest, FailuresAreReportedWithTheirReasonAndDeliverNothing)
     std::atomic<bool> cancel{true};
     EXPECT_EQ(SendMail(Account(sink), message, &cancel), "Sending was cancelled.");
     EXPECT_TRUE(sink.Messages().isEmpty());
+}
+
+TEST_F(SmtpSendTest, AnAddressThatCarriesALineBreakIsRefusedBeforeAnythingIsSent)
+{
+    TSmtpSink sink;
+    ASSERT_TRUE(sink.Started()) << sink.Log().toStdString();
+    // Each would add a recipient (or a command) of its own to the envelope.
+    const QString injected = QStringLiteral("plain@example.org>\r\nRCPT TO:<evil@example.org");
+    const QList<std::pair<const char*, QList<TMailAddress>* >> fields = {
+        {"to", &message.to}, {"cc", &message.cc}, {"bcc", &message.bcc}};
+    for (const auto& [name, list] : fields) {
+        SCOPED_TRACE(name);
+        const QList<TMailAddress> kept = *list;
+        list->append({QString(), injected});
+        const QString error = SendMail(Account(sink), message);
+        EXPECT_EQ(error, QString("\"%1\" is not a valid e-mail address.").arg(injected));
+        *list = kept;
+    }
+    const TMailAddress sender = message.from;
+    message.from.address = QStringLiteral("me@example.org>\nRCPT TO:<evil@example.org");
+    EXPECT_TRUE(SendMail(Account(sink), message).endsWith("is not a valid e-mail address."));
+    message.from = sender;
+    EXPECT_TRUE(sink.Messages().isEmpty());
+    // the same message without them goes out, to its own recipients only
+    ASSERT_EQ(SendMail(Account(sink), message), QString());
+    const QList<QJsonObject> received = sink.Messages();
+    ASSERT_EQ(received.size(), 1);
+    EXPECT_FALSE(received.first()["envelope"].toObject()["to"].toArray().toVariantList().contains("evil@example.org"));
+}
+
+// An SMTP server that accepts the message's envelope, answers DATA and then
+// hangs up: after the first bytes of the message, or once all of it arrived.
+class THangingUpServer {
+public:
+    explicit THangingUpServer(bool readWholeMessage)
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(m_listener, 1) != 0
+            || ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            return;
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this, readWholeMessage] { Serve(readWholeMessage); });
+    }
+    ~THangingUpServer()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+        ::close(m_listener);
+    }
+    int Port() const { return m_port; }
+    QByteArray Received() const { return m_received; }
+
+private:
+    void Serve(bool readWholeMessage)
+    {
+        pollfd waiting{m_listener, POLLIN, 0};
+        if (::poll(&waiting, 1, 20000) != 1)
+            return;
+        const int client = ::accept(m_listener, nullptr, nullptr);
+        const auto say = [client](const char* line) { return ::send(client, line, strlen(line), MSG_NOSIGNAL); };
+        say("220 hanging-up.test ESMTP\r\n");
+        bool inData = false;
+        char buffer[4096];
+        for (;;) {
+            pollfd reading{client, POLLIN, 0};
+            if (::poll(&reading, 1, 20000) != 1)
+                break;
+            const ssize_t read = ::recv(client, buffer, sizeof buffer, 0);
+            if (read <= 0)
+                break;
+            m_received.append(buffer, read);
+            if (inData) {
+                if (!readWholeMessage || m_received.contains("\r\n.\r\n"))
+                    break;   // hang up without a word
+                continue;
+            }
+            // one reply per complete command line
+            while (m_received.contains("\r\n")) {
+                const int end = m_received.indexOf("\r\n");
+                const QByteArray command = m_received.left(end).toUpper();
+                m_received.remove(0, end + 2);
+                if (command.startsWith("DATA")) {
+                    say("354 go ahead\r\n");
+                    inData = true;
+                    break;
+                }
+                say(command.startsWith("EHLO") ? "250 hanging-up.test\r\n" : "250 OK\r\n");
+            }
+        }
+        ::close(client);
+    }
+
+    int m_listener = -1;
+    int m_port = 0;
+    std::thread m_thread;
+    QByteArray m_received;
+};
+
+TEST_F(SmtpSendTest, AServerThatHangsUpDuringTheMessageIsSaidToHaveClosedTheConnection)
+{
+    for (const bool whole : {false, true}) {
+        SCOPED_TRACE(whole ? "after the whole message" : "after its first bytes");
+        THangingUpServer server(whole);
+        ASSERT_GT(server.Port(), 0);
+        TSmtpAccount account;
+        account.host = QStringLiteral("127.0.0.1");
+        account.port = server.Port();
+        const QString error = SendMail(account, message);
+        EXPECT_EQ(error, "The server closed the connection while the message was being sent; the message was not sent.");
+    }
 }
 
 TEST_F(SmtpSendTest, StartTlsWithLogInReachesAServerThatDemandsBoth)

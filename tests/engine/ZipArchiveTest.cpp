@@ -379,6 +379,63 @@ TEST_F(ZipArchiveTest, WrongPasswordPassingTheHeaderCheckIsStillWrong)
     }
 }
 
+// AES members carry a 16-bit password check and an authentication code over
+// the encrypted data: once the password check passed, a failure further on
+// is damage, not a wrong password.
+TEST_F(ZipArchiveTest, ADamagedAesMemberIsReportedAsDamagedNotAsAWrongPassword)
+{
+    const QString sevenZip = QStandardPaths::findExecutable("7z").isEmpty() ? "7zz" : "7z";
+    QRandomGenerator random(7);
+    QByteArray content;
+    for (int i = 0; i < 3000; ++i)
+        content += QByteArray::number(random.bounded(1000)) + ' ';
+    WriteFile(Path("base/data.txt"), content);
+    TZipArchive::CreateArchive(Path("own.zip"), Path("base"), {"data.txt"}, "right");
+    ASSERT_EQ(RunTool(sevenZip, {"a", "-tzip", "-mem=AES256", "-pright", "-bso0", Path("seven.zip"), Path("base/data.txt")}),
+              0);
+
+    // Where the member's stored bytes lie, from its local header: the salt and
+    // the password check first, the 10-byte authentication code last.
+    struct TDamage {
+        const char* where;
+        qint64 (*offset)(qint64 dataStart, qint64 dataSize);
+    };
+    const TDamage damages[] = {
+        {"encrypted data", [](qint64 start, qint64 size) { return start + 18 + (size - 28) / 2; }},
+        {"authentication code", [](qint64 start, qint64 size) { return start + size - 5; }},
+    };
+    for (const char* archive : {"own.zip", "seven.zip"}) {
+        const QByteArray bytes = ReadFile(Path(archive));
+        ASSERT_EQ(bytes.left(4), QByteArray("PK\x03\x04", 4));
+        const auto le = [&bytes](int at, int width) {
+            qint64 value = 0;
+            for (int i = width - 1; i >= 0; --i)
+                value = (value << 8) | quint8(bytes[at + i]);
+            return value;
+        };
+        const qint64 dataStart = 30 + le(26, 2) + le(28, 2);
+        const qint64 dataSize = le(18, 4);
+        ASSERT_GT(dataSize, 100);
+        for (const TDamage& damage : damages) {
+            SCOPED_TRACE(std::string(archive) + ", " + damage.where);
+            QByteArray damaged = bytes;
+            const qint64 at = damage.offset(dataStart, dataSize);
+            damaged[at] = char(damaged[at] ^ 0x5A);
+            WriteFile(Path("damaged.zip"), damaged);
+            const std::string error =
+                ErrorOf([&] { TZipArchive::ExtractArchive(Path("damaged.zip"), Path("target"), {}, "right"); });
+            EXPECT_NE(error.find("\"data.txt\" is damaged"), std::string::npos) << error;
+            EXPECT_FALSE(QFileInfo::exists(Path("target")));
+            // A wrong password is still told as such: the password check comes first.
+            EXPECT_EQ(ErrorOf([&] { TZipArchive::ExtractArchive(Path("damaged.zip"), Path("target"), {}, "wrong"); }),
+                      "wrong password");
+        }
+        TZipArchive::ExtractArchive(Path(archive), Path("good"), {}, "right");
+        EXPECT_EQ(ReadFile(Path("good/data.txt")), content);
+        QDir(Path("good")).removeRecursively();
+    }
+}
+
 TEST_F(ZipArchiveTest, OnlyTheFirst255PasswordCharactersCount)
 {
     const QString password = QString(150, QChar(0x00E4)) + QString(150, QLatin1Char('k'));

@@ -2,6 +2,9 @@
 #include "TestEnv.h"
 #include "app/Errors.h"
 #include "db/DatabaseMaintenance.h"
+#include "db/Schema.h"
+#include "db/SchemaBuilder.h"
+#include "db/SchemaUpgrade.h"
 #include "db/dmConnection.h"
 
 #include <QCryptographicHash>
@@ -14,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
+#include <sys/file.h>
 
 inline void PrintTo(const QString& text, std::ostream* out)
 {
@@ -99,6 +103,39 @@ protected:
         return {};
     }
 
+    // A backup of another database of this engine, made at a schema
+    // version, with statements run on it first.
+    QString BackupOfOther(const QStringList& statements, int version = Schema::SchemaVersion())
+    {
+        const std::unique_ptr<TestDatabase> other = TestDatabase::Create(GetParam());
+        const std::unique_ptr<TdmConnection> otherConn = other->Connect();
+        if (version != Schema::SchemaVersion())
+            TSchemaBuilder(*otherConn).Create(true, version);
+        for (const QString& sql : statements) {
+            QSqlQuery q(otherConn->Database());
+            EXPECT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString();
+        }
+        TDatabaseMaintenance maintenance(*otherConn);
+        const QString file = TDatabaseMaintenance::BackupFileName(folder, QDateTime::currentDateTime());
+        maintenance.BackupDatabase(file);
+        return file;
+    }
+    // The database still works: an entry is saved and read back.
+    void ExpectWorking()
+    {
+        EXPECT_TRUE(conn->Connected());
+        QSqlQuery q(conn->Database());
+        ASSERT_TRUE(q.exec("select coalesce(max(code), 0) + 1 from entries") && q.next());
+        const int code = q.value(0).toInt();
+        EXPECT_TRUE(q.exec(QString("insert into entries (code, category, Title, PasswordProtected) values (%1, 1, "
+                                   "'still working', 0)")
+                               .arg(code)))
+            << q.lastError().text().toStdString();
+        EXPECT_TRUE(q.exec(QString("select Title from entries where code = %1").arg(code)) && q.next());
+        EXPECT_EQ(q.value(0).toString(), "still working");
+        EXPECT_TRUE(q.exec(QString("delete from entries where code = %1").arg(code)));
+    }
+
     QString folder;
 };
 
@@ -152,6 +189,47 @@ TEST_P(DatabaseMaintenanceTest, BackupsOfOneMinuteKeepTheirOwnFiles)
     maintenance.BackupDatabase(second);
     EXPECT_THROW(maintenance.BackupDatabase(first), EDatabaseError) << "an existing file is never overwritten";
     EXPECT_EQ(Files().size(), 2);
+}
+
+TEST_P(DatabaseMaintenanceTest, ABackupRemovesWhatKilledBackupsLeftAndNothingElse)
+{
+    auto make = [&](const QString& name) {
+        QFile f(folder + name);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly)) << name.toStdString();
+        f.write("half a backup");
+    };
+    // what backups killed half way left behind
+    const QStringList stale = {"TessarynBackup_20240131_0915.dat.partial", "TessarynBackup_20240131_0915_3.dat.partial"};
+    // a backup, other files and a backup still being written by another run
+    const QStringList kept = {"TessarynBackup_20240131_0915.dat", "notes.dat.partial", "TessarynBackup_old.dat.partial",
+                              "TessarynBackup_20240131_0915.dat.partial.txt", "TessarynBackup_20240131_0916.dat.partial"};
+    for (const QString& name : stale + kept)
+        make(name);
+    ASSERT_TRUE(QDir().mkpath(folder + "TessarynBackup_20240131_0917.dat.partial"));
+    ASSERT_TRUE(QFile::link(folder + "notes.dat.partial", folder + "TessarynBackup_20240131_0918.dat.partial"));
+    QFile running(folder + "TessarynBackup_20240131_0916.dat.partial");
+    ASSERT_TRUE(running.open(QIODevice::ReadWrite));
+    ASSERT_EQ(::flock(running.handle(), LOCK_EX | LOCK_NB), 0);
+
+    // and this backup holds its own file while it writes it
+    TDatabaseMaintenance maintenance(*conn);
+    const QString file = TDatabaseMaintenance::BackupFileName(folder, QDateTime::currentDateTime());
+    int heldChecks = 0;
+    maintenance.Progress = [&](qint64, qint64) {
+        QFile partial(file + TDatabaseMaintenance::PartialSuffix);
+        if (partial.open(QIODevice::ReadOnly)) {
+            EXPECT_NE(::flock(partial.handle(), LOCK_EX | LOCK_NB), 0);
+            ++heldChecks;
+        }
+        return true;
+    };
+    maintenance.BackupDatabase(file);
+    EXPECT_GT(heldChecks, 0);
+    QStringList expected = kept + QStringList{QFileInfo(file).fileName(), "TessarynBackup_20240131_0918.dat.partial"};
+    expected.sort();
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::System, QDir::Name), expected);
+    EXPECT_TRUE(QFileInfo(folder + "TessarynBackup_20240131_0917.dat.partial").isDir());
+    EXPECT_EQ(running.size(), 13) << "the file being written is left alone";
 }
 
 TEST_P(DatabaseMaintenanceTest, BackupFoldersWithOddNamesAndMissingOnes)
@@ -252,11 +330,115 @@ TEST_P(DatabaseMaintenanceTest, DamagedOrForeignBackupsAreRefusedAndTheDataStays
     }
 }
 
+struct TRefusedCase {
+    const char* what;
+    QStringList sqlite, postgres;   // statements run on the database backed up
+    QStringList message;            // what the refusal says, in lower case
+};
+
+TEST_P(DatabaseMaintenanceTest, ABackupWhoseTablesDifferFromTessarynsIsRefusedBeforeAnythingIsReplaced)
+{
+    const QStringList current = Snapshot();
+    const TRefusedCase cases[] = {
+        {"a column renamed", {"alter table entries rename column category to kind"},
+         {"alter table entries rename column category to kind"}, {"table entries", "no column category"}},
+        {"a column more", {"alter table categories add column colour text"},
+         {"alter table categories add column colour text"}, {"table categories", "column colour"}},
+        {"a column of another type", {"alter table books drop column author", "alter table books add column author integer"},
+         {"alter table books alter column author type integer using null"}, {"books.author", "integer", "text"}},
+        {"a table missing", {"drop table books"}, {"drop table books"}, {"no table books"}},
+        {"a newer schema", {"update tessaryn_info set value = '99' where name = 'schema version'"},
+         {"update tessaryn_info set value = '99' where name = 'schema version'"}, {"newer version", "99"}},
+        {"no schema version", {"delete from tessaryn_info"}, {"delete from tessaryn_info"}, {"no schema version"}},
+    };
+    for (const TRefusedCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString file = BackupOfOther(GetParam() == TEngine::SQLite ? c.sqlite : c.postgres);
+        const QString message = ExpectRefused(file).toLower();
+        EXPECT_TRUE(message.contains(QDir::toNativeSeparators(file).toLower())) << message.toStdString();
+        for (const QString& part : c.message)
+            EXPECT_TRUE(message.contains(part)) << message.toStdString();
+        EXPECT_EQ(Snapshot(), current);
+        ExpectWorking();
+    }
+}
+
+TEST_P(DatabaseMaintenanceTest, ABackupHoldingCodeTessarynsSchemaDoesNotHaveIsRefused)
+{
+    const QStringList current = Snapshot();
+    const TRefusedCase cases[] = {
+        {"a trigger that deletes",
+         {"create trigger wipe after insert on entries begin delete from entries; end"},
+         {"create function wipe_all() returns trigger language plpgsql as $$ begin delete from entries; return null; "
+          "end $$",
+          "create trigger wipe after insert on entries for each row execute function wipe_all()"},
+         {"wipe"}},
+        {"a trigger on a built-in function", {"create trigger slow before update on categories begin select 1; end"},
+         {"create trigger slow before update on categories for each row execute function "
+          "suppress_redundant_updates_trigger()"},
+         {"trigger", "slow"}},
+        {"a view", {"create view v_titles as select Title from entries"},
+         {"create view v_titles as select Title from entries"}, {"view", "v_titles"}},
+        {"an index of its own", {"create index ix_mine on entries (Title)"}, {"create index ix_mine on entries (Title)"},
+         {"index", "ix_mine"}},
+        {"the search index's trigger with another body",
+         {"drop trigger entries_fts_insert",
+          "create trigger entries_fts_insert after insert on entries begin delete from categories; end"},
+         {"create or replace function sp_GetNextRecID(p_tablename text) returns integer language plpgsql as $$ "
+          "begin delete from entries; return 1; end $$"},
+         {"differs"}},
+    };
+    for (const TRefusedCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString file = BackupOfOther(GetParam() == TEngine::SQLite ? c.sqlite : c.postgres);
+        const QString message = ExpectRefused(file).toLower();
+        EXPECT_TRUE(message.contains("cannot be restored")) << message.toStdString();
+        for (const QString& part : c.message)
+            EXPECT_TRUE(message.contains(part)) << message.toStdString();
+        EXPECT_EQ(Snapshot(), current);
+        ExpectWorking();
+    }
+}
+
+TEST_P(DatabaseMaintenanceTest, ABackupOfAnEarlierSchemaVersionIsRestoredAndBroughtUpToDate)
+{
+    const QString file = BackupOfOther({"insert into categories (code, parent, name) values (5, 0, 'Old')",
+                                        "insert into entries (code, category, Title, PasswordProtected) values "
+                                        "(7, 5, 'From the first version', 0)"},
+                                       Schema::BaseSchemaVersion());
+    TDatabaseMaintenance(*conn).RestoreDatabase(file);
+    conn->ReadSchemaState();
+    TSchemaUpgrade upgrade(*conn);
+    if (upgrade.Needed())
+        upgrade.Run();
+    EXPECT_EQ(upgrade.DatabaseVersion(), Schema::SchemaVersion());
+    QSqlQuery q(conn->Database());
+    ASSERT_TRUE(q.exec("select Title from entries where code = 7") && q.next());
+    EXPECT_EQ(q.value(0).toString(), "From the first version");
+    EXPECT_EQ(TDatabaseMaintenance(*conn).GetDatabaseStatistics().entries, 1);
+    ExpectWorking();
+}
+
+TEST_P(DatabaseMaintenanceTest, StatisticsTheEngineKeepsForItsPlannerAreNoForeignObject)
+{
+    // ANALYZE (run by a database tool, or by the engine's own optimiser)
+    // leaves tables of statistics in a SQLite file; they hold no code.
+    InsertEntry(10, "analysed", QByteArray("content"));
+    Exec("analyze");
+    const QStringList backedUp = Snapshot();
+    const QString file = Backup();
+    Exec("delete from entries");
+    TDatabaseMaintenance(*conn).RestoreDatabase(file);
+    EXPECT_EQ(Snapshot(), backedUp);
+    ExpectWorking();
+}
+
 TEST_P(DatabaseMaintenanceTest, StoppingABackupOrARestoreChangesNothing)
 {
     // enough data for the work to report progress at least once
     for (int code = 10; code < 70; ++code)
         InsertEntry(code, "bulk", QByteArray(64 * 1024, char(code)));
+    const QStringList backedUp = Snapshot();
     const QString good = Backup();
     Exec("delete from entries where code >= 20");
     const QStringList current = Snapshot();
@@ -274,10 +456,16 @@ TEST_P(DatabaseMaintenanceTest, StoppingABackupOrARestoreChangesNothing)
     EXPECT_THROW(maintenance.RestoreDatabase(good), EAbort);
     EXPECT_TRUE(conn->Connected());
     EXPECT_EQ(Snapshot(), current);
+    // stopped once the data itself is on its way
+    maintenance.Progress = [&](qint64 done, qint64) { return done == 0; };
+    EXPECT_THROW(maintenance.RestoreDatabase(good), EAbort);
+    EXPECT_TRUE(conn->Connected());
+    EXPECT_EQ(Snapshot(), current);
+    ExpectWorking();
     // and a restore let run to its end gives the backup back
     maintenance.Progress = nullptr;
     maintenance.RestoreDatabase(good);
-    EXPECT_NE(Snapshot(), current);
+    EXPECT_EQ(Snapshot(), backedUp);
 }
 
 TESSARYN_INSTANTIATE_ENGINES(DatabaseMaintenanceTest);

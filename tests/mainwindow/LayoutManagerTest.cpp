@@ -6,6 +6,7 @@
 #include "browsing/fBookmarkSetBrowser.h"
 #include "browsing/fCategoryBrowser.h"
 #include "browsing/fEntryBrowser.h"
+#include "controls/BTransparentButton.h"
 #include "controls/CustomDrawnSplitter.h"
 #include "controls/DropDownPanelWLabels.h"
 #include "engine/EntryManager.h"
@@ -31,6 +32,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
@@ -472,6 +474,130 @@ TEST_P(LayoutTest, EveryLinkIsEnabledExactlyWhenItsCommandIs)
         EXPECT_TRUE(assistant.PanelVisible(p)) << p;
         EXPECT_EQ(tasks->Panel(p)->Expanded(), p != 2 && p != 6 && p != 8) << p;
     }
+}
+
+// A bookmark set is listed in its own order: while bookmark sets are browsed
+// none of the four sort commands is offered, by a link, a toolbar button or
+// the entry browser's menu, and none changes the stored order. Otherwise all
+// but the current order are offered.
+TEST_P(LayoutTest, NoSortCommandIsOfferedWhileBookmarkSetsAreBrowsed)
+{
+    TfrmTessarynMain& w = Start();
+    w.resize(1600, 700);
+    TToolbarAssistant& bar = Layout().Toolbar();
+    const struct {
+        const char* link;
+        int linkIndex;
+        const char* button;
+        const char* item;
+        int order;
+    } sorts[] = {
+        {"laSortByDate", 0, "btn_SortByLastModified", "acEN_SortByLastModifiedDesc", 0},
+        {"laSortByCreationOrder", 1, "btn_SortByCreation", "acEN_SortByCreationOrderAsc", 1},
+        {"laSortByReverseCreationOrder", 2, "btn_SortCreationReverse", "acEN_SortByCreationOrderDesc", 2},
+        {"laSortByTitle", 3, "btn_SortByTitle", "acEN_SortByTitle", 3},
+    };
+    // the sort buttons are not on the default toolbar: the user adds them
+    for (const auto& sort : sorts)
+        bar.FindEntry(sort.button)->Visible = true;
+    bar.BuildButtons();
+    TDropDownPanelWLabels* sorting = Layout().TaskAssistant().Window()->Panel(8);
+    sorting->SetExpanded(true);
+    Layout().TaskAssistant().Window()->ScrollBox()->ensureWidgetVisible(sorting);
+    QApplication::processEvents();
+    Search("offer");
+
+    const auto offered = [&](bool bookmarkSets, int order) {
+        for (const auto& sort : sorts) {
+            SCOPED_TRACE(sort.link);
+            const bool expected = !bookmarkSets && sort.order != order;
+            EXPECT_EQ(sorting->LabelEnabled(sort.link), expected);
+            EXPECT_EQ(bar.Button(sort.button)->isEnabled(), expected);
+            EXPECT_EQ(Command(sort.item)->isEnabled(), !bookmarkSets);
+        }
+    };
+    offered(false, 2);
+    QTest::mouseClick(sorting, Qt::LeftButton, {}, sorting->LabelRect(3).center());
+    EXPECT_EQ(main->App.EntriesSortOrder, 3);
+    offered(false, 3);
+
+    Command("miBrowseByBookmarkSet")->trigger();
+    ASSERT_TRUE(w.BookmarkSetBrowser());
+    offered(true, 3);
+    for (const auto& sort : sorts) {
+        SCOPED_TRACE(sort.link);
+        QTest::mouseClick(sorting, Qt::LeftButton, {}, sorting->LabelRect(sort.linkIndex).center());
+        QTest::mouseClick(bar.Button(sort.button), Qt::LeftButton);
+        Command(sort.item)->trigger();
+        EXPECT_EQ(main->App.EntriesSortOrder, 3);
+    }
+
+    Command("miBrowseByCategory")->trigger();
+    offered(false, 3);
+}
+
+// The toolbar's buttons are picture buttons: each shows its bitmap and,
+// under the pointer, the hint of the command it stands for, as a tooltip and
+// in the status bar.
+TEST_P(LayoutTest, ToolbarButtonsShowTheirPicturesAndTheirCommandsHints)
+{
+    THintManager hints;
+    Start().resize(1600, 700);
+    QApplication::processEvents();
+    TToolbarAssistant& bar = Layout().Toolbar();
+    const struct {
+        const char* button;
+        const char* bitmap;
+        const char* hint;
+    } expected[] = {
+        {"btn_NewEntryFromClipboard", "BMP_NEW_ENTRY_FROM_CLIPBOARD",
+         "Creates a new entry from clipboard contents (files, text, etc)"},
+        {"btn_ManageMonitoredFolder", "BMP_MONITORED_FOLDER_MANAGE",
+         "View monitored folder to select files to store in Tessaryn entries"},
+        {"btn_SelectedDelete", "BMP_SELECTED_DELETE", "Permanently deletes the selected entries from the database"},
+        {"btn_BrowseSeacrh", "BMP_BROWSE_SEARCH", "Search for certain words or phrases"},
+        {"btn_AppSettings", "BMP_APP_SETTINGS", "Edit application settings"},
+        {"btn_HelpContents", "BMP_HELP_CONTENTS", "Shows Tessaryn help contents"},
+    };
+    for (const auto& d : expected) {
+        SCOPED_TRACE(d.button);
+        auto* button = qobject_cast<TBTransparentButton*>(bar.Button(d.button));
+        ASSERT_TRUE(button);
+        EXPECT_EQ(button->ResourceId(), d.bitmap);
+        EXPECT_EQ(button->toolTip(), d.hint);
+        QTest::mouseMove(button, button->rect().center());
+        EXPECT_EQ(THintManager::ApplicationHint(), d.hint);
+    }
+    // every button of the catalogue, shown: its own picture from the
+    // program's resources, no two alike
+    QSet<size_t> pictures;
+    int buttons = 0;
+    for (int i = 0; i < bar.CatalogueCount(); ++i) {
+        TToolbarAssistantButton* entry = bar.CatalogueEntry(i);
+        if (entry->IsSeparator())
+            continue;
+        entry->Visible = true;
+    }
+    bar.BuildButtons();
+    for (int i = 0; i < bar.CatalogueCount(); ++i) {
+        TToolbarAssistantButton* entry = bar.CatalogueEntry(i);
+        if (entry->IsSeparator())
+            continue;
+        SCOPED_TRACE(entry->Identifier.toStdString());
+        auto* button = qobject_cast<TBTransparentButton*>(bar.Button(entry->Identifier));
+        ASSERT_TRUE(button);
+        const QPixmap picture = TAppResources::Picture(button->ResourceId());
+        ASSERT_FALSE(picture.isNull());
+        EXPECT_LE(picture.width(), TToolbarAssistant::ButtonSize);
+        EXPECT_LE(picture.height(), TToolbarAssistant::ButtonSize);
+        const QImage image = picture.toImage();
+        pictures.insert(qHashBits(image.constBits(), size_t(image.sizeInBytes())));
+        ++buttons;
+        EXPECT_FALSE(button->toolTip().isEmpty());
+        EXPECT_EQ(button->statusTip(), button->toolTip());
+    }
+    EXPECT_EQ(buttons, 33);
+    EXPECT_EQ(pictures.size(), buttons);
 }
 
 TEST_P(LayoutTest, ToolbarOrderRoundTripsThroughTheSettings)

@@ -801,6 +801,39 @@ TEST_F(MainWindow, FolderHelpAndOpenEntriesCommands)
         EXPECT_FALSE(top->isVisible() && top != &w) << top->metaObject()->className();
 }
 
+// F1 opens the page of the control that has the focus, or of the nearest
+// one around it that has a page: the category tree's is 4, the bookmark-set
+// list's 5; everything else in the window opens the window's page, 1.
+TEST_F(MainWindow, F1OpensThePageOfTheControlWithTheFocus)
+{
+    TfrmTessarynMain& w = Open(true);
+    const auto f1 = [&](QWidget* clicked, const QPoint& at) {
+        desktop.opened.clear();
+        QTest::mouseClick(clicked, Qt::LeftButton, Qt::NoModifier, at);
+        QWidget* focus = QApplication::focusWidget();
+        EXPECT_TRUE(focus && (focus == clicked || focus->isAncestorOf(clicked)));
+        QTest::keyClick(focus ? focus : &w, Qt::Key_F1);
+        return desktop.opened;
+    };
+
+    Command("miBrowseByCategory")->trigger();
+    ASSERT_TRUE(w.CategoryBrowser());
+    TBTreeView* tree = w.CategoryBrowser()->Tree();
+    const QRect firstNode = tree->RowRect(0);
+    EXPECT_EQ(f1(tree->viewport(), QPoint(tree->TextRect(firstNode, 1).left() + 3, firstNode.center().y())),
+              QStringList{TfrmTessarynMain::HelpPage(4)});
+
+    Command("miSearch")->trigger();
+    QLineEdit* keys = w.EntryBrowser()->SearchEdit();
+    EXPECT_EQ(f1(keys, keys->rect().center()), QStringList{TfrmTessarynMain::HelpPage(1)});
+
+    Command("miBrowseByBookmarkSet")->trigger();
+    ASSERT_TRUE(w.BookmarkSetBrowser());
+    TRecordListGrid* sets = w.BookmarkSetBrowser()->Grid();
+    EXPECT_EQ(f1(sets->viewport(), sets->RowRect(0).center()), QStringList{TfrmTessarynMain::HelpPage(5)});
+    EXPECT_TRUE(desktop.messages.isEmpty()) << desktop.MessageTexts().join('\n').toStdString();
+}
+
 TEST_F(MainWindow, AboutShowsTheSplashWithItsLinks)
 {
     Open(true);

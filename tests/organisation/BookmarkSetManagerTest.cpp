@@ -311,25 +311,41 @@ TEST_P(BookmarkSetManagerTest, QuickCreationStoresTheTrimmedTextsAtOnce)
     EXPECT_FALSE(Stored().contains("Never|"));
 }
 
-TEST_P(BookmarkSetManagerTest, F1OpensEachWindowsOwnHelpPage)
+// F1 opens the page of the control with the focus when it has one (the
+// bookmark-set list has 5, also where another window embeds it), otherwise
+// the window's own page.
+TEST_P(BookmarkSetManagerTest, F1OpensThePageOfTheFocusedListOrOfTheWindow)
 {
     TfrmBookmarkSetManager manager(*main);
     TFrmSelectBookmarkSet picker(*main);
     TfrmCategories categories(*main);
     TfrmSelectCategories categoryPicker(*main);
-    const std::pair<QWidget*, int> windows[] = {{&manager, TfrmBookmarkSetManager::HelpContext},
-                                                {&picker, TFrmSelectBookmarkSet::HelpContext},
-                                                {&categories, TfrmCategories::HelpContext},
-                                                {&categoryPicker, TfrmSelectCategories::HelpContext}};
-    for (const auto& [window, context] : windows) {
-        SCOPED_TRACE(window->objectName().toStdString());
+    const struct {
+        QWidget* window;
+        QWidget* focus;
+        int page;
+    } cases[] = {
+        {&manager, manager.btnNew, 49},
+        {&manager, manager.Browser()->Grid(), 5},
+        {&picker, picker.btnCancel, 51},
+        {&picker, picker.Browser()->Grid(), 5},
+        {&categories, categories.btnNewPeer, 48},
+        {&categoryPicker, categoryPicker.btnCancel, 1000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(QString(c.window->objectName() + " " + c.focus->objectName()).toStdString());
         desktop.Clear();
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-        QApplication::setActiveWindow(window);
-        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window, Qt::Key_F1);
-        EXPECT_EQ(desktop.opened, QStringList{TfrmTessarynMain::HelpPage(context)});
-        window->hide();
+        c.window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(c.window));
+        QApplication::setActiveWindow(c.window);
+        if (auto* list = qobject_cast<TRecordListGrid*>(c.focus))
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, list->RowRect(0).center());
+        else
+            c.focus->setFocus(Qt::TabFocusReason);
+        ASSERT_EQ(QApplication::focusWidget(), c.focus);
+        QTest::keyClick(c.focus, Qt::Key_F1);
+        EXPECT_EQ(desktop.opened, QStringList{TfrmTessarynMain::HelpPage(c.page)});
+        c.window->hide();
     }
 }
 

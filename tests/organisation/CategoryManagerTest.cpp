@@ -310,6 +310,34 @@ TEST_P(CategoryManagerTest, MovingByDragWritesTheNewParentAndRefusesOwnSubtree)
     EXPECT_EQ(Stored(), QStringList({"Clients<Home", "Home<", "Offers<", "Work<"}));
 }
 
+TEST_P(CategoryManagerTest, ADoubleClickEditsTheCategoryClickedAndNeverThroughItsButton)
+{
+    Insert({{1, 0, "Work"}, {2, 1, "Clients"}, {4, 0, "Home"}, {5, 4, "Garden"}});
+    Open();
+    QStringList edited;
+    form->ExecuteEditDialog = [&](TfrmEditCategory& dialog) {
+        edited << dialog.edName->text();
+        return false;
+    };
+    Click("Home");
+    const auto doubleClick = [&](const QString& name, bool onButton) {
+        TBTreeViewNode* node = Node(name);
+        const QRect row = tv->RowRect(tv->RowOfNode(node));
+        const QPoint at = onButton ? tv->ButtonRect(row, node->Level()).center()
+                                   : QPoint(tv->TextRect(row, node->Level()).left() + 3, row.center().y());
+        // press and release, the second press as a double press, release
+        QTest::mouseClick(tv->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        QTest::mouseDClick(tv->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        QTest::mouseRelease(tv->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    };
+
+    doubleClick("Work", true);
+    EXPECT_EQ(edited, QStringList()) << "opening and closing a branch edits nothing";
+    EXPECT_EQ(tv->CurrentNode(), Node("Home"));
+    doubleClick("Clients", false);
+    EXPECT_EQ(edited, QStringList({"Clients"}));
+}
+
 TEST_P(CategoryManagerTest, AnsweringNoRestoresTheTreeAsItWasWhenOpened)
 {
     Insert({{1, 0, "Work"}, {2, 1, "Clients"}, {4, 0, "Home"}});

@@ -188,6 +188,41 @@ TEST_P(MainDataModule, PlainCopiesOfProtectedEntriesDoNotOutliveTheRun)
     EXPECT_FALSE(QFile::exists(list));
 }
 
+TEST_P(MainDataModule, MailedPlainCopiesOfProtectedEntriesDoNotOutliveTheRun)
+{
+    QString locked, unlocked, list;
+    QByteArray listed;
+    {
+        auto main = Start();
+        main->App.MailSmtpHost = "smtp.example.org";
+        main->App.MailAddress = "me@example.org";
+        main->App.MailAsZip = false;   // the files themselves are attached
+        const int lockedCode = StoreEntry(*main, "secret.txt", "pw");
+        const int unlockedCode = StoreEntry(*main, "public.txt", {});
+        desktop.QueuePassword(QString("pw"));
+        const auto mail = main->EntryManager().PrepareMail({lockedCode, unlockedCode});
+        ASSERT_TRUE(mail.has_value()) << desktop.MessageTexts().join(" / ").toStdString();
+        locked = main->App.MailFolder + QString::number(lockedCode) + "/";
+        unlocked = main->App.MailFolder + QString::number(unlockedCode) + "/";
+        ASSERT_TRUE(mail->attachments.contains(locked + "secret.txt"));
+        ASSERT_EQ(ReadFile(locked + "secret.txt"), "content");
+        list = main->ProtectedFolders().ListPath();
+        listed = ReadFile(list);
+        EXPECT_TRUE(listed.split('\n').contains(locked.toUtf8())) << listed.toStdString();
+    }
+    // The mail folder keeps its files two days; not the plain copy of a protected entry.
+    EXPECT_FALSE(QDir(locked).exists());
+    EXPECT_EQ(ReadFile(unlocked + "public.txt"), "content");
+    EXPECT_FALSE(QFile::exists(list));
+
+    // A run that died with the mailed copy still there: the next start removes it.
+    WriteFile(locked + "secret.txt", "content");
+    WriteFile(list, listed);
+    auto main = Start();
+    EXPECT_FALSE(QDir(locked).exists());
+    EXPECT_EQ(ReadFile(unlocked + "public.txt"), "content");
+}
+
 TEST(ProtectedFolders, OnlyEntryFoldersAreEverRemoved)
 {
     const QString scratch = TestEnv::ScratchFolder();
