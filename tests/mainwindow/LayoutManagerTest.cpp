@@ -172,21 +172,23 @@ protected:
         EXPECT_GT(bar.Button("btn_NewEntryFromClipboard")->x(), bar.Button("btn_NewEntryFromMonitoredFolder")->x());
     }
 
-    // Opens the preferences the way `open` does, chooses the layout there and
-    // checks it in the window now and after a restart.
-    void SaveLayoutThrough(const std::function<void(TfrmTessarynMain&)>& open)
+    // Opens the preferences the way `open` does (at the page of that link),
+    // chooses the layout there and checks it in the window now and after a
+    // restart.
+    void SaveLayoutThrough(const QString& page, const std::function<void(TfrmTessarynMain&)>& open)
     {
         TfrmTessarynMain& w = Start();
         QStringList pages;
         TFrmPreferences::ExecuteHook = [&](TFrmPreferences& preferences) {
             pages << preferences.CurrentLink();
+            EXPECT_EQ(preferences.parentWidget(), &w) << "over the main window";
             ChooseLayout(preferences);
             return preferences.result();
         };
         open(w);
         EXPECT_TRUE(TestEnv::WaitFor([&] { return pages.size() == 1; }));
         TFrmPreferences::ExecuteHook = nullptr;
-        ASSERT_EQ(pages.size(), 1);
+        ASSERT_EQ(pages, QStringList({page}));
         ExpectChosenLayout();
         Restart();
         ExpectChosenLayout();
@@ -691,14 +693,14 @@ TEST_P(LayoutTest, ToolbarOrderRoundTripsThroughTheSettings)
 // preferences were opened.
 TEST_P(LayoutTest, LayoutSavedInThePreferencesOfTheSettingsCommandOutlivesTheProgram)
 {
-    SaveLayoutThrough([this](TfrmTessarynMain&) {
+    SaveLayoutThrough("laEntryBrowsing", [this](TfrmTessarynMain&) {
         Command("miPreferences")->trigger();   // posted: it opens after the command returns
     });
 }
 
 TEST_P(LayoutTest, LayoutSavedInThePreferencesOfTheMailCommandOutlivesTheProgram)
 {
-    SaveLayoutThrough([this](TfrmTessarynMain& w) {
+    SaveLayoutThrough("laMail", [this](TfrmTessarynMain& w) {
         main->App.MailSmtpHost.clear();
         Search("offer");
         w.EntryBrowser()->acEN_SelectAll->trigger();
@@ -707,9 +709,17 @@ TEST_P(LayoutTest, LayoutSavedInThePreferencesOfTheMailCommandOutlivesTheProgram
     });
 }
 
+TEST_P(LayoutTest, LayoutSavedInThePreferencesOfTheSearchOptionsButtonOutlivesTheProgram)
+{
+    SaveLayoutThrough("tsSearchOptions", [this](TfrmTessarynMain& w) {
+        Command("miSearch")->trigger();
+        QTest::mouseClick(w.EntryBrowser()->findChild<QPushButton*>("btnSearchOptions"), Qt::LeftButton);
+    });
+}
+
 TEST_P(LayoutTest, LayoutSavedInThePreferencesOfTheMailWindowOutlivesTheProgram)
 {
-    SaveLayoutThrough([this](TfrmTessarynMain& w) {
+    SaveLayoutThrough("laMail", [this](TfrmTessarynMain& w) {
         TfrmMailEntries mail(*main, &w);
         QTest::mouseClick(mail.btnSettings, Qt::LeftButton);
     });
