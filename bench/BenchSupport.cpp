@@ -74,6 +74,20 @@ double Median(QList<double> samples)
     return samples.size() % 2 ? samples[mid] : (samples[mid - 1] + samples[mid]) / 2;
 }
 
+double TimeMedian(int runs, const std::function<void()>& work, const std::function<void()>& prepare)
+{
+    QList<double> samples;
+    for (int i = 0; i < runs; ++i) {
+        if (prepare)
+            prepare();
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        samples.append(double(timer.nsecsElapsed()) / 1e6);
+    }
+    return Median(samples);
+}
+
 // A shell's script that runs the statements with its timer on and its
 // output thrown away, and the sum of the times its output reports, in ms.
 static QString TimedScript(const QString& preamble, const QStringList& statements)

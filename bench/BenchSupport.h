@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QVariantList>
 
+#include <functional>
 #include <memory>
 
 class TdmConnection;
@@ -25,6 +26,8 @@ double PeakMemoryMB();
 bool ResetPeakMemory();
 
 double Median(QList<double> samples);
+// Median of runs of work, in ms; prepare runs before each one, untimed.
+double TimeMedian(int runs, const std::function<void()>& work, const std::function<void()>& prepare = {});
 
 // The peer of the database scenarios: the sqlite3 command-line shell run on
 // the same database file. The statements run with the shell's timer on and

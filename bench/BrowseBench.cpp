@@ -105,21 +105,6 @@ void BuildBase(TdmConnection& connection, const TBrowseConfig& config)
     connection.Commit();
 }
 
-// Median of runs of work, in ms; prepare runs before each one, untimed.
-double TimeMedian(int runs, const std::function<void()>& work, const std::function<void()>& prepare = {})
-{
-    QList<double> samples;
-    for (int i = 0; i < runs; ++i) {
-        if (prepare)
-            prepare();
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        samples.append(double(timer.nsecsElapsed()) / 1e6);
-    }
-    return BenchSupport::Median(samples);
-}
-
 int RunBrowseScenario(const QStringList& arguments)
 {
     QTextStream out(stdout);
@@ -170,7 +155,7 @@ int RunBrowseScenario(const QStringList& arguments)
         TdmSearch search(connection, desktop);
         search.SortField = [&main] { return main.EntriesSortField(); };
         search.RunSearch(everything);
-        searchMs = TimeMedian(config.runs, [&] { search.RunSearch(everything); });
+        searchMs = BenchSupport::TimeMedian(config.runs, [&] { search.RunSearch(everything); });
     }
 
     QWidget host;
@@ -183,7 +168,7 @@ int RunBrowseScenario(const QStringList& arguments)
     // The load: the search through the browser, the grid rebuilt, the files
     // of the first entry listed and the first screen painted.
     browser->DoSearch(&everything);
-    const double loadMs = TimeMedian(config.runs, [&] {
+    const double loadMs = BenchSupport::TimeMedian(config.runs, [&] {
         browser->DoSearch(&everything);
         QApplication::processEvents();
     });
@@ -199,7 +184,7 @@ int RunBrowseScenario(const QStringList& arguments)
     QStringList resortTexts;
     for (const auto& [name, action] : sorts) {
         QAction* sort = action;
-        const double ms = TimeMedian(
+        const double ms = BenchSupport::TimeMedian(
             config.runs,
             [&] {
                 sort->trigger();
@@ -217,7 +202,7 @@ int RunBrowseScenario(const QStringList& arguments)
     grid->SetTopRow(config.entries / 2 - 10);
     QApplication::processEvents();
     QImage screen(grid->viewport()->size(), QImage::Format_ARGB32_Premultiplied);
-    const double paintMs = TimeMedian(std::max(config.runs, 20), [&] {
+    const double paintMs = BenchSupport::TimeMedian(std::max(config.runs, 20), [&] {
         QPainter painter(&screen);
         grid->viewport()->render(&painter);
     });

@@ -168,21 +168,6 @@ int BuildBase(TdmConnection& connection, const TCategoriesConfig& config)
     return int(sizes.size());
 }
 
-// Median of runs of work, in ms; prepare runs before each one, untimed.
-double TimeMedian(int runs, const std::function<void()>& work, const std::function<void()>& prepare = {})
-{
-    QList<double> samples;
-    for (int i = 0; i < runs; ++i) {
-        if (prepare)
-            prepare();
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        samples.append(double(timer.nsecsElapsed()) / 1e6);
-    }
-    return BenchSupport::Median(samples);
-}
-
 // One row of the peer: what a hand-written program keeps of a category.
 struct TPeerRow {
     int code;
@@ -279,7 +264,7 @@ int RunCategoriesScenario(const QStringList& arguments)
     // not counted.
     auto categories = std::make_unique<TCategories>(&connection);
     categories->Load(0);
-    const double loadMs = TimeMedian(
+    const double loadMs = BenchSupport::TimeMedian(
         config.runs, [&] { categories->Load(0); },
         [&] { categories = std::make_unique<TCategories>(&connection); });
     const int loaded = CountAll(*categories);
@@ -296,7 +281,7 @@ int RunCategoriesScenario(const QStringList& arguments)
 
     // Its peer: the same statement, every row read into a vector, no tree.
     std::vector<TPeerRow> peerRows = PeerLoad(connection);
-    const double peerLoadMs = TimeMedian(config.runs, [&] { peerRows = PeerLoad(connection); },
+    const double peerLoadMs = BenchSupport::TimeMedian(config.runs, [&] { peerRows = PeerLoad(connection); },
                                          [&] { peerRows.clear(); });
     if (int(peerRows.size()) != config.categories)
         throw ETessarynError(QStringLiteral("the peer read %1 categories").arg(peerRows.size()));
@@ -364,7 +349,7 @@ int RunCategoriesScenario(const QStringList& arguments)
                                  .arg(firstRow)
                                  .arg(lastRow));
     QImage screen(viewport->size(), QImage::Format_ARGB32_Premultiplied);
-    const double paintMs = TimeMedian(paintRuns, [&] {
+    const double paintMs = BenchSupport::TimeMedian(paintRuns, [&] {
         QPainter painter(&screen);
         viewport->render(&painter);
     });
@@ -377,7 +362,7 @@ int RunCategoriesScenario(const QStringList& arguments)
     const int rowHeight = tree->DefaultRowHeight();
     const QFont font = tree->font();
     QImage plain(viewport->size(), QImage::Format_ARGB32_Premultiplied);
-    const double peerPaintMs = TimeMedian(paintRuns, [&] {
+    const double peerPaintMs = BenchSupport::TimeMedian(paintRuns, [&] {
         QPainter painter(&plain);
         painter.fillRect(plain.rect(), Qt::white);
         painter.setFont(font);

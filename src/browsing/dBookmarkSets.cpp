@@ -75,19 +75,13 @@ int TdmBookmarkSets::CreateBookmarkSet(const QString& name, const QString& descr
 void TdmBookmarkSets::RenumberBookmarks()
 {
     // Walking the ordering index while changing the ordering would move the
-    // rows under the cursor: the codes are taken first.
-    QList<int> codes;
+    // rows under the cursor: the codes are taken first, and the new numbers
+    // go in at once.
+    QList<std::pair<QVariant, QVariant>> numbers;
+    int place = 0;
     for (cdsBookmarks.First(); !cdsBookmarks.Eof(); cdsBookmarks.Next())
-        codes.append(cdsBookmarks.AsInteger(kCode));
-    for (int i = 0; i < codes.size(); ++i) {
-        if (!cdsBookmarks.Locate(kCode, codes[i]))
-            continue;
-        if (cdsBookmarks.AsInteger(kOrdering) == i + 1 && !cdsBookmarks.IsNull(kOrdering))
-            continue;
-        cdsBookmarks.Edit();
-        cdsBookmarks.SetValue(kOrdering, i + 1);
-        cdsBookmarks.Post();
-    }
+        numbers.append({cdsBookmarks.Value(kCode), ++place});
+    cdsBookmarks.SetValues(kCode, kOrdering, numbers);
 }
 
 namespace {
@@ -143,10 +137,10 @@ bool RemoveBookmarks(TdmConnection& connection, IDesktop& desktop, const QList<i
     TdmBookmarkSets module(connection);
     if (!LoadExistingSet(module, desktop, setCode))
         return false;
-    for (int entry : entryCodes) {
-        if (HasBookmark(module.cdsBookmarks, entry))
-            module.cdsBookmarks.Delete();
-    }
+    QVariantList entries;
+    for (int entry : entryCodes)
+        entries.append(entry);
+    module.cdsBookmarks.DeleteRows(kEntry, entries);
     module.RenumberBookmarks();
     module.ApplySetAndBookmarkChanges();
     return true;
@@ -178,13 +172,10 @@ bool MoveBookmark(TdmConnection& connection, IDesktop& desktop, int setCode, int
         if (i == to)
             break;
     }
-    for (const TRecordBookmark& move : moves) {
-        if (!bookmarks.Locate(kCode, move.code))
-            continue;
-        bookmarks.Edit();
-        bookmarks.SetValue(kOrdering, move.ordering);
-        bookmarks.Post();
-    }
+    QList<std::pair<QVariant, QVariant>> orderings;
+    for (const TRecordBookmark& move : moves)
+        orderings.append({move.code, move.ordering});
+    bookmarks.SetValues(kCode, kOrdering, orderings);
     module.ApplySetAndBookmarkChanges();
     return true;
 }

@@ -25,7 +25,6 @@
 #include "editing/fSelectCategories.h"
 #include "mainwindow/CategoryMenu.h"
 #include "organisation/fBookmarkSetManager.h"
-#include "preferences/fPreferences.h"
 #include "search/SearchQuery.h"
 #include "search/dmSearch.h"
 #include "settings/MruDropDown.h"
@@ -551,11 +550,12 @@ void TfrmEntryBrowser::btnSearchClick()
     }
 }
 
-// The options are the program's search options, edited in the settings;
-// the next search from the box copies them.
+// The options are the program's search options, edited in the settings
+// (which the main window opens); the next search from the box copies them.
 void TfrmEntryBrowser::btnSearchOptionsClick()
 {
-    TFrmPreferences::ShowPreferences(m_dmMain, QStringLiteral("tsSearchOptions"), window());
+    if (m_dmMain.EntryManager().ShowPreferences)
+        m_dmMain.EntryManager().ShowPreferences(QStringLiteral("tsSearchOptions"));
 }
 
 bool TfrmEntryBrowser::DoSearch(const TOstrivaleSearchOptions* options)
@@ -1425,9 +1425,6 @@ TfrmEntryBrowser* CreateEntryBrowser(TdmMain& dmMain, QWidget* host)
         window.SetAttachments(attachments);
         window.meBody->setPlainText(body);
         window.Run();
-    };
-    dmMain.EntryManager().ShowPreferences = [main, guarded](const QString& page) {
-        TFrmPreferences::ShowPreferences(*main, page, guarded ? guarded->window() : nullptr);
     };
     return browser;
 }

@@ -315,6 +315,21 @@ void ClientRecordSet::Cancel()
     }
 }
 
+void ClientRecordSet::MarkDeleted(int row)
+{
+    TRow& r = m_rows[size_t(row)];
+    r.deleted = true;
+    if (r.inserted) {
+        // A row that never reached the database leaves no change behind.
+        if (r.logged)
+            m_log.erase(std::remove(m_log.begin(), m_log.end(), row), m_log.end());
+        r.logged = false;
+    } else if (!r.logged) {
+        r.logged = true;
+        m_log.push_back(row);
+    }
+}
+
 void ClientRecordSet::Delete()
 {
     if (m_state == TState::Insert) {
@@ -326,17 +341,7 @@ void ClientRecordSet::Delete()
     const int row = CurrentRow();
     if (row < 0)
         throw EDatabaseError(QStringLiteral("Cannot perform this operation on an empty dataset"));
-    TRow& r = m_rows[row];
-    r.deleted = true;
-    if (r.inserted) {
-        // A row that never reached the database leaves no change behind.
-        if (r.logged)
-            m_log.erase(std::remove(m_log.begin(), m_log.end(), row), m_log.end());
-        r.logged = false;
-    } else if (!r.logged) {
-        r.logged = true;
-        m_log.push_back(row);
-    }
+    MarkDeleted(row);
     const int pos = m_pos;
     RowsChanged();
     RebuildView(-1);
@@ -526,6 +531,112 @@ bool ClientRecordSet::Locate(const QString& fields, const QVariantList& values, 
         }
     }
     return false;
+}
+
+std::vector<int> ClientRecordSet::RowsByKey(int field, const QVariantList& keys, bool distinct) const
+{
+    const TFieldType type = m_fields[field].type;
+    // The view's places ordered by the field's value, equal values in view
+    // order: a key's first row is the first of its run.
+    std::vector<int> byValue(m_view.size());
+    for (size_t i = 0; i < byValue.size(); ++i)
+        byValue[i] = int(i);
+    const auto valueAt = [&](int place) -> const QVariant& { return m_rows[m_view[size_t(place)]].values.at(field); };
+    std::stable_sort(byValue.begin(), byValue.end(),
+                     [&](int a, int b) { return CompareValues(valueAt(a), valueAt(b), type) < 0; });
+    std::vector<bool> taken(distinct ? m_view.size() : 0, false);
+    std::vector<int> rows;
+    rows.reserve(size_t(keys.size()));
+    for (const QVariant& key : keys) {
+        const QVariant wanted = NormalizeValue(key, type);
+        auto it = std::lower_bound(byValue.begin(), byValue.end(), wanted, [&](int place, const QVariant& value) {
+            return CompareValues(valueAt(place), value, type) < 0;
+        });
+        int found = -1;
+        for (; it != byValue.end() && ValuesEqual(valueAt(*it), wanted, type); ++it) {
+            if (distinct && taken[size_t(*it)])
+                continue;
+            if (distinct)
+                taken[size_t(*it)] = true;
+            found = m_view[size_t(*it)];
+            break;
+        }
+        rows.push_back(found);
+    }
+    return rows;
+}
+
+int ClientRecordSet::SetValues(const QString& keyField, const QString& field,
+                               const QList<std::pair<QVariant, QVariant>>& changes)
+{
+    const int key = FieldIndex(keyField);
+    RequireField(key, keyField);
+    const int target = FieldIndex(field);
+    RequireField(target, field);
+    if (m_state == TState::Inactive)
+        throw EDatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+    if (m_state == TState::Edit || m_state == TState::Insert)
+        Post();
+    QVariantList keys;
+    keys.reserve(changes.size());
+    for (const auto& change : changes)
+        keys.append(change.first);
+    const std::vector<int> rows = RowsByKey(key, keys, false);
+    const TFieldType type = m_fields[target].type;
+    int changed = 0;
+    for (qsizetype i = 0; i < changes.size(); ++i) {
+        if (rows[size_t(i)] < 0)
+            continue;
+        TRow& row = m_rows[size_t(rows[size_t(i)])];
+        const QVariant value = NormalizeValue(changes[i].second, type);
+        QVariant& current = row.values[target];
+        if (ValuesEqual(current, value, type) && current.isNull() == value.isNull())
+            continue;
+        current = value;
+        if (!row.logged) {
+            row.logged = true;
+            m_log.push_back(rows[size_t(i)]);
+        }
+        ++changed;
+    }
+    if (changed > 0) {
+        RowsChanged();
+        RebuildView(-1);
+    }
+    NotifyChange();
+    return changed;
+}
+
+int ClientRecordSet::DeleteRows(const QString& keyField, const QVariantList& keys)
+{
+    const int key = FieldIndex(keyField);
+    RequireField(key, keyField);
+    if (m_state == TState::Inactive)
+        throw EDatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+    if (m_state == TState::Edit || m_state == TState::Insert)
+        Post();
+    int deleted = 0;
+    for (const int id : RowsByKey(key, keys, true)) {
+        if (id < 0)
+            continue;
+        MarkDeleted(id);
+        ++deleted;
+    }
+    if (deleted > 0) {
+        // The cursor's row, or the first row after it that stays.
+        int keep = -1;
+        for (size_t place = size_t(std::max(m_pos, 0)); place < m_view.size() && keep < 0; ++place)
+            if (!m_rows[size_t(m_view[place])].deleted)
+                keep = m_view[place];
+        RowsChanged();
+        RebuildView(keep);
+        if (keep < 0 && !m_view.empty())
+            m_pos = int(m_view.size()) - 1;
+        m_eof = m_view.empty();
+        m_bof = m_pos <= 0;
+    }
+    NotifyChange();
+    return deleted;
 }
 
 void ClientRecordSet::SetFilter(TRowFilter filter)

@@ -143,6 +143,7 @@ public:
     {
         return QStringLiteral("-julianday(%1)").arg(column);
     }
+    int RowsPerUpdate() const override { return 1; }
     QString BeginTransactionSql() const override { return QStringLiteral("begin immediate"); }
     // A deferred transaction reads from one snapshot of the log from its
     // first read to its end.
@@ -287,6 +288,9 @@ public:
         // days since 1900-01-01, the epoch of the original day numbers
         return QStringLiteral("-(extract(epoch from (%1 - timestamp '1900-01-01')) / 86400.0)::float8").arg(column);
     }
+    // A few thousand bound values per statement: far below the server's
+    // limit of 65,535.
+    int RowsPerUpdate() const override { return 500; }
     QString BeginTransactionSql() const override { return QStringLiteral("begin"); }
     QString BeginReadTransactionSql() const override
     {

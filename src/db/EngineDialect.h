@@ -32,6 +32,12 @@ public:
     QVariant DateTimeParam(const QDateTime& value) const;
     QVariant ValueParam(const QVariant& value, TFieldType type) const;
 
+    // How many changed rows one update statement writes: one where a
+    // statement costs microseconds in the program's own process (a longer
+    // one costs more to bind than its rows cost to run singly), many where
+    // every statement is a round trip to a server.
+    virtual int RowsPerUpdate() const = 0;
+
     // Opening statements of a write transaction.
     virtual QString BeginTransactionSql() const = 0;
     // Opening statement of a transaction that only reads, and reads every

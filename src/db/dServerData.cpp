@@ -9,7 +9,9 @@
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QHash>
 #include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -470,7 +472,109 @@ void TdmServerData::ApplyDelta(const QString& tableName, const Delta& delta)
         return keyColumn->name + QStringLiteral(" = ?");
     };
 
-    for (const TDeltaRow& row : delta.rows) {
+    // Where every statement is a round trip to a server, changed rows are
+    // written many to a statement (one per row made reordering a set of ten
+    // thousand bookmarks take seconds): the table is joined with a list of
+    // the rows' keys, old values and new values. Each row must still be found
+    // by its old values, or the statement reports fewer rows and nothing of
+    // the delta is kept, as for one row. Rows go together when they change
+    // the same columns and hold no null among the values they are found by.
+    const auto shape = [&](const TDeltaRow& row) -> QString {
+        if (row.kind != TChangeKind::Modify || !keyColumn || row.assigned.value(keyIndex))
+            return {};
+        QString assigned;
+        for (const auto& c : columns) {
+            const bool changed = !c.def->identity && row.assigned.value(c.deltaIndex);
+            if (changed && isStreamed(*c.def, row.newValues.value(c.deltaIndex)))
+                return {};
+            if (c.def->TakesPartInMatching() && row.oldValues.value(c.deltaIndex).isNull())
+                return {};
+            assigned += changed ? QLatin1Char('1') : QLatin1Char('0');
+        }
+        return assigned.contains(QLatin1Char('1')) ? assigned : QString();
+    };
+    const qsizetype rowsPerStatement = dialect.RowsPerUpdate();
+    const auto applyJoined = [&](qsizetype first, qsizetype count) {
+        // v.column1 is the key; then the new values, then the old ones.
+        const TDeltaRow& model = delta.rows[first];
+        QList<const TColumn*> changed, matched;
+        for (const auto& c : columns) {
+            if (!c.def->identity && model.assigned.value(c.deltaIndex))
+                changed << &c;
+            if (c.def->TakesPartInMatching())
+                matched << &c;
+        }
+        // A bound value in a list has no column to take its type from: the
+        // first row names the types, the others follow it.
+        const auto typed = [&](TFieldType type) {
+            return QStringLiteral("cast(? as %1)").arg(dialect.TypeName(type));
+        };
+        QStringList marks{typed(keyColumn->type)};
+        for (const TColumn* c : std::as_const(changed))
+            marks << typed(c->def->type);
+        for (const TColumn* c : std::as_const(matched))
+            marks << typed(c->def->type);
+        const QString firstMarks = QLatin1Char('(') + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
+        const QString rowMarks = QLatin1Char('(') + QStringList(marks.size(), QStringLiteral("?")).join(QStringLiteral(", "))
+                                 + QLatin1Char(')');
+        TSqlStatement statement;
+        QStringList rows;
+        for (qsizetype i = first; i < first + count; ++i) {
+            const TDeltaRow& row = delta.rows[i];
+            rows << (i == first ? firstMarks : rowMarks);
+            statement.params << dialect.ValueParam(row.oldValues.value(keyIndex), keyColumn->type);
+            for (const TColumn* c : std::as_const(changed))
+                statement.params << dialect.ValueParam(row.newValues.value(c->deltaIndex), c->def->type);
+            for (const TColumn* c : std::as_const(matched))
+                statement.params << dialect.ValueParam(row.oldValues.value(c->deltaIndex), c->def->type);
+        }
+        int column = 1;
+        QStringList sets, conditions{QStringLiteral("%1.%2 = v.column1").arg(table->name, keyColumn->name)};
+        for (const TColumn* c : std::as_const(changed))
+            sets << QStringLiteral("%1 = v.column%2").arg(c->def->name).arg(++column);
+        for (const TColumn* c : std::as_const(matched))
+            conditions << QStringLiteral("%1.%2 = v.column%3").arg(table->name, c->def->name).arg(++column);
+        statement.text = QStringLiteral("update %1 set %2 from (values %3) as v where %4")
+                             .arg(table->name, sets.join(QStringLiteral(", ")), rows.join(QStringLiteral(", ")),
+                                  conditions.join(QStringLiteral(" and ")));
+        const int affected = Execute(statement);
+        if (affected < count)
+            throw EDatabaseError(kRecordNotFound);
+        if (affected > count)
+            throw EDatabaseError(kMoreThanOne);
+    };
+
+    // The rows of a delta mostly take the same statement: each text is
+    // prepared once and run with every row's values.
+    QHash<QString, std::shared_ptr<QSqlQuery>> prepared;
+    const auto execute = [&](const TSqlStatement& statement) {
+        std::shared_ptr<QSqlQuery>& query = prepared[statement.text];
+        if (!query) {
+            query = std::make_shared<QSqlQuery>(m_connection.Database());
+            if (!query->prepare(statement.text))
+                m_connection.RaiseError(ServerText(query->lastError()));
+        }
+        for (qsizetype i = 0; i < statement.params.size(); ++i)
+            query->bindValue(int(i), Storable(statement.params[i]));
+        if (!query->exec())
+            m_connection.RaiseError(ServerText(query->lastError()));
+        return query->numRowsAffected();
+    };
+
+    for (qsizetype next = 0; next < delta.rows.size(); ++next) {
+        if (rowsPerStatement > 1) {
+            const QString first = shape(delta.rows[next]);
+            qsizetype run = first.isEmpty() ? 0 : 1;
+            while (run > 0 && run < rowsPerStatement && next + run < delta.rows.size()
+                   && shape(delta.rows[next + run]) == first)
+                ++run;
+            if (run > 1) {
+                applyJoined(next, run);
+                next += run - 1;
+                continue;
+            }
+        }
+        const TDeltaRow& row = delta.rows[next];
         TSqlStatement statement;
         QList<const TColumn*> streamed;
         switch (row.kind) {
@@ -491,7 +595,7 @@ void TdmServerData::ApplyDelta(const QString& tableName, const Delta& delta)
                                  ? QStringLiteral("insert into %1 default values").arg(table->name)
                                  : QStringLiteral("insert into %1 (%2) values (%3)")
                                        .arg(table->name, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
-            Execute(statement);
+            execute(statement);
             for (const TColumn* c : std::as_const(streamed)) {
                 QVariantList params;
                 const QVariant key = rowKey(row);
@@ -522,7 +626,7 @@ void TdmServerData::ApplyDelta(const QString& tableName, const Delta& delta)
                 statement.text = QStringLiteral("update %1 set %2").arg(table->name, sets.join(QStringLiteral(", ")));
                 if (!where.isEmpty())
                     statement.text += QStringLiteral(" where ") + where;
-                CheckOneRow(Execute(statement));
+                CheckOneRow(execute(statement));
                 matched = true;
             }
             for (const TColumn* c : std::as_const(streamed)) {
@@ -544,6 +648,6 @@ void TdmServerData::ApplyDelta(const QString& tableName, const Delta& delta)
             break;
         }
         }
-        CheckOneRow(Execute(statement));
+        CheckOneRow(execute(statement));
     }
 }

@@ -46,7 +46,8 @@ public:
     // the main window.
     std::function<void()> RefreshBrowser;
     // Installed by the windows: the settings window at the page of that link
-    // name, and the mail window for prepared attachments and body text.
+    // name (by the main window, whose task assistant and toolbar it edits),
+    // and the mail window for prepared attachments and body text.
     std::function<void(const QString& page)> ShowPreferences;
     std::function<void(const QStringList& attachments, const QString& body)> ShowMailWindow;
 

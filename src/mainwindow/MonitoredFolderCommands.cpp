@@ -47,6 +47,13 @@ TMonitoredFolderCommands::TMonitoredFolderCommands(
         else
             StopMonitoring();
     };
+    // A new monitored folder is watched instead of the old one.
+    connect(&m_dmMain, &TdmMain::FoldersChanged, this, [this] {
+        if (Monitoring() && m_watcher.Folder() != m_dmMain.App.MonitoredFolder) {
+            StopMonitoring();
+            StartMonitoring();
+        }
+    });
     // At start-up the folder is always watched; the notify setting decides
     // whether a balloon appears.
     m_watcher.SetFolder(m_dmMain.App.MonitoredFolder);

@@ -98,10 +98,7 @@ void TToolbarAssistant::SaveOrder()
 {
     TSettingsAccess access(m_settings);
     m_settings.UseUserAllComputers();
-    std::vector<std::pair<QString, bool>> display;
-    for (const TToolbarAssistantButton* entry : m_display)
-        display.emplace_back(entry->Identifier, entry->Visible);
-    ToolbarCatalogue::WriteOrder(m_settings, display);
+    ToolbarCatalogue::WriteOrder(m_settings, Arrangement());
 }
 
 void TToolbarAssistant::Move(int from, int to)
@@ -169,10 +166,30 @@ void TToolbarAssistant::BuildButtons()
     emit ButtonsBuilt();
 }
 
-void TToolbarAssistant::ReloadFromSettings()
+TToolbarAssistant::TArrangement TToolbarAssistant::Arrangement() const
 {
-    LoadOrder();
+    TArrangement arrangement;
+    for (const TToolbarAssistantButton* entry : m_display)
+        arrangement.emplace_back(entry->Identifier, entry->Visible);
+    return arrangement;
+}
+
+bool TToolbarAssistant::SetArrangement(const TArrangement& arrangement)
+{
+    if (arrangement.size() != m_catalogue.size())
+        return false;
+    std::vector<TToolbarAssistantButton*> display;
+    for (const auto& [identifier, visible] : arrangement) {
+        TToolbarAssistantButton* entry = FindEntry(identifier);
+        if (!entry || std::find(display.begin(), display.end(), entry) != display.end())
+            return false;
+        display.push_back(entry);
+    }
+    m_display = display;
+    for (size_t i = 0; i < arrangement.size(); ++i)
+        m_display[i]->Visible = arrangement[i].second;
     BuildButtons();
+    return true;
 }
 
 void TToolbarAssistant::UpdateButtons()

@@ -33,10 +33,10 @@ struct TToolbarAssistantButton {
 // its command and is enabled with it; buttons that do not fit the window's
 // width are hidden.
 //
-// The preferences window edits the choice through the display list (Count,
-// Entry, Move, SaveOrder) and then calls BuildButtons; whoever changes the
-// stored keys some other way calls ReloadFromSettings. ButtonsBuilt follows
-// every rebuild.
+// The toolbar is the one owner of its arrangement: it reads it at start,
+// takes the preferences window's choice through SetArrangement and writes it
+// (SaveOrder) when the choice is saved and when the window closes. Nothing
+// else reads or writes the stored keys. ButtonsBuilt follows every rebuild.
 class TToolbarAssistant : public QObject
 {
     Q_OBJECT
@@ -63,8 +63,12 @@ public:
     void LoadOrder();
     void SaveOrder();
     void BuildButtons();
-    // LoadOrder and BuildButtons: after the stored keys were changed.
-    void ReloadFromSettings();
+    // The identifiers in display order, each with its visible flag.
+    using TArrangement = std::vector<std::pair<QString, bool>>;
+    TArrangement Arrangement() const;
+    // Takes over an arrangement of the whole catalogue, each entry once, and
+    // rebuilds the buttons; false, changing nothing, for any other list.
+    bool SetArrangement(const TArrangement& arrangement);
     void UpdateButtons();
     void SetVisibleLimit(int count);
     int VisibleLimit() const { return m_visibleLimit; }

@@ -392,6 +392,7 @@ TfrmTessarynMain::~TfrmTessarynMain()
     delete m_bookBrowser;
     m_bookBrowser = nullptr;
     m_dmMain.OnManageCategories = nullptr;
+    m_dmMain.EntryManager().ShowPreferences = nullptr;
     m_dmMain.RemoveColorSchemeObserver(this);
     m_dmMain.OnShowTrayIconChanged = nullptr;
     m_dmMain.Capture().OpenDroppedEntry = nullptr;
@@ -444,6 +445,9 @@ void TfrmTessarynMain::FormCreate()
     };
     m_dmMain.OnManageCategories = [this] { acManageCategoriesExecute(); };
     m_layout = new TMainLayoutManager(*this);
+    // Every way to the preferences (the mail command's, the mail window's)
+    // comes here, so that the window edits the task assistant and toolbar shown.
+    m_dmMain.EntryManager().ShowPreferences = [this](const QString& page) { ShowPreferences(page); };
     // A database that can only be read offers nothing that would change it;
     // the title says why.
     if (m_dmMain.Connection().ReadOnly()) {
@@ -723,15 +727,15 @@ void TfrmTessarynMain::CreateTrayMenu()
 
 void TfrmTessarynMain::acPreferencesExecute()
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            // The toolbar page stores the buttons' order; the toolbar shows it at once.
-            if (TFrmPreferences::ShowPreferences(m_dmMain, QStringLiteral("laEntryBrowsing"), this) == QDialog::Accepted
-                && m_layout)
-                m_layout->Toolbar().ReloadFromSettings();
-        },
-        Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this] { ShowPreferences(QStringLiteral("laEntryBrowsing")); },
+                              Qt::QueuedConnection);
+}
+
+void TfrmTessarynMain::ShowPreferences(const QString& linkName)
+{
+    // The window edits this window's task assistant and toolbar through them.
+    if (m_layout)
+        TFrmPreferences::ShowPreferences(m_dmMain, {m_layout->TaskAssistant(), m_layout->Toolbar()}, linkName, this);
 }
 
 // --- activation by a second instance ---------------------------------------------

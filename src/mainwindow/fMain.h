@@ -157,6 +157,8 @@ public:
     void miDatabaseStatisticsClick();
     // Queued, so the command that asked has returned before the window opens.
     void acPreferencesExecute();
+    // The preferences window at the page of that link, modal.
+    void ShowPreferences(const QString& linkName);
     void miDatabaseCompactClick();
     void miDatabaseBackupClick();
     void miDatabaseRestoreClick();

@@ -1,9 +1,6 @@
 #include "preferences/ToolbarButtonList.h"
 
 #include "mainwindow/ToolbarCatalogue.h"
-#include "settings/ISettingsManager.h"
-
-const QString TToolbarButtonList::SettingsSection = QString::fromLatin1(ToolbarCatalogue::Section);
 
 namespace {
 
@@ -39,35 +36,29 @@ void TToolbarButtonList::ApplyDefaultLayout()
     m_entries = Catalogue();
 }
 
-void TToolbarButtonList::LoadOrder(ISettingsManager& settings)
+void TToolbarButtonList::SetArrangement(const TToolbarAssistant::TArrangement& arrangement)
 {
-    TSettingsAccess access(settings);
-    settings.UseUserAllComputers();
-    const QList<TEntry> catalogue = Catalogue();
-    const auto stored = ToolbarCatalogue::ReadOrder(settings);
-    settings.UseUserThisComputer();
-    if (!stored || stored->size() != size_t(catalogue.size())) {
-        ApplyDefaultLayout();
-        return;
+    QList<TEntry> catalogue = Catalogue();
+    QList<TEntry> display;
+    for (const auto& [identifier, visible] : arrangement) {
+        for (qsizetype i = 0; i < catalogue.size(); ++i) {
+            if (catalogue[i].Identifier != identifier)
+                continue;
+            TEntry entry = catalogue.takeAt(i);
+            entry.Visible = visible;
+            display.append(entry);
+            break;
+        }
     }
-    QList<TEntry> display = catalogue;
-    for (qsizetype i = 0; i < catalogue.size(); ++i) {
-        TEntry entry = catalogue[i];
-        entry.Visible = (*stored)[size_t(i)].visible;
-        display[(*stored)[size_t(i)].position] = entry;
-    }
-    m_entries = display;
+    m_entries = display + catalogue;
 }
 
-void TToolbarButtonList::SaveOrder(ISettingsManager& settings) const
+TToolbarAssistant::TArrangement TToolbarButtonList::Arrangement() const
 {
-    TSettingsAccess access(settings);
-    settings.UseUserAllComputers();
-    std::vector<std::pair<QString, bool>> display;
+    TToolbarAssistant::TArrangement arrangement;
     for (const TEntry& entry : m_entries)
-        display.emplace_back(entry.Identifier, entry.Visible);
-    ToolbarCatalogue::WriteOrder(settings, display);
-    settings.UseUserThisComputer();
+        arrangement.emplace_back(entry.Identifier, entry.Visible);
+    return arrangement;
 }
 
 void TToolbarButtonList::Move(int from, int to)

@@ -1,15 +1,15 @@
 #pragma once
 
+#include "mainwindow/ToolbarAssistant.h"
+
 #include <QList>
 #include <QString>
 
-class ISettingsManager;
-
-// The toolbar's buttons as the user arranges them: every button of the
-// toolbar's catalogue once, in display order, each with its visible flag.
-// Kept in the section "Toolbar buttons" of the current user on every
-// computer: the identifier holds the flag, the identifier followed by
-// " order" the position.
+// The preferences window's working copy of the toolbar's buttons: every
+// button of the toolbar's catalogue once, in display order, each with its
+// visible flag, and what the page shows of each. It starts from the toolbar
+// (Arrangement) and goes back to it on "Save"; the toolbar alone keeps the
+// arrangement in the settings.
 class TToolbarButtonList {
 public:
     struct TEntry {
@@ -21,16 +21,14 @@ public:
         bool IsSeparator() const { return Bitmap.isEmpty(); }
     };
 
-    static const QString SettingsSection;
-
+    // The catalogue in its order with the default flags.
     TToolbarButtonList();
 
-    // The catalogue in its order with the default flags.
     void ApplyDefaultLayout();
-    // Reads the stored order; a missing, out-of-range or repeated position anywhere
-    // gives the default layout. Leaves the store in the scope of the current user on this computer.
-    void LoadOrder(ISettingsManager& settings);
-    void SaveOrder(ISettingsManager& settings) const;
+    // The toolbar's arrangement; identifiers the catalogue does not know are
+    // left out, and buttons it lacks follow at the end with their default flags.
+    void SetArrangement(const TToolbarAssistant::TArrangement& arrangement);
+    TToolbarAssistant::TArrangement Arrangement() const;
 
     int Count() const { return int(m_entries.size()); }
     const TEntry& At(int index) const { return m_entries.at(index); }

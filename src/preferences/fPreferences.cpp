@@ -12,6 +12,7 @@
 #include "engine/FileHelpers.h"
 #include "preferences/ColourSchemePreview.h"
 #include "preferences/MailSettingsPage.h"
+#include "mainwindow/TaskAssistant.h"
 #include "preferences/ToolbarButtonsGrid.h"
 #include "search/SearchOptions.h"
 #include "settings/AppSettingsCatalogue.h"
@@ -43,13 +44,6 @@
 const QString TFrmPreferences::RestoreDefaultsQuestion =
     QStringLiteral("Are you sure you want to restore the default settings for the application?");
 const QString TFrmPreferences::ClearFolderQuestion = QStringLiteral("Are you sure you want to clear folder:\r\n%1 ?");
-const QString TFrmPreferences::LayoutSection = QStringLiteral("Layout");
-const QString TFrmPreferences::VisiblePanelsSection = QStringLiteral("Layout\\Task assistant VISIBLE panels");
-const QString TFrmPreferences::ExpandedPanelsSection = QStringLiteral("Layout\\Task assistant EXPANDED panels");
-const QStringList TFrmPreferences::PanelKeys = {
-    QStringLiteral("New entry"),        QStringLiteral("Current entry"), QStringLiteral("Monitored folder"),
-    QStringLiteral("Selection actions"), QStringLiteral("Selected entries"), QStringLiteral("Browse"),
-    QStringLiteral("Categories"),       QStringLiteral("Bookmarks"),     QStringLiteral("Sorting")};
 
 std::function<int(TFrmPreferences&)> TFrmPreferences::ExecuteHook;
 std::function<std::optional<QColor>(const QColor&, QWidget*)> TFrmPreferences::PickColour =
@@ -172,24 +166,24 @@ const QList<TFrmPreferences::TLink>& TFrmPreferences::Links()
 
 // --- creation -------------------------------------------------------------------------------
 
-TFrmPreferences::TFrmPreferences(TdmMain& dmMain, QWidget* parent) : TFrmStatusBar(dmMain, parent)
+TFrmPreferences::TFrmPreferences(TdmMain& dmMain, TLayoutOwners owners, QWidget* parent)
+    : TFrmStatusBar(dmMain, parent), m_owners(owners)
 {
     setObjectName(QStringLiteral("TFrmPreferences"));
     SetHelpContext(HelpContext);
     m_schemeAtOpening = m_dmMain.App.ColorScheme;
     BuildWindow();
     TToolbarButtonList toolbar;
-    toolbar.LoadOrder(m_dmMain.Settings());
-    m_taskState = ReadTaskState();
-    LoadControls(m_dmMain.App, m_dmMain.SearchOptions(), toolbar, m_taskState);
+    toolbar.SetArrangement(m_owners.Toolbar.Arrangement());
+    LoadControls(m_dmMain.App, m_dmMain.SearchOptions(), toolbar, TaskAssistantChoice());
     SelectLink(QStringLiteral("laEntryBrowsing"));
 }
 
 TFrmPreferences::~TFrmPreferences() = default;
 
-int TFrmPreferences::ShowPreferences(TdmMain& dmMain, const QString& linkName, QWidget* parent)
+int TFrmPreferences::ShowPreferences(TdmMain& dmMain, TLayoutOwners owners, const QString& linkName, QWidget* parent)
 {
-    TFrmPreferences window(dmMain, parent);
+    TFrmPreferences window(dmMain, owners, parent);
     window.SelectLink(linkName);
     return ExecuteHook ? ExecuteHook(window) : window.exec();
 }
@@ -881,35 +875,13 @@ void TFrmPreferences::ShowColour(const QString& rgb)
 
 // --- loading --------------------------------------------------------------------------------
 
-TFrmPreferences::TTaskState TFrmPreferences::ReadTaskState() const
+TFrmPreferences::TTaskChoice TFrmPreferences::TaskAssistantChoice() const
 {
-    ISettingsManager& s = m_dmMain.Settings();
-    TSettingsAccess access(s);
-    s.UseUserAllComputers();
-    TTaskState state;
-    try {
-        state.Side = s.ReadInteger(QStringLiteral("Task assistant layout"), 4, LayoutSection);
-    } catch (const std::exception&) {
-        state.Side = 4;
-    }
-    for (const QString& key : PanelKeys)
-        state.Visible << s.ReadBool(key, true, VisiblePanelsSection);
-    s.UseUserThisComputer();
-    return state;
-}
-
-void TFrmPreferences::WriteTaskState(const TTaskState& state) const
-{
-    ISettingsManager& s = m_dmMain.Settings();
-    TSettingsAccess access(s);
-    s.UseUserAllComputers();
-    s.WriteInteger(QStringLiteral("Task assistant layout"), state.Side, LayoutSection);
-    for (int i = 0; i < PanelKeys.size(); ++i)
-        s.WriteBool(PanelKeys[i], state.Visible.value(i, true), VisiblePanelsSection);
-    if (state.Expanded)
-        for (int i = 0; i < PanelKeys.size(); ++i)
-            s.WriteBool(PanelKeys[i], state.Expanded->value(i, true), ExpandedPanelsSection);
-    s.UseUserThisComputer();
+    TTaskChoice choice;
+    choice.Side = m_owners.TaskAssistant.Side();
+    for (int i = 0; i < chTaskPanels.size(); ++i)
+        choice.Visible << m_owners.TaskAssistant.PanelVisible(i);
+    return choice;
 }
 
 void TFrmPreferences::LoadCharsets(const QString& selected)
@@ -946,7 +918,7 @@ void TFrmPreferences::LoadCategoryList(const QList<int>& codes)
 }
 
 void TFrmPreferences::LoadControls(const TAppSettings& app, const TOstrivaleSearchOptions& search,
-                                   const TToolbarButtonList& toolbar, const TTaskState& tasks)
+                                   const TToolbarButtonList& toolbar, const TTaskChoice& tasks)
 {
     LoadCharsets(app.HtmlCharset);
     coColourScheme->setCurrentIndex(std::clamp(app.ColorScheme, 0, 3));
@@ -1084,6 +1056,8 @@ bool TFrmPreferences::CheckFolder(QLineEdit* edit, const QString& role, QString&
             Refuse(edit, QStringLiteral("Folder [%1] could not be created").arg(text) + cannot);
             return false;
         }
+        if (edit == edExportFolder)
+            TdmMain::MarkExportFolder(path);
     }
     if (!CanWriteInto(path)) {
         Refuse(edit, QStringLiteral("Folder [%1] cannot be written to").arg(text) + cannot);
@@ -1190,7 +1164,6 @@ QList<QCheckBox*> TFrmPreferences::SearchFlagBoxes() const
 void TFrmPreferences::SaveControls(const TAppSettings& checked)
 {
     TAppSettings& app = m_dmMain.App;
-    m_taskState.Side = rbLayoutLeft->isChecked() ? 3 : 4;
     app.DefaultActionSingleFile = rbDefActSingleView->isChecked() ? 0 : rbDefActSingleEdit->isChecked() ? 1 : 2;
     app.DefaultActionMultipleFiles = rbDefActMultipleEdit->isChecked() ? 1 : 2;
     app.AutoExpandSearchEntries = chAutoExpandSearchEntries->isChecked();
@@ -1225,23 +1198,24 @@ void TFrmPreferences::SaveControls(const TAppSettings& checked)
     app.MostUsedCategoriesShown = checked.MostUsedCategoriesShown;
     app.MostUsedCategoriesMethod = rbMUCategoriesRecent->isChecked() ? 0 : 1;
     app.CleanupTemporaryFiles = rbCleanupOnEntryClose->isChecked() ? 0 : rbCleanupOnAppTerminate->isChecked() ? 1 : 2;
-    app.MonitoredFolder = checked.MonitoredFolder;
-    app.ExtractFolder = checked.ExtractFolder;
-    app.ExportFolder = checked.ExportFolder;
-    app.BackupFolder = checked.BackupFolder;
+    m_dmMain.SetFolders(checked);
     if (coColourScheme->currentIndex() != app.ColorScheme)
         m_dmMain.SetColourScheme(coColourScheme->currentIndex());
     const QString passwordError = gbMail->SaveControls(app);
-    for (int i = 0; i < chTaskPanels.size(); ++i) {
-        if (i < m_taskState.Visible.size())
-            m_taskState.Visible[i] = chTaskPanels[i]->isChecked();
-        else
-            m_taskState.Visible << chTaskPanels[i]->isChecked();
-    }
-
     m_dmMain.SaveSettings();
-    grToobarButtons->List().SaveOrder(m_dmMain.Settings());
-    WriteTaskState(m_taskState);
+
+    // The task assistant and the toolbar change at once, and each writes
+    // what it owns.
+    TGenericTaskAssistant& tasks = m_owners.TaskAssistant;
+    tasks.SetSide(rbLayoutLeft->isChecked() ? TGenericTaskAssistant::SideLeft : TGenericTaskAssistant::SideRight);
+    if (m_taskDefaults)
+        tasks.RestoreDefaults();
+    for (int i = 0; i < chTaskPanels.size(); ++i)
+        tasks.SetPanelVisible(i, chTaskPanels[i]->isChecked());
+    tasks.SaveState();
+    m_owners.Toolbar.SetArrangement(grToobarButtons->List().Arrangement());
+    m_owners.Toolbar.SaveOrder();
+    m_taskDefaults = false;
     // Saved means kept: written through to the database now, not only when
     // the program ends.
     m_dmMain.Settings().Flush();
@@ -1300,12 +1274,10 @@ void TFrmPreferences::btnRestoreDefaultsClick()
     ReadSearchControls(search);
     search.AllCategories = true;
 
-    TTaskState tasks;
-    tasks.Side = 4;
-    tasks.Visible = QList<bool>(PanelKeys.size(), true);
-    // Monitored folder, categories and sorting start collapsed.
-    tasks.Expanded = QList<bool>{true, true, false, true, true, true, false, true, false};
-    m_taskState = tasks;
+    TTaskChoice tasks;
+    tasks.Side = TGenericTaskAssistant::SideRight;
+    tasks.Visible = QList<bool>(chTaskPanels.size(), true);
+    m_taskDefaults = true;
     LoadControls(defaults, search, TToolbarButtonList(), tasks);
     // The defaults' charset and colour even when the charset list is empty.
     edHTMLColor->setText(defaults.HtmlBackgroundColor);
@@ -1329,11 +1301,14 @@ void TFrmPreferences::btnSelectSearchCategoriesClick()
 
 void TFrmPreferences::btnClearExportFolderClick()
 {
-    const QString folder = m_dmMain.App.ExportFolder;
-    if (!m_dmMain.Desktop().Confirm(ClearFolderQuestion.arg(folder)))
+    // A folder that must not be emptied is not even offered.
+    if (const QString refusal = m_dmMain.ExportFolderClearRefusal(); !refusal.isEmpty()) {
+        m_dmMain.Desktop().ShowMessage(refusal, IDesktop::TMsgKind::Warning);
         return;
-    DeleteFilesOlderThan(folder, QDateTime::currentDateTime().addSecs(1));
-    DeleteEmptySubfolders(folder);
+    }
+    if (!m_dmMain.Desktop().Confirm(ClearFolderQuestion.arg(m_dmMain.App.ExportFolder)))
+        return;
+    m_dmMain.ClearExportFolder();
 }
 
 void TFrmPreferences::btnHTMLColorClick()

@@ -25,6 +25,7 @@ class QToolButton;
 class QVBoxLayout;
 class TBGroupBox;
 class TColourSchemePreview;
+class TGenericTaskAssistant;
 class TMailSettingsPage;
 class TOstrivaleSearchOptions;
 class TToolbarButtonsGrid;
@@ -34,6 +35,11 @@ class TToolbarButtonsGrid;
 // the link groups on the left. Nothing reaches the settings before "Save",
 // and "Save" checks every value before it takes over any: a refused value
 // is said next to its field and leaves all settings as they were.
+//
+// The window keeps no setting of its own: it shows and changes each one
+// through its owner, the main data module for the application settings, the
+// main window's task assistant and toolbar for theirs, and each owner writes
+// what it owns.
 class TFrmPreferences : public TFrmStatusBar
 {
     Q_OBJECT
@@ -42,11 +48,12 @@ public:
     static constexpr int HelpContext = 20;
     static const QString RestoreDefaultsQuestion;
     static const QString ClearFolderQuestion;
-    // The task assistant's keys (section "Layout", current user on every computer).
-    static const QString LayoutSection;
-    static const QString VisiblePanelsSection;
-    static const QString ExpandedPanelsSection;
-    static const QStringList PanelKeys;
+
+    // The owners of what the window edits besides the application settings.
+    struct TLayoutOwners {
+        TGenericTaskAssistant& TaskAssistant;
+        TToolbarAssistant& Toolbar;
+    };
 
     struct TLink {
         QString Group;
@@ -58,12 +65,13 @@ public:
     };
     static const QList<TLink>& Links();
 
-    explicit TFrmPreferences(TdmMain& dmMain, QWidget* parent = nullptr);
+    TFrmPreferences(TdmMain& dmMain, TLayoutOwners owners, QWidget* parent = nullptr);
     ~TFrmPreferences() override;
 
     // Creates the window at the page of that link (a name no link has leaves
     // the first page), shows it modally and destroys it.
-    static int ShowPreferences(TdmMain& dmMain, const QString& linkName, QWidget* parent = nullptr);
+    static int ShowPreferences(TdmMain& dmMain, TLayoutOwners owners, const QString& linkName,
+                               QWidget* parent = nullptr);
     // Tests answer the modal window themselves: called instead of exec().
     static std::function<int(TFrmPreferences& window)> ExecuteHook;
     // The colour dialog, replaceable by tests; nothing when cancelled.
@@ -187,10 +195,10 @@ public:
     QString FieldError(QWidget* field) const;
 
 private:
-    struct TTaskState {
+    // What the task assistant's pages show: its side and its panels' visibility.
+    struct TTaskChoice {
         int Side = 4;
         QList<bool> Visible;
-        std::optional<QList<bool>> Expanded;   // set by "Restore defaults" only
     };
 
     void BuildWindow();
@@ -202,11 +210,10 @@ private:
     void UpdateDependentControls();
 
     void LoadControls(const TAppSettings& app, const TOstrivaleSearchOptions& search, const TToolbarButtonList& toolbar,
-                      const TTaskState& tasks);
+                      const TTaskChoice& tasks);
     void LoadCharsets(const QString& selected);
     void LoadCategoryList(const QList<int>& codes);
-    TTaskState ReadTaskState() const;
-    void WriteTaskState(const TTaskState& state) const;
+    TTaskChoice TaskAssistantChoice() const;
 
     // Checks every value; on the first that is refused, shows its page and the
     // reason next to the field and returns false.
@@ -232,6 +239,9 @@ private:
     QString m_currentLink;
     int m_helpContext = HelpContext;
     int m_schemeAtOpening = 0;
-    TTaskState m_taskState;
+    TLayoutOwners m_owners;
+    // "Restore defaults" was chosen: "Save" gives the task assistant its
+    // default panels (the collapsed ones too) before the boxes' choice.
+    bool m_taskDefaults = false;
     QList<std::pair<QString, QString>> m_charsets;   // usercode, name
 };

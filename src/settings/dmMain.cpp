@@ -22,6 +22,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -44,6 +45,13 @@ const QStringList kSortFields = {QStringLiteral("ReverseDateModified"), QStringL
 QString WithSlash(const QString& folder)
 {
     return IncludeTrailingBackslash(folder.trimmed());
+}
+
+// The folders a user can choose.
+bool SameFolders(const TAppSettings& a, const TAppSettings& b)
+{
+    return a.MonitoredFolder == b.MonitoredFolder && a.ExtractFolder == b.ExtractFolder
+           && a.ExportFolder == b.ExportFolder && a.BackupFolder == b.BackupFolder;
 }
 
 // Stored through the six-digit rule: anything not six characters long is
@@ -156,10 +164,24 @@ ISettingsManager& TdmMain::Settings()
 
 // --- settings ----------------------------------------------------------------
 
+void TdmMain::SetFolders(const TAppSettings& folders)
+{
+    const bool changed = !SameFolders(App, folders);
+    App.MonitoredFolder = folders.MonitoredFolder;
+    App.ExtractFolder = folders.ExtractFolder;
+    App.ExportFolder = folders.ExportFolder;
+    App.BackupFolder = folders.BackupFolder;
+    if (changed)
+        emit FoldersChanged();
+}
+
 void TdmMain::ReloadAfterRestore()
 {
     m_settings->DiscardCache();
+    const TAppSettings before = App;
     LoadSettings();
+    if (!SameFolders(App, before))
+        emit FoldersChanged();
     m_categories->Load(0);
     m_mostUsed->Refresh();
     m_entryManager->OpenEntries().ResolveCategories();
@@ -190,9 +212,16 @@ void TdmMain::LoadSettings()
                 },
                 def.member);
             if (def.kind == TSettingDef::Folder) {
-                QString& folder = App.*std::get<QString TAppSettings::*>(def.member);
+                const auto member = std::get<QString TAppSettings::*>(def.member);
+                QString& folder = App.*member;
+                // A blank value names no folder; read as it stands it would
+                // become the root folder.
+                if (folder.trimmed().isEmpty())
+                    folder = defaults.*member;
                 folder = WithSlash(folder);
-                QDir().mkpath(folder);
+                const bool made = !QFileInfo::exists(folder) && QDir().mkpath(folder);
+                if (made && member == &TAppSettings::ExportFolder)
+                    MarkExportFolder(folder);
             }
         }
         if (scope == TSettingDef::UserAllComputers) {

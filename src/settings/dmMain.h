@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QDate>
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <array>
 #include <functional>
@@ -46,7 +47,10 @@ enum TColorSlot {
 // The hub of the running program: owns the long-lived objects in a fixed
 // order, holds every application setting in memory, the application folders
 // and the colour palette, and offers the shared services.
-class TdmMain {
+class TdmMain : public QObject
+{
+    Q_OBJECT
+
 public:
     // Creates the owned objects in their order and loads every setting. Errors
     // during creation are caught and leave IsInitialized() false.
@@ -87,6 +91,9 @@ public:
 
     // Application settings held in memory
     TAppSettings App;
+    // The monitored, extract, export and backup folders of `folders` become
+    // the program's; FoldersChanged tells those that watch or use them.
+    void SetFolders(const TAppSettings& folders);
 
     void LoadSettings();
     void SaveSettings();
@@ -122,10 +129,26 @@ public:
     QString GetHTMLBackgroundColour() const;
     void SetHTMLBackgroundColour(const QString& bgr);
 
+signals:
+    // A folder of the settings changed (set by SetFolders, or read again).
+    void FoldersChanged();
+
+public:
     // Shared services
     QString EntriesSortField() const;
     QDate CurrentDate() const;
     void ClearExtractFolder();
+    // "Clear !" of the export folder empties it only when it is a folder of
+    // exports that the program made: never the root, the home folder (or a
+    // folder that holds it), a folder the user made for other things, nor one
+    // that holds anything but pages and their files folders. The reason it
+    // is left alone, empty when it may be emptied.
+    QString ExportFolderClearRefusal() const;
+    // Empties the export folder (the folder itself stays) when the rule
+    // above allows; false, touching nothing, when it does not.
+    bool ClearExportFolder();
+    // Records that the program made this folder to take its exports.
+    static void MarkExportFolder(const QString& folder);
     void ClearCompressionLeftovers();
     // Said once at start when the database can only be read.
     static QString ReadOnlyText();

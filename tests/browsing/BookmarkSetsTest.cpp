@@ -12,6 +12,7 @@
 #include "db/dmConnection.h"
 #include "settings/dmMain.h"
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -145,6 +146,57 @@ TEST_P(BookmarkSetsTest, APositionOutsideTheSetMovesNothingAndSaysSo)
         EXPECT_FALSE(MoveBookmark(*conn, desktop, 100, from, to));
         EXPECT_EQ(Stored(100), QStringList({"5:1", "6:2", "7:3", "8:4"}));
     }
+}
+
+// Ten thousand bookmarks: moving the last one to the top and removing a
+// thousand take a moment, not the minutes that changing them one at a time
+// took, and leave the set numbered in its order.
+TEST_P(BookmarkSetsTest, ALargeSetIsReorderedAndThinnedInMoments)
+{
+    constexpr int kCount = 10000;
+    constexpr int kFirstEntry = 1001;
+    InsertSet(100, "Large");
+    QList<int> order;
+    for (int i = 0; i < kCount; ++i)
+        order << kFirstEntry + (i * 7919) % kCount;   // a shuffled order
+    for (const bool bookmarks : {false, true}) {
+        for (int from = 0; from < kCount; from += 500) {
+            QStringList rows;
+            for (int i = from; i < from + 500; ++i)
+                rows << (bookmarks ? QString("(100, %1, %2)").arg(order[i]).arg(i + 1)
+                                   : QString("(%1, 'Entry %1', 0)").arg(kFirstEntry + i));
+            Exec((bookmarks ? "insert into bookmarks (bookmarkset, entry, ordering) values "
+                            : "insert into entries (code, Title, PasswordProtected) values ")
+                 + rows.join(", "));
+        }
+    }
+    const auto expected = [](const QList<int>& entries) {
+        QStringList rows;
+        for (int i = 0; i < entries.size(); ++i)
+            rows << QString("%1:%2").arg(entries[i]).arg(i + 1);
+        return rows;
+    };
+
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_TRUE(MoveBookmark(*conn, desktop, 100, kCount - 1, 0));
+    const qint64 moveMs = timer.elapsed();
+    order.prepend(order.takeLast());
+    EXPECT_EQ(Stored(100), expected(order));
+
+    QList<int> marked;
+    for (int i = 0; i < kCount; i += 10)
+        marked << order[i];
+    timer.restart();
+    EXPECT_TRUE(RemoveBookmarks(*conn, desktop, marked, 100));
+    const qint64 removeMs = timer.elapsed();
+    for (const int entry : marked)
+        order.removeOne(entry);
+    EXPECT_EQ(Stored(100), expected(order));
+    // The goal is half a second each; ten times that allows for a busy machine.
+    EXPECT_LT(moveMs, 5000);
+    EXPECT_LT(removeMs, 5000);
+    EXPECT_TRUE(desktop.messages.isEmpty());
 }
 
 TEST_P(BookmarkSetsTest, AMissingSetIsReportedAndNothingIsStored)

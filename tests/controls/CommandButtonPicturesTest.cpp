@@ -11,6 +11,8 @@
 #include "engine/fMailEntries.h"
 #include "engine/frmPasswordProtect.h"
 #include "engine/frmQuickNote.h"
+#include "mainwindow/LayoutManager.h"
+#include "mainwindow/fMain.h"
 #include "maintenance/fDatabaseMaintenance.h"
 #include "organisation/fBookmarkSetManager.h"
 #include "organisation/fCategories.h"
@@ -42,6 +44,7 @@ protected:
     }
     void TearDown() override
     {
+        mainWindow.reset();
         main.reset();
         conn.reset();
         db.reset();
@@ -51,7 +54,15 @@ protected:
     std::vector<std::pair<const char*, std::function<std::unique_ptr<QWidget>()>>> Windows()
     {
         return {
-            {"preferences", [&] { return std::make_unique<TFrmPreferences>(*main); }},
+            {"preferences",
+             [&] {
+                 // the window edits the main window's task assistant and toolbar
+                 if (!mainWindow)
+                     mainWindow = std::make_unique<TfrmTessarynMain>(*main);
+                 TMainLayoutManager& layout = mainWindow->LayoutManager();
+                 return std::make_unique<TFrmPreferences>(
+                     *main, TFrmPreferences::TLayoutOwners{layout.TaskAssistant(), layout.Toolbar()});
+             }},
             {"category manager", [&] { return std::make_unique<TfrmCategories>(*main); }},
             {"category window", [&] { return std::make_unique<TfrmEditCategory>(*main); }},
             {"bookmark-set manager", [&] { return std::make_unique<TfrmBookmarkSetManager>(*main); }},
@@ -80,6 +91,7 @@ protected:
     std::unique_ptr<TdmConnection> conn;
     RecordingDesktop desktop;
     std::unique_ptr<TdmMain> main;
+    std::unique_ptr<TfrmTessarynMain> mainWindow;
 };
 
 // Buttons that are no command buttons: the preferences' small "..." folder

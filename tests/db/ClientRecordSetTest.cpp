@@ -204,3 +204,87 @@ TEST(ClientRecordSet, IntegerIndexesOrderByNumberThenByTheNextFields)
     rs.SetRange("entry", 5000000000LL);
     EXPECT_EQ(codes(), QList<int>({1}));
 }
+
+namespace {
+
+// A record set's change log and view, as comparable text.
+QString DeltaText(const ClientRecordSet& rs)
+{
+    QStringList rows;
+    for (const TDeltaRow& row : rs.GetDelta().rows) {
+        QStringList values;
+        for (int i = 0; i < rs.FieldCount(); ++i)
+            values << QString("%1>%2%3")
+                          .arg(row.oldValues.value(i).toString(), row.newValues.value(i).toString(),
+                               row.assigned.value(i) ? "*" : "");
+        rows << QString::number(int(row.kind)) + ":" + values.join(",");
+    }
+    return rows.join(" | ");
+}
+
+QString ViewText(const ClientRecordSet& rs)
+{
+    QStringList rows;
+    const DataPacket shown = rs.ToPacket();
+    for (const auto& row : shown.rows)
+        rows << row.value(0).toString() + "/" + row.value(1).toString() + "/" + row.value(2).toString();
+    return rows.join(" ");
+}
+
+// Bookmarks as the bookmark data module holds them: code, entry, ordering,
+// viewed by ordering; entry 30 twice, and one row added since the last merge.
+void LoadMarks(ClientRecordSet& rs)
+{
+    DataPacket p;
+    p.fields = {{"code", TFieldType::Integer}, {"entry", TFieldType::Integer}, {"ordering", TFieldType::Integer},
+                {"note", TFieldType::Text}};
+    p.rows = {{11, 10, 3, "c"}, {12, 20, 1, "a"}, {13, 30, 4, "d"}, {14, 40, 2, "b"}, {15, 30, 5, "e"}};
+    rs.LoadFromPacket(p);
+    rs.SetIndexFieldNames("ordering");
+    rs.Append();
+    rs.SetValue("code", 16);
+    rs.SetValue("entry", 50);
+    rs.SetValue("ordering", 6);
+    rs.Post();
+    ASSERT_TRUE(rs.Locate("code", 14));
+}
+
+} // namespace
+
+// Thousands of bookmarks are renumbered, moved and removed at once: the
+// result must be what changing them one by one gives.
+TEST(ClientRecordSet, ManyRowsAtOnceChangeAsOneByOneWould)
+{
+    const QList<std::pair<QVariant, QVariant>> orderings = {
+        {12, 7}, {99, 1}, {11, 3} /* unchanged */, {13, 0}, {16, 9}, {13, 8} /* the later wins */, {15, QVariant()}};
+    ClientRecordSet one, many;
+    LoadMarks(one);
+    LoadMarks(many);
+    for (const auto& [code, ordering] : orderings) {
+        if (!one.Locate("code", code))
+            continue;
+        one.SetValue("ordering", ordering);
+        one.Post();
+    }
+    ASSERT_TRUE(one.Locate("code", 14));
+    EXPECT_EQ(many.SetValues("code", "ordering", orderings), 5);
+    EXPECT_EQ(DeltaText(many), DeltaText(one));
+    EXPECT_EQ(ViewText(many), ViewText(one));
+    EXPECT_EQ(many.AsInteger("code"), 14) << "the cursor stays on its row";
+
+    // Removing: entry 30 given twice takes both of its rows, the row added
+    // since the merge leaves nothing to apply, an unknown entry nothing.
+    const QVariantList entries = {30, 77, 50, 30, 10};
+    LoadMarks(one);
+    LoadMarks(many);
+    for (const QVariant& entry : entries)
+        if (one.Locate("entry", entry))
+            one.Delete();
+    EXPECT_EQ(many.DeleteRows("entry", entries), 4);
+    EXPECT_EQ(DeltaText(many), DeltaText(one));
+    EXPECT_EQ(ViewText(many), ViewText(one));
+    EXPECT_EQ(many.AsInteger("code"), 14);
+    EXPECT_EQ(many.DeleteRows("entry", {40}), 1);
+    EXPECT_EQ(many.RecordCount(), 1);
+    EXPECT_EQ(many.AsInteger("code"), 12) << "the row that took the deleted one's place";
+}

@@ -191,6 +191,51 @@ TEST_P(Gateway, ModifyingARowChangedByAnotherUserFailsAndRollsBackTheWholeCall)
     EXPECT_TRUE(rs.HasChanges());   // the caller keeps its change log after a failure
 }
 
+// A server is asked once for many changed rows (a renumbered set of
+// thousands of bookmarks): every row must still be found by all of its old
+// values, as it is when each row has its own statement.
+TEST_P(Gateway, ManyChangedRowsAreStoredTogetherOnlyWhenEachIsFoundUnchanged)
+{
+    const int category = AddCategory("Shelf", 0);
+    for (int code = 1; code <= 6; ++code)
+        db->ExecOutside(QStringLiteral("insert into entries (code, DateCreated, DateModified, category, Title, Keywords, "
+                                       "PasswordProtected, source, Comments, GUID) values (%1, '2006-03-01 10:00:00', "
+                                       "'2006-03-02 11:30:00', %2, 'Entry %1', 'k%1', 0, %3, 'Σχόλιο %1', 'G%1')")
+                            .arg(code)
+                            .arg(category)
+                            .arg(code == 4 ? QStringLiteral("null") : QStringLiteral("'s%1'").arg(code)));
+    const auto titles = [&] {
+        QStringList result;
+        ClientRecordSet rs;
+        conn->OpenQueries({{"select Title, DateModified from entries order by code", {}}}, {&rs});
+        for (rs.First(); !rs.Eof(); rs.Next())
+            result << rs.AsString("Title") + " @ " + rs.Value("DateModified").toDateTime().toString(Qt::ISODate);
+        return result;
+    };
+    const auto renameAll = [&](const QString& prefix) {
+        ClientRecordSet rs;
+        conn->OpenQueries({{"select * from entries order by code", {}}}, {&rs});
+        for (rs.First(); !rs.Eof(); rs.Next()) {
+            rs.SetValue("Title", QStringLiteral("%1 O'Brien %2").arg(prefix, rs.AsString("code")));
+            rs.SetValue("DateModified", QDateTime(QDate(2024, 1, rs.AsInteger("code")), QTime(8, 0)));
+            rs.Post();
+        }
+        return rs.GetDelta();
+    };
+    const Delta renamed = renameAll("Ωραίο");
+    EXPECT_EQ(Outcome([&] { conn->ApplyEntryUpdates({renamed, std::nullopt}); }), "saved");
+    QStringList expected;
+    for (int code = 1; code <= 6; ++code)
+        expected << QStringLiteral("Ωραίο O'Brien %1 @ 2024-01-0%1T08:00:00").arg(code);
+    EXPECT_EQ(titles(), expected);
+
+    const Delta again = renameAll("Again");
+    db->ExecOutside("update entries set Keywords = 'changed elsewhere' where code = 5");
+    EXPECT_EQ(Outcome([&] { conn->ApplyEntryUpdates({again, std::nullopt}); }),
+              "Record not found or changed by another user");
+    EXPECT_EQ(titles(), expected) << "no row of the failed call is stored";
+}
+
 TEST_P(Gateway, FailingSecondDeltaRollsBackTheFirst)
 {
     const int code = StoreEntry("Entry");

@@ -10,6 +10,7 @@
 #include "controls/CustomDrawnSplitter.h"
 #include "controls/DropDownPanelWLabels.h"
 #include "engine/EntryManager.h"
+#include "engine/fMailEntries.h"
 #include "engine/OpenEntries.h"
 #include "mainwindow/HintManager.h"
 #include "mainwindow/LayoutManager.h"
@@ -18,13 +19,18 @@
 #include "mainwindow/ToolbarCatalogue.h"
 #include "mainwindow/fMain.h"
 #include "mainwindow/fTaskAssistant.h"
+#include "preferences/ToolbarButtonsGrid.h"
+#include "preferences/fPreferences.h"
 #include "settings/ISettingsManager.h"
 #include "settings/dmMain.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QCheckBox>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QScrollArea>
 #include <QSet>
 #include <QSqlError>
@@ -33,6 +39,11 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 #include <memory>
+
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace {
 
@@ -116,6 +127,71 @@ protected:
         Command("miSearch")->trigger();
         browser->SearchEdit()->setText(text);
         QTest::keyClick(browser->SearchEdit(), Qt::Key_Return);
+    }
+
+    // In the preferences window, as the user does it: the task assistant to
+    // the left without the "Selection actions" and "Sorting" panels; on the
+    // toolbar the first button moved to the fourth place and the second one
+    // hidden; then "Save".
+    static void ChooseLayout(TFrmPreferences& preferences)
+    {
+        preferences.show();
+        const auto click = [](QAbstractButton* button) {
+            QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(8, button->height() / 2));
+        };
+        click(preferences.findChild<QPushButton*>("laLayout"));
+        click(preferences.rbLayoutLeft);
+        click(preferences.findChild<QPushButton*>("laTaskAssistantPanels"));
+        click(preferences.chTaskPanels[3]);
+        click(preferences.chTaskPanels[8]);
+        click(preferences.findChild<QPushButton*>("laToolbarButtons"));
+        TToolbarButtonsGrid* grid = preferences.grToobarButtons;
+        grid->setFocus();
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(grid->viewport(), Qt::Key_Down, Qt::ControlModifier);
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, QPoint(10, TToolbarButtonsGrid::RowHeight + 10));
+        click(preferences.btnOK);
+    }
+
+    // The window running now shows what ChooseLayout chose.
+    void ExpectChosenLayout()
+    {
+        QApplication::processEvents();   // the window lays itself out again
+        TGenericTaskAssistant& tasks = Layout().TaskAssistant();
+        EXPECT_EQ(tasks.Side(), TGenericTaskAssistant::SideLeft);
+        EXPECT_LT(Widget("paTaskAssistant")->x(), Widget("paTop")->x());
+        EXPECT_FALSE(tasks.PanelVisible(3));
+        EXPECT_FALSE(tasks.PanelVisible(8));
+        EXPECT_TRUE(tasks.PanelVisible(2));
+        TToolbarAssistant& bar = Layout().Toolbar();
+        EXPECT_EQ(bar.Entry(0)->Identifier, "btn_NewEntryFromMonitoredFolder");
+        EXPECT_EQ(bar.Entry(3)->Identifier, "btn_NewEntryFromClipboard");
+        EXPECT_EQ(bar.Button("btn_NewEntryFromQuickNote"), nullptr);
+        ASSERT_NE(bar.Button("btn_NewEntryFromClipboard"), nullptr);
+        EXPECT_EQ(bar.Button("btn_NewEntryFromMonitoredFolder")->x(), 7);
+        EXPECT_GT(bar.Button("btn_NewEntryFromClipboard")->x(), bar.Button("btn_NewEntryFromMonitoredFolder")->x());
+    }
+
+    // Opens the preferences the way `open` does (at the page of that link),
+    // chooses the layout there and checks it in the window now and after a
+    // restart.
+    void SaveLayoutThrough(const QString& page, const std::function<void(TfrmTessarynMain&)>& open)
+    {
+        TfrmTessarynMain& w = Start();
+        QStringList pages;
+        TFrmPreferences::ExecuteHook = [&](TFrmPreferences& preferences) {
+            pages << preferences.CurrentLink();
+            EXPECT_EQ(preferences.parentWidget(), &w) << "over the main window";
+            ChooseLayout(preferences);
+            return preferences.result();
+        };
+        open(w);
+        EXPECT_TRUE(TestEnv::WaitFor([&] { return pages.size() == 1; }));
+        TFrmPreferences::ExecuteHook = nullptr;
+        ASSERT_EQ(pages, QStringList({page}));
+        ExpectChosenLayout();
+        Restart();
+        ExpectChosenLayout();
     }
 
     ISettingsManager& Settings(bool thisComputer) const
@@ -594,34 +670,109 @@ TEST_P(LayoutTest, ToolbarOrderRoundTripsThroughTheSettings)
         EXPECT_EQ(s.ReadInteger("(Separator)1 order", -1, TToolbarAssistant::Section), 4);
     }
 
-    // another window changes the stored order; the toolbar follows on request
-    {
-        ISettingsManager& s = Settings(false);
-        TSettingsAccess access(s);
-        s.WriteBool("btn_SelectedDelete", true, TToolbarAssistant::Section);
+    // a stored position out of range, or one that repeats, gives the
+    // default toolbar at the next start, never a button twice
+    for (const int position : {43, 0}) {
+        SCOPED_TRACE(position);
+        Stop();
+        main = std::make_unique<TdmMain>(*conn, desktop);
+        {
+            ISettingsManager& s = Settings(false);
+            TSettingsAccess access(s);
+            s.WriteInteger("btn_SortByTitle order", position, TToolbarAssistant::Section);
+        }
+        main.reset();
+        Start();
+        TToolbarAssistant& reset = Layout().Toolbar();
+        EXPECT_EQ(left("btn_NewEntryFromClipboard"), 7);
+        EXPECT_EQ(reset.Entry(0)->Identifier, "btn_NewEntryFromClipboard");
+        EXPECT_EQ(reset.Entry(34)->Identifier, "btn_SortByTitle");
+        EXPECT_EQ(reset.Entry(42)->Identifier, "btn_HelpContents");
+        EXPECT_EQ(reset.Button("btn_MonitoredFolderPasteAsText"), nullptr);
     }
-    stored.ReloadFromSettings();
-    EXPECT_NE(stored.Button("btn_SelectedDelete"), nullptr);
-    // one position out of range: the default toolbar
-    {
-        ISettingsManager& s = Settings(false);
-        TSettingsAccess access(s);
-        s.WriteInteger("btn_SortByTitle order", 43, TToolbarAssistant::Section);
+}
+
+// What is saved in the preferences shows in the window at once and is
+// still there after the program ended and started again, whichever way the
+// preferences were opened.
+TEST_P(LayoutTest, LayoutSavedInThePreferencesOfTheSettingsCommandOutlivesTheProgram)
+{
+    SaveLayoutThrough("laEntryBrowsing", [this](TfrmTessarynMain&) {
+        Command("miPreferences")->trigger();   // posted: it opens after the command returns
+    });
+}
+
+TEST_P(LayoutTest, LayoutSavedInThePreferencesOfTheMailCommandOutlivesTheProgram)
+{
+    SaveLayoutThrough("laMail", [this](TfrmTessarynMain& w) {
+        main->App.MailSmtpHost.clear();
+        Search("offer");
+        w.EntryBrowser()->acEN_SelectAll->trigger();
+        desktop.QueueAnswer(IDesktop::TAnswer::Yes);   // define the mail server now
+        w.EntryBrowser()->miMail->trigger();
+    });
+}
+
+TEST_P(LayoutTest, LayoutSavedInThePreferencesOfTheSearchOptionsButtonOutlivesTheProgram)
+{
+    SaveLayoutThrough("tsSearchOptions", [this](TfrmTessarynMain& w) {
+        Command("miSearch")->trigger();
+        QTest::mouseClick(w.EntryBrowser()->findChild<QPushButton*>("btnSearchOptions"), Qt::LeftButton);
+    });
+}
+
+TEST_P(LayoutTest, LayoutSavedInThePreferencesOfTheMailWindowOutlivesTheProgram)
+{
+    SaveLayoutThrough("laMail", [this](TfrmTessarynMain& w) {
+        TfrmMailEntries mail(*main, &w);
+        QTest::mouseClick(mail.btnSettings, Qt::LeftButton);
+    });
+}
+
+// "Restore defaults" and "Save": the default task panels, the collapsed
+// ones too, and the default toolbar, now and after a restart.
+TEST_P(LayoutTest, RestoredDefaultsOfTheLayoutOutliveTheProgram)
+{
+    TfrmTessarynMain& w = Start();
+    TGenericTaskAssistant& tasks = Layout().TaskAssistant();
+    tasks.SetSide(TGenericTaskAssistant::SideLeft);
+    tasks.SetPanelVisible(5, false);
+    for (int p = 0; p < TfrmTaskAssistant::PanelCount; ++p)
+        tasks.Window()->Panel(p)->SetExpanded(p == 2 || p == 6 || p == 8);
+    Layout().Toolbar().Move(42, 0);
+    Restart();
+    ASSERT_EQ(Layout().Toolbar().Entry(0)->Identifier, "btn_HelpContents");
+
+    int shown = 0;
+    TFrmPreferences::ExecuteHook = [&](TFrmPreferences& preferences) {
+        ++shown;
+        preferences.show();
+        desktop.QueueAnswer(IDesktop::TAnswer::Yes);
+        QTest::mouseClick(preferences.btnRestoreDefaults, Qt::LeftButton);
+        QTest::mouseClick(preferences.btnOK, Qt::LeftButton);
+        return preferences.result();
+    };
+    Command("miPreferences")->trigger();
+    EXPECT_TRUE(TestEnv::WaitFor([&] { return shown == 1; }));
+    TFrmPreferences::ExecuteHook = nullptr;
+    (void)w;
+    for (const char* when : {"at once", "after a restart"}) {
+        SCOPED_TRACE(when);
+        TGenericTaskAssistant& now = Layout().TaskAssistant();
+        EXPECT_EQ(now.Side(), TGenericTaskAssistant::SideRight);
+        QStringList collapsed;
+        for (int p = 0; p < TfrmTaskAssistant::PanelCount; ++p) {
+            EXPECT_TRUE(now.PanelVisible(p)) << p;
+            if (!now.Window()->Panel(p)->Expanded())
+                collapsed << QString::fromLatin1(TfrmTaskAssistant::PanelKeys[size_t(p)]);
+        }
+        // the design's default: exactly these three collapsed
+        EXPECT_EQ(collapsed, QStringList({"Monitored folder", "Categories", "Sorting"}));
+        EXPECT_EQ(Layout().Toolbar().Entry(0)->Identifier, "btn_NewEntryFromClipboard");
+        EXPECT_EQ(Layout().Toolbar().Entry(42)->Identifier, "btn_HelpContents");
+        if (QByteArray(when) == "at once")
+            Restart();
     }
-    stored.ReloadFromSettings();
-    EXPECT_EQ(left("btn_NewEntryFromClipboard"), 7);
-    EXPECT_EQ(stored.Entry(42)->Identifier, "btn_HelpContents");
-    EXPECT_EQ(stored.Button("btn_MonitoredFolderPasteAsText"), nullptr);
-    // positions that repeat: the default toolbar too, not a button twice
-    stored.SaveOrder();
-    {
-        ISettingsManager& s = Settings(false);
-        TSettingsAccess access(s);
-        s.WriteInteger("btn_SortByTitle order", 0, TToolbarAssistant::Section);
-    }
-    stored.ReloadFromSettings();
-    EXPECT_EQ(stored.Entry(0)->Identifier, "btn_NewEntryFromClipboard");
-    EXPECT_EQ(stored.Entry(34)->Identifier, "btn_SortByTitle");
 }
 
 TEST_P(LayoutTest, ScreenshotsWhenAsked)

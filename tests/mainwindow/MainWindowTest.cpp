@@ -755,6 +755,39 @@ TEST_F(MainWindow, MonitoredFolderCommandsAreEnabledExactlyWhenTheFolderIsNotEmp
     EXPECT_EQ(states(), disabled) << "after a store";
 }
 
+// The main data module owns the folders: the watcher is told when the
+// preferences choose another monitored folder, and watches that one at once.
+TEST_F(MainWindow, AMonitoredFolderChosenInThePreferencesIsWatchedAtOnce)
+{
+    const QString before = main->App.MonitoredFolder;
+    const QString chosen = TestEnv::ScratchFolder() + "watched";
+    main->App.NotifyMonitoredFolderChanges = true;
+    Open(false);   // without a tray icon the notice shows in the status bar
+    int shown = 0;
+    TFrmPreferences::ExecuteHook = [&](TFrmPreferences& preferences) {
+        ++shown;
+        preferences.show();
+        preferences.SelectLink("laFolders");
+        preferences.edMonitoredFolder->selectAll();
+        QTest::keyClicks(preferences.edMonitoredFolder, chosen);
+        desktop.QueueAnswer(IDesktop::TAnswer::Yes);   // create it
+        QTest::mouseClick(preferences.btnOK, Qt::LeftButton);
+        return preferences.result();
+    };
+    Command("miPreferences")->trigger();
+    EXPECT_TRUE(TestEnv::WaitFor([&] { return shown == 1; }));
+    TFrmPreferences::ExecuteHook = nullptr;
+    ASSERT_EQ(main->App.MonitoredFolder, chosen + "/");
+
+    const auto noticed = [this](int ms) {
+        return QTest::qWaitFor([this] { return StatusText().contains("Monitored folder files have changed."); }, ms);
+    };
+    WriteFile(before + "left behind.txt");
+    EXPECT_FALSE(noticed(1500)) << "the former folder is no longer watched";
+    WriteFile(chosen + "/arrived.txt");
+    EXPECT_TRUE(noticed(5000)) << StatusText().toStdString();
+}
+
 TEST_F(MainWindow, NewEntryCommandsOpenTheNewEntryForEditing)
 {
     Open(true);

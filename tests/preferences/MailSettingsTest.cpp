@@ -1,6 +1,8 @@
 #include "RecordingDesktop.h"
 #include "TestDatabase.h"
 #include "TestEnv.h"
+#include "mainwindow/LayoutManager.h"
+#include "mainwindow/fMain.h"
 #include "preferences/MailSettingsPage.h"
 #include "preferences/fPreferences.h"
 #include "settings/dmMain.h"
@@ -10,6 +12,7 @@
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QSqlQuery>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -26,20 +29,29 @@ protected:
         qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + TestEnv::ScratchFolder().toUtf8() + "no-bus");
         main = std::make_unique<TdmMain>(*conn, desktop);
         ASSERT_TRUE(main->IsInitialized()) << main->InitializationError().toStdString();
+        mainWindow = std::make_unique<TfrmTessarynMain>(*main);
+        mainWindow->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(mainWindow.get()));
     }
     void TearDown() override
     {
+        mainWindow.reset();
         main.reset();
         EngineTest::TearDown();
+    }
+    TFrmPreferences::TLayoutOwners Owners() const
+    {
+        return {mainWindow->LayoutManager().TaskAssistant(), mainWindow->LayoutManager().Toolbar()};
     }
 
     RecordingDesktop desktop;
     std::unique_ptr<TdmMain> main;
+    std::unique_ptr<TfrmTessarynMain> mainWindow;
 };
 
 TEST_P(MailSettingsTest, SavedSettingsAreInTheDatabaseAtOnceAndThePasswordNeverIs)
 {
-    TFrmPreferences window(*main);
+    TFrmPreferences window(*main, Owners());
     ASSERT_TRUE(window.SelectLink("laMail"));
     TMailSettingsPage& page = *window.gbMail;
     EXPECT_EQ(window.CurrentPage(), window.gbMail);
@@ -84,7 +96,7 @@ TEST_P(MailSettingsTest, SavedSettingsAreInTheDatabaseAtOnceAndThePasswordNeverI
     EXPECT_EQ(q.value(0).toInt(), 0);
 
     // shown again: the password field is empty, the rest as saved
-    TFrmPreferences again(other);
+    TFrmPreferences again(*main, Owners());
     EXPECT_TRUE(again.gbMail->edMailPassword->text().isEmpty());
     EXPECT_EQ(again.gbMail->coMailSecurity->currentIndex(), 2);
     EXPECT_EQ(again.gbMail->edMailPort->value(), 465);

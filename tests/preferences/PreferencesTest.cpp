@@ -1,10 +1,14 @@
 #include "RecordingDesktop.h"
+#include "TestFiles.h"
 #include "TestDatabase.h"
 #include "TestEnv.h"
 #include "app/AppResources.h"
 #include "browsing/fEntryBrowser.h"
 #include "controls/BGroupBox.h"
 #include "engine/EntryManager.h"
+#include "mainwindow/LayoutManager.h"
+#include "mainwindow/ToolbarAssistant.h"
+#include "mainwindow/fMain.h"
 #include "preferences/ColourSchemePreview.h"
 #include "preferences/MailSettingsPage.h"
 #include "preferences/ToolbarButtonsGrid.h"
@@ -17,6 +21,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +32,11 @@
 #include <QStackedWidget>
 #include <QTest>
 #include <gtest/gtest.h>
+
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace {
 
@@ -88,25 +98,39 @@ protected:
     void TearDown() override
     {
         TFrmPreferences::ExecuteHook = nullptr;
-        window.reset();
-        main.reset();
+        Stop();
         EngineTest::TearDown();
     }
+    // The program starts: the main data module, then the main window, whose
+    // task assistant and toolbar the preferences edit.
     void Start()
     {
         main = std::make_unique<TdmMain>(*conn, desktop);
         ASSERT_TRUE(main->IsInitialized()) << main->InitializationError().toStdString();
+        mainWindow = std::make_unique<TfrmTessarynMain>(*main);
+        mainWindow->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(mainWindow.get()));
     }
-    // The program ends (settings written and sent) and starts again.
-    void Restart()
+    // The program ends: each owner writes its settings and they are sent.
+    void Stop()
     {
         window.reset();
+        mainWindow.reset();
         main.reset();
+    }
+    void Restart()
+    {
+        Stop();
         Start();
     }
+    TFrmPreferences::TLayoutOwners Owners() const
+    {
+        return {mainWindow->LayoutManager().TaskAssistant(), mainWindow->LayoutManager().Toolbar()};
+    }
+    TToolbarAssistant& Toolbar() const { return mainWindow->LayoutManager().Toolbar(); }
     TFrmPreferences& Open(const QString& link = QString())
     {
-        window = std::make_unique<TFrmPreferences>(*main);
+        window = std::make_unique<TFrmPreferences>(*main, Owners());
         if (!link.isEmpty())
             window->SelectLink(link);
         window->show();
@@ -123,6 +147,7 @@ protected:
     QString home;
     RecordingDesktop desktop;
     std::unique_ptr<TdmMain> main;
+    std::unique_ptr<TfrmTessarynMain> mainWindow;
     std::unique_ptr<TFrmPreferences> window;
 };
 
@@ -139,22 +164,20 @@ TEST_P(PreferencesTest, LinksChoosePagesCaptionsAndHelp)
         help = w.CurrentHelpContext();
         return int(QDialog::Rejected);
     };
-    TFrmPreferences::ShowPreferences(*main, "tsSearchOptions");
+    TFrmPreferences::ShowPreferences(*main, Owners(), "tsSearchOptions");
     EXPECT_EQ(link, "tsSearchOptions");
     EXPECT_EQ(caption, "General preferences / Search options");
     EXPECT_EQ(help, 27);
-    TFrmPreferences::ShowPreferences(*main, "laMail");
+    TFrmPreferences::ShowPreferences(*main, Owners(), "laMail");
     EXPECT_EQ(caption, "Exports / e-Mail");
     EXPECT_EQ(help, 36);
-    TFrmPreferences::ShowPreferences(*main, "no such link");
+    TFrmPreferences::ShowPreferences(*main, Owners(), "no such link");
     EXPECT_EQ(link, "laEntryBrowsing");
     EXPECT_EQ(caption, "General preferences / Entry browsing");
     EXPECT_EQ(shown, 3);
 
     // the mail command's "Yes" (and the mail window's Settings button) go
-    // through the engine's hook, which the browser installs
-    QWidget host;
-    CreateEntryBrowser(*main, &host);
+    // through the engine's hook, which the main window installs
     ASSERT_TRUE(main->EntryManager().ShowPreferences);
     main->EntryManager().ShowPreferences("laMail");
     EXPECT_EQ(shown, 4);
@@ -433,25 +456,7 @@ TEST_P(PreferencesTest, SavedChoicesComeBackAfterARestart)
         EXPECT_TRUE(s.ReadBool("Browse", false, "Layout\\Task assistant VISIBLE panels"));
         s.UseUserThisComputer();
     }
-    TToolbarButtonList stored;
-    stored.LoadOrder(s);
-    EXPECT_EQ(stored.At(3).Identifier, "btn_NewEntryFromClipboard");
-    // A position stored twice would drop a button: read as the default
-    // layout, here as on the toolbar.
-    const auto writeSortByTitle = [&](int position) {
-        TSettingsAccess access(s);
-        s.UseUserAllComputers();
-        const int before = s.ReadInteger("btn_SortByTitle order", -1, "Toolbar buttons");
-        s.WriteInteger("btn_SortByTitle order", position, "Toolbar buttons");
-        s.UseUserThisComputer();
-        return before;
-    };
-    const int sortByTitle = writeSortByTitle(3);
-    TToolbarButtonList repeated;
-    repeated.LoadOrder(s);
-    EXPECT_EQ(repeated.At(0).Identifier, "btn_NewEntryFromClipboard");
-    EXPECT_EQ(repeated.At(3).Identifier, "(Separator)1");
-    writeSortByTitle(sortByTitle);
+    EXPECT_EQ(Toolbar().Entry(3)->Identifier, "btn_NewEntryFromClipboard");
 
     // and the window shows them again
     TFrmPreferences& again = Open();
@@ -475,8 +480,7 @@ TEST_P(PreferencesTest, SavedChoicesComeBackAfterARestart)
     EXPECT_EQ(main->App.ExportFolder, folder + "/");
     EXPECT_TRUE(main->SearchOptions().AllCategories);
     EXPECT_TRUE(main->SearchOptions().GetContentFlag(TOstrivaleSearchOptions::scSource));
-    stored.LoadOrder(s);
-    EXPECT_EQ(stored.At(0).Identifier, "btn_NewEntryFromClipboard");
+    EXPECT_EQ(Toolbar().Entry(0)->Identifier, "btn_NewEntryFromClipboard");
     TSettingsAccess access(s);
     s.UseUserAllComputers();
     EXPECT_FALSE(s.ReadBool("Sorting", true, "Layout\\Task assistant EXPANDED panels"));
@@ -487,20 +491,123 @@ TEST_P(PreferencesTest, SavedChoicesComeBackAfterARestart)
 TEST_P(PreferencesTest, ClearExportFolderEmptiesTheStoredFolderOnlyWhenConfirmed)
 {
     const QString folder = main->App.ExportFolder;
-    ASSERT_TRUE(QDir().mkpath(folder + "sub"));
-    QFile f(folder + "sub/page.html");
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.close();
+    WriteFile(folder + "Reading list.html", "<html/>");
+    WriteFile(folder + "READING LIST_files/12/notes.txt");
     TFrmPreferences& w = Open("laFolders");
     Type(w.edExportFolder, "/somewhere/else");
     desktop.QueueAnswer(TAnswer::No);
     Click(w.btnClearExportFolder);
     EXPECT_EQ(desktop.messages.last().text, TFrmPreferences::ClearFolderQuestion.arg(folder));
-    EXPECT_TRUE(QFileInfo::exists(folder + "sub/page.html"));
+    EXPECT_TRUE(QFileInfo::exists(folder + "READING LIST_files/12/notes.txt"));
     desktop.QueueAnswer(TAnswer::Yes);
     Click(w.btnClearExportFolder);
-    EXPECT_FALSE(QFileInfo::exists(folder + "sub/page.html"));
+    EXPECT_TRUE(QDir(folder).isEmpty()) << "all but the hidden mark of a folder the program made";
     EXPECT_TRUE(QFileInfo(folder).isDir()) << "the folder itself stays";
+}
+
+// "Clear !" deletes everything below the stored folder: it refuses, before
+// asking anything, any folder that is not one of exports the program made.
+// Each folder is stored the way the user stores it, and each is refused by
+// its own rule.
+TEST_P(PreferencesTest, ClearExportFolderLeavesAloneWhatIsNoExportFolderOfItsOwn)
+{
+    const QString scratch = TestEnv::ScratchFolder();
+    const QString home = scratch + "outer/home/";
+    // never the real home folder
+    struct TFakeHome {
+        QByteArray real = qgetenv("HOME");
+        explicit TFakeHome(const QString& fake) { qputenv("HOME", fake.toUtf8()); }
+        ~TFakeHome() { qputenv("HOME", real); }
+    } fakeHome(home);
+    const auto exportsIn = [](const QString& folder) {
+        WriteFile(folder + "page.html", "<html/>");
+        WriteFile(folder + "PAGE_files/7/kept.txt");
+    };
+    const auto everything = [&](const QString& folder) {
+        QStringList paths;
+        for (const QString& root : {scratch, folder}) {
+            QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                            QDirIterator::Subdirectories);
+            while (it.hasNext())
+                paths << it.next();
+        }
+        return paths;
+    };
+    const struct {
+        const char* name;
+        QString folder;
+        bool ownFolder;   // made before it is chosen, not by the program
+        std::function<void(const QString&)> prepare;
+        QString refusal;
+    } cases[] = {
+        {"the home folder", home, false, exportsIn, "is your home folder or holds it"},
+        {"a folder holding the home folder", scratch + "outer/", false, exportsIn, "is your home folder or holds it"},
+        {"a folder the program did not make", scratch + "mine/", true, exportsIn, "was not made by Tessaryn"},
+        {"a file that is no export", main->App.ExportFolder, false,
+         [&](const QString& f) {
+             exportsIn(f);
+             WriteFile(f + "tax return.pdf");
+         },
+         "holds \"tax return.pdf\""},
+        {"a files folder without its page", scratch + "made/", false,
+         [&](const QString& f) {
+             exportsIn(f);
+             WriteFile(f + "OTHER_files/a.txt");
+         },
+         "holds \"OTHER_files\""},
+        {"a link", scratch + "linked/", false,
+         [&](const QString& f) {
+             exportsIn(f);
+             ASSERT_TRUE(QFile::link(scratch + "mine/page.html", f + "link.html"));
+         },
+         "holds \"link.html\""},
+        {"a folder that is no longer there", scratch + "gone/", false,
+         [](const QString& f) { ASSERT_TRUE(QDir(f).removeRecursively()); }, "does not exist"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.ownFolder) {
+            ASSERT_TRUE(QDir().mkpath(c.folder));
+        }
+        TFrmPreferences& w = Open("laFolders");
+        Type(w.edExportFolder, c.folder);
+        desktop.QueueAnswer(TAnswer::Yes);   // create it, when it is not there
+        Click(w.btnOK);
+        ASSERT_FALSE(w.isVisible()) << desktop.MessageTexts().join("\n").toStdString();
+        ASSERT_EQ(main->App.ExportFolder, c.folder);
+        c.prepare(c.folder);
+        const QStringList before = everything(c.folder);
+        TFrmPreferences& again = Open("laFolders");
+        desktop.Clear();
+        desktop.QueueAnswer(TAnswer::Yes);   // were it asked, Yes would delete
+        Click(again.btnClearExportFolder);
+        ASSERT_EQ(desktop.messages.size(), 1) << desktop.MessageTexts().join("\n").toStdString();
+        EXPECT_EQ(desktop.messages[0].kind, IDesktop::TMsgKind::Warning);
+        EXPECT_TRUE(desktop.messages[0].text.contains(c.refusal)) << desktop.messages[0].text.toStdString();
+        EXPECT_EQ(everything(c.folder), before) << "nothing deleted";
+        desktop.Clear();
+    }
+}
+
+// A blank stored folder is the default one, never the root.
+TEST_P(PreferencesTest, ABlankExportFolderSettingIsTheDefaultFolder)
+{
+    const QString defaultFolder = main->App.ExportFolder;
+    {
+        ISettingsManager& s = main->Settings();
+        TSettingsAccess access(s);
+        s.UseUserThisComputer();
+        s.WriteString("Export folder", "  ", "Settings\\folders");
+    }
+    main->App.ExportFolder = "  ";   // what exit would otherwise write back
+    Restart();
+    ASSERT_EQ(main->App.ExportFolder, defaultFolder);
+    WriteFile(defaultFolder + "page.html", "<html/>");
+    TFrmPreferences& w = Open("laFolders");
+    desktop.QueueAnswer(TAnswer::Yes);
+    Click(w.btnClearExportFolder);
+    EXPECT_EQ(desktop.messages.last().text, TFrmPreferences::ClearFolderQuestion.arg(defaultFolder));
+    EXPECT_FALSE(QFileInfo::exists(defaultFolder + "page.html"));
 }
 
 // With TESSARYN_SCREENS=<folder>, every page of the window and the colour
